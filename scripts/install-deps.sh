@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Zumbal needs to build, run and test.
+# Only missing packages are installed, and the package lists are refreshed
+# only when something is missing. Pass --dev for the tools used to look at
+# and listen to the running program (Xvfb, xdotool, ImageMagick, PulseAudio, sox).
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
+  libfluidsynth-dev libsndfile1-dev libasound2-dev
+  fonts-liberation
+  fluid-soundfont-gm timgm6mb-soundfont
+  libgtest-dev
+)
+if [[ "${1:-}" == "--dev" ]]; then
+  packages+=(xvfb xdotool imagemagick pulseaudio pulseaudio-utils sox)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=()
+[[ $(id -u) -ne 0 ]] && sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

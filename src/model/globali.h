@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+// The one shared state of the program: the loop of seven tracks by sixteen
+// strokes, the transport state of the stroke clock and a few settings of the
+// main window. The audio thread reads the loop while the GUI thread edits it,
+// so every element either side touches is an atomic; single element reads and
+// writes are all the consistency the loop needs.
+namespace zumbal {
+
+using AtomicInt = std::atomic<int32_t>;
+
+inline constexpr int kTracks = 7;
+inline constexpr int kDrumTracks = 6;
+inline constexpr int kBassTrack = 6;
+inline constexpr int kStrokes = 16;
+inline constexpr int kCells = kTracks * kStrokes;  // 112
+inline constexpr int kFirstBassCell = kDrumTracks * kStrokes;  // 96
+inline constexpr int kButtons = 17;
+
+// Stroke codes of `pp`.
+inline constexpr int kHit = 0;
+inline constexpr int kRest = 1;
+inline constexpr int kRandomHit = 2;
+inline constexpr int kDisabled = 3;
+inline constexpr int kBassRest = 10;
+
+// Button state codes of `pb`.
+inline constexpr int kSwitchOff = 1;
+inline constexpr int kSwitchOn = 101;
+inline constexpr int kPushButton = 11;
+
+// Button numbers with a role of their own.
+inline constexpr int kPlayButton = 12;
+inline constexpr int kWebButton = 13;
+inline constexpr int kThreeFourButton = 14;
+inline constexpr int kTernaryButton = 15;
+inline constexpr int kBassButton = 16;
+
+inline constexpr int kMinTempo = 10;
+inline constexpr int kMaxTempo = 240;
+inline constexpr int kStartTempo = 120;
+inline constexpr int kDefaultVolume = 99;
+
+// Sounds of the start-up loop and of New Loop, by track.
+inline constexpr std::array<int, kTracks> kDefaultSounds{36, 38, 42, 46, 53, 52, 33};
+
+constexpr int cellIndex(int track, int stroke) { return kStrokes * track + (stroke - 1); }
+constexpr bool isOn(int buttonState) { return buttonState >= kSwitchOn; }
+
+struct globali {
+    std::array<AtomicInt, kCells> pp{};
+    std::array<AtomicInt, kCells> volum{};
+    std::array<std::array<AtomicInt, 2>, kTracks> edfiv{};
+    std::array<AtomicInt, kButtons> pb{};
+    std::array<AtomicInt, 2> basso_ultima{};
+    std::array<std::string, 1> prefe{};
+
+    std::filesystem::path drumloopsfolder;
+    std::atomic<bool> fastswitch{false};
+    AtomicInt battito{0};
+    std::atomic<bool> ter_3_4{false};
+    std::atomic<bool> ter_ter{false};
+    AtomicInt loopattuale{0};
+    std::string nome_file;
+    AtomicInt tempo{0};
+    AtomicInt key_tasto_indice{0};
+    AtomicInt trans_start{0};
+    // Sample of the audio timeline at which playback was last started. The
+    // stroke clock counts audio samples, not 1/60 s ticks, so this is 64 bits.
+    std::atomic<int64_t> metronomo{0};
+};
+
+// Every drum cell a rest, every bass cell a bass rest, all velocities default.
+void clearCells(globali& g);
+
+// Track sounds and track volumes back to their defaults.
+void resetTrackSounds(globali& g);
+
+// The loop the program plays when it opens: bass drum on strokes 1 and 9,
+// snare on 5 and 13, no flags, bass cell 96 selected. Leaves the transport alone.
+void setStartupLoop(globali& g);
+
+// The model half of New Loop: flags off, all cells at rest, default sounds
+// and volumes. Buttons, fields and the tempo are the window's part.
+void setNewLoop(globali& g);
+
+// Button states given by the main window's button table.
+void setDefaultButtonStates(globali& g);
+
+bool eventSoundsOn(const globali& g);
+
+}  // namespace zumbal

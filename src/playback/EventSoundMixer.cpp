@@ -1,0 +1,41 @@
+#include "playback/EventSoundMixer.h"
+
+#include <algorithm>
+
+namespace zumbal {
+
+void EventSoundMixer::play(const PcmClip& clip) {
+    const uint32_t head = m_head.load(std::memory_order_relaxed);
+    if (head - m_tail.load(std::memory_order_acquire) >= kQueue)
+        return;
+    m_queue[head % kQueue].store(&clip, std::memory_order_relaxed);
+    m_head.store(head + 1, std::memory_order_release);
+}
+
+void EventSoundMixer::mixInto(float* left, float* right, int frames) {
+    uint32_t tail = m_tail.load(std::memory_order_relaxed);
+    const uint32_t head = m_head.load(std::memory_order_acquire);
+    for (; tail != head; ++tail) {
+        const PcmClip* clip = m_queue[tail % kQueue].load(std::memory_order_relaxed);
+        auto free = std::find_if(m_voices.begin(), m_voices.end(),
+                                 [](const Voice& v) { return v.clip == nullptr; });
+        if (free != m_voices.end())
+            *free = Voice{clip, 0};
+    }
+    m_tail.store(tail, std::memory_order_release);
+
+    for (Voice& v : m_voices) {
+        if (!v.clip)
+            continue;
+        const size_t n = std::min<size_t>(frames, v.clip->frames() - v.pos);
+        for (size_t i = 0; i < n; ++i) {
+            left[i] += v.clip->left[v.pos + i];
+            right[i] += v.clip->right[v.pos + i];
+        }
+        v.pos += n;
+        if (v.pos >= v.clip->frames())
+            v = Voice{};
+    }
+}
+
+}  // namespace zumbal

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "model/globali.h"
+#include "playback/AudioOutput.h"
+#include "playback/EventSoundMixer.h"
+#include "playback/PlaybackEngine.h"
+#include "playback/RandomSource.h"
+#include "playback/Synth.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zumbal {
+
+struct SoundOptions {
+    std::string soundFont;             // empty: search (see findSoundFont)
+    std::vector<std::string> drivers;  // empty: AudioOutput::defaultDrivers()
+    SynthOptions synth;
+};
+
+// Everything that sounds: the synth, the note players and the stroke clock
+// over it, the event sounds, and the audio output that drives them all from
+// one render callback.
+class SoundSystem {
+public:
+    SoundSystem(globali& g, SoundOptions options);
+    ~SoundSystem();
+
+    // Loads the SoundFont; safe on another thread while the window is built,
+    // as long as it finishes before startAudio(). Says once on stderr when
+    // there is no usable SoundFont; the program then runs silently.
+    void loadSoundFont();
+    // Opens the audio output and says on stderr which one is in use.
+    void startAudio();
+
+    PlaybackEngine& engine() { return m_engine; }
+    NotePlayers& NotePl() { return m_engine.players(); }
+    EventSoundMixer& mixer() { return m_mixer; }
+    const std::string& outputName() const;
+    const std::string& soundFont() const { return m_soundFontPath; }
+
+    // The render callback, also used offline: renders `frames` of the loop and
+    // the event sounds into left and right.
+    void render(float* left, float* right, int frames);
+
+private:
+    static int callback(void* data, int len, int nfx, float* fx[], int nout, float* out[]);
+
+    SoundOptions m_options;
+    Synth m_synth;
+    FluidNoteOutput m_noteOutput;
+    SeededRandom m_random;
+    PlaybackEngine m_engine;
+    EventSoundMixer m_mixer;
+    std::string m_soundFontPath;
+    std::unique_ptr<AudioOutput> m_output;
+};
+
+}  // namespace zumbal
