@@ -1,0 +1,145 @@
+#include "app/App.h"
+
+#include "app/LoopsFolder.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+
+namespace zumbal {
+
+AppSettings settingsFrom(const CommandLine& options) {
+    AppSettings settings;
+    settings.sound.soundFont = options.soundFont.toStdString();
+    if (!options.audio.isEmpty())
+        settings.sound.drivers = {options.audio.toStdString()};
+    settings.loopsFolder = options.loops;
+    return settings;
+}
+
+App::App(AppSettings settings)
+    : m_settings(std::move(settings)),
+      m_preferences(m_settings.preferencesFile.isEmpty() ? Preferences::defaultPath()
+                                                         : m_settings.preferencesFile),
+      m_sound(m_g, m_settings.sound),
+      m_sounds(std::make_unique<EventSounds>(m_g, &m_sound.mixer())) {
+    m_window = std::make_unique<Window_t1>(m_g, m_sound.engine(), *m_sounds);
+    buildMenuBar();
+    connect(m_window.get(), &Window_t1::closing, this, &App::Event_Close);
+}
+
+App::~App() {
+    finishSoundFontLoad();
+    m_window.reset();
+}
+
+void App::setEventSounds(std::unique_ptr<EventSounds> sounds) {
+    // The window keeps a reference, so it is rebuilt over the new player.
+    m_sounds = std::move(sounds);
+    m_window = std::make_unique<Window_t1>(m_g, m_sound.engine(), *m_sounds);
+    buildMenuBar();
+    connect(m_window.get(), &Window_t1::closing, this, &App::Event_Close);
+}
+
+void App::Event_Open() {
+    const QString folder =
+        m_settings.loopsFolder.isEmpty()
+            ? locateLoopsFolder(QCoreApplication::applicationDirPath(),
+                                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+            : m_settings.loopsFolder;
+    m_g.drumloopsfolder = folder.toStdString();
+    m_preferences.leggipref(m_g);
+    m_sounds->playIfOn(SoundId::Loaded2);
+    m_soundFontLoader = std::thread([this] { m_sound.loadSoundFont(); });
+}
+
+void App::openMainWindow() {
+    m_window->Event_Open();
+    Event_EnableMenuItems();
+}
+
+void App::finishSoundFontLoad() {
+    if (m_soundFontLoader.joinable())
+        m_soundFontLoader.join();
+}
+
+void App::startAudio() {
+    finishSoundFontLoad();
+    m_sound.startAudio();
+}
+
+void App::buildMenuBar() {
+    MenuBar1 = new QMenuBar(m_window.get());
+    FileMenu = MenuBar1->addMenu(QStringLiteral("&File"));
+    auto add = [this](const QString& text, const QKeySequence& shortcut) {
+        QAction* action = FileMenu->addAction(text);
+        action->setShortcut(shortcut);
+        return action;
+    };
+    FileNew = add(QStringLiteral("New Loop"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    FileLoadDrum =
+        add(QStringLiteral("Load Drum Loops Folder.."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    FileMenu->addSeparator();
+    FileSavecurrentloop =
+        add(QStringLiteral("Save Current Loop.."), QKeySequence(Qt::CTRL | Qt::Key_S));
+    FileExportMidiFile =
+        add(QStringLiteral("Export Midi File.."), QKeySequence(Qt::CTRL | Qt::Key_E));
+    FileMenu->addSeparator();
+    FileFastSwitchMode = add(QStringLiteral("FastSwitch Mode"), QKeySequence(Qt::CTRL | Qt::Key_M));
+    FileFastSwitchMode->setCheckable(true);
+    FileMenu->addSeparator();
+    FilePreferences = add(QStringLiteral("Preferences.."), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    FilePreferences->setMenuRole(QAction::PreferencesRole);
+    FileMenu->addSeparator();
+    FileQuit = add(QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    FileQuit->setMenuRole(QAction::QuitRole);
+    AppleZumbalInfo = FileMenu->addAction(QStringLiteral("Zumbal Info.."));
+    AppleZumbalInfo->setMenuRole(QAction::AboutRole);
+    m_window->setMenuBar(MenuBar1);
+
+    connect(FileMenu, &QMenu::aboutToShow, this, &App::Event_EnableMenuItems);
+    connect(FileNew, &QAction::triggered, this, &App::_FileNew_Action);
+    connect(FileQuit, &QAction::triggered, m_window.get(), &QWidget::close);
+}
+
+void App::Event_EnableMenuItems() {
+    const bool editing = !m_g.fastswitch;
+    for (QAction* action : {AppleZumbalInfo, FileNew, FileLoadDrum, FileSavecurrentloop,
+                            FileExportMidiFile, FilePreferences})
+        action->setEnabled(editing);
+    const bool hasPresets = m_window->PopupMenu1->count() >= 3;
+    FileFastSwitchMode->setEnabled(hasPresets);
+    FileFastSwitchMode->setChecked(hasPresets && m_g.fastswitch);
+}
+
+void App::_FileNew_Action() {
+    Window_t1& w = *m_window;
+    for (int i = 0; i < kDrumTracks; ++i) {
+        w.setButtonState(i, kSwitchOn);
+        w.aggiorna_bottone(i);
+    }
+    for (int i = kDrumTracks; i < 2 * kDrumTracks; ++i) {
+        w.setButtonState(i, kSwitchOff);
+        w.aggiorna_bottone(i);
+    }
+    w.refreshGrid();
+    for (int i : {kThreeFourButton, kTernaryButton}) {
+        w.setButtonState(i, kSwitchOff);
+        w.aggiorna_bottone(i);
+    }
+    w.setButtonState(kBassButton, kSwitchOn);
+    w.aggiorna_bottone(kBassButton);
+    setNewLoop(m_g);
+    for (int t = 0; t < kTracks; ++t) {
+        w.EditFI[t]->setText(QString::number(m_g.edfiv[t][0]));
+        w.EditFV[t]->setText(QString::number(kDefaultVolume));
+    }
+    m_sound.NotePl()[kBassTrack].setInstrument(kDefaultSounds[kBassTrack]);
+    w.Slider1->setValue(kStartTempo);
+    m_sounds->playIfOn(SoundId::powerdow);
+}
+
+void App::Event_Close() {
+    m_preferences.write(m_g);
+}
+
+}  // namespace zumbal

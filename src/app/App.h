@@ -1,0 +1,79 @@
+#pragma once
+
+#include "app/CommandLine.h"
+#include "app/Preferences.h"
+#include "assets/EventSounds.h"
+#include "editor/Window_t1.h"
+#include "model/globali.h"
+#include "playback/SoundSystem.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QObject>
+
+#include <memory>
+#include <thread>
+
+namespace zumbal {
+
+struct AppSettings {
+    SoundOptions sound;
+    QString loopsFolder;        // empty: locate it (see locateLoopsFolder)
+    QString preferencesFile;    // empty: Preferences::defaultPath()
+};
+
+AppSettings settingsFrom(const CommandLine& options);
+
+// The application object: owns the one model instance, the sound, the main
+// window and its menu bar, and carries out the menu commands.
+class App : public QObject {
+    Q_OBJECT
+public:
+    explicit App(AppSettings settings);
+    ~App() override;
+
+    // Locates the loops folder, reads the preferences, plays the start sound
+    // and starts loading the SoundFont.
+    void Event_Open();
+    // Opens the main window, which starts the start-up loop.
+    void openMainWindow();
+    // Waits for the SoundFont and starts the audio output.
+    void startAudio();
+
+    void Event_EnableMenuItems();
+    void _FileNew_Action();
+
+    globali& model() { return m_g; }
+    Window_t1& window() { return *m_window; }
+    SoundSystem& sound() { return m_sound; }
+    EventSounds& sounds() { return *m_sounds; }
+    // Replaces the event sound player (tests record what plays).
+    void setEventSounds(std::unique_ptr<EventSounds> sounds);
+
+    QMenuBar* MenuBar1 = nullptr;
+    QMenu* FileMenu = nullptr;
+    QAction* FileNew = nullptr;
+    QAction* FileLoadDrum = nullptr;
+    QAction* FileSavecurrentloop = nullptr;
+    QAction* FileExportMidiFile = nullptr;
+    QAction* FileFastSwitchMode = nullptr;
+    QAction* FilePreferences = nullptr;
+    QAction* FileQuit = nullptr;
+    QAction* AppleZumbalInfo = nullptr;
+
+private:
+    void buildMenuBar();
+    void Event_Close();
+    void finishSoundFontLoad();
+
+    AppSettings m_settings;
+    globali m_g;
+    Preferences m_preferences;
+    SoundSystem m_sound;
+    std::unique_ptr<EventSounds> m_sounds;
+    std::unique_ptr<Window_t1> m_window;
+    std::thread m_soundFontLoader;
+};
+
+}  // namespace zumbal

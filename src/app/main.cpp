@@ -1,0 +1,31 @@
+#include "app/App.h"
+#include "app/CommandLine.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    // The command line is read before any window system is touched, so that
+    // --help works without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const zumbal::CommandLineResult parsed = zumbal::parseCommandLine(arguments);
+    if (!parsed.options) {
+        std::fputs(qPrintable(parsed.message), parsed.exitCode == 0 ? stdout : stderr);
+        if (parsed.exitCode != 0)
+            std::fputs("\n", stderr);
+        return parsed.exitCode;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zumbal"));
+    QApplication::setApplicationVersion(QStringLiteral(ZUMBAL_VERSION));
+
+    zumbal::App app(zumbal::settingsFrom(*parsed.options));
+    app.Event_Open();
+    app.openMainWindow();
+    app.startAudio();
+    return QApplication::exec();
+}

@@ -1,0 +1,209 @@
+#include "editor/Window_t1.h"
+
+#include "playback/StrokeStep.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+
+namespace zumbal {
+
+namespace {
+
+QFont labelFont() {
+    QFont font("Arial");
+    font.setPixelSize(12);
+    font.setBold(true);
+    return font;
+}
+
+QLabel* makeLabel(const QString& text, const QRect& geometry, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    label->setFont(labelFont());
+    label->setStyleSheet(QStringLiteral("color: #E6E6E6;"));
+    return label;
+}
+
+struct ButtonRow {
+    const char* font;
+    const char* size;
+    int state;
+    QString caption;
+};
+
+ButtonRow buttonRow(int i) {
+    if (i < kDrumTracks)
+        return {"Arial", "12", kSwitchOn, QStringLiteral("DRUM %1").arg(i + 1)};
+    if (i < 2 * kDrumTracks)
+        return {"Arial", "12", kSwitchOff, QStringLiteral("R/C")};
+    switch (i) {
+    case kPlayButton:
+        return {"Arial", "14", kPushButton, QStringLiteral("PLAY / STOP    ")};
+    case kWebButton:
+        return {"Times", "18", kPushButton, QStringLiteral("i")};
+    case kThreeFourButton:
+        return {"Arial", "14", kSwitchOff, QStringLiteral("3/4")};
+    case kTernaryButton:
+        return {"Arial", "14", kSwitchOff, QStringLiteral("ter")};
+    default:
+        return {"Arial", "12", kSwitchOn, QStringLiteral("BASS")};
+    }
+}
+
+}  // namespace
+
+Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                              Qt::CustomizeWindowHint),
+      m_g(g), m_engine(engine), m_sounds(sounds) {
+    setWindowTitle(QStringLiteral("Zumbal"));
+    m_client = new QWidget(this);
+    m_client->setFixedSize(kClientWidth, kClientHeight);
+    m_client->setAutoFillBackground(true);
+    QPalette palette = m_client->palette();
+    palette.setColor(QPalette::Window, QColor(143, 143, 143));
+    m_client->setPalette(palette);
+    m_client->setFocusPolicy(Qt::StrongFocus);
+    setCentralWidget(m_client);
+    buildControls();
+    buildTrackFields();
+
+    m_lampTimer.setInterval(30);
+    connect(&m_lampTimer, &QTimer::timeout, this, &Window_t1::updateLamp);
+}
+
+void Window_t1::buildControls() {
+    CanvasTempo = new TempoLamp(m_client);
+    CanvasTempo->setGeometry(122, 317, 12, 12);
+
+    Slider1 = new QSlider(Qt::Horizontal, m_client);
+    Slider1->setGeometry(170, 324, 230, 20);
+    Slider1->setRange(kMinTempo, kMaxTempo);
+    Slider1->setValue(kStartTempo);
+    Slider1->setToolTip(QStringLiteral("Set loop tempo"));
+    Slider1->setFocusPolicy(Qt::NoFocus);
+    connect(Slider1, &QSlider::valueChanged, this, &Window_t1::Slider1_ValueChanged);
+
+    StaticText14 = makeLabel(QStringLiteral("Tempo"), {170, 302, 50, 22}, m_client);
+    StaticText13 = makeLabel(QStringLiteral("120"), {350, 302, 50, 22}, m_client);
+    StaticText16 =
+        makeLabel(QStringLiteral("Create a loop or choose a preset"), {512, 302, 230, 22}, m_client);
+
+    PopupMenu1 = new QComboBox(m_client);
+    PopupMenu1->setGeometry(512, 324, 230, 22);
+    PopupMenu1->addItem(QStringLiteral("Loops Presets"));
+    PopupMenu1->addItem(QStringLiteral("-"));
+    PopupMenu1->setFocusPolicy(Qt::NoFocus);
+}
+
+void Window_t1::buildTrackFields() {
+    const QColor instrumentBackground(255, 244, 204);
+    const QColor volumeBackground(211, 207, 190);
+    for (int t = 0; t < kTracks; ++t) {
+        const bool bass = t == kBassTrack;
+        const QColor instrumentText = bass ? QColor(0, 128, 0) : QColor(128, 0, 0);
+        EditFI[t] = new EditField_Numero(QString::number(kDefaultSounds[t]), instrumentBackground,
+                                         instrumentText, m_client);
+        EditFV[t] = new EditField_Numero(QString::number(kDefaultVolume), volumeBackground,
+                                         QColor(0, 0, 128), m_client);
+        EditFI[t]->setGeometry(764, bass ? 256 : 7 + 40 * t, 24, 16);
+        EditFV[t]->setGeometry(764, bass ? 273 : 24 + 40 * t, 24, 16);
+        EditFI[t]->setToolTip(
+            bass ? QStringLiteral("Bass Instrument (1-127); bass as usually stored from 33 to 40")
+                 : QStringLiteral("Drum Instrument (1-127)"));
+        EditFV[t]->setToolTip(bass ? QStringLiteral("Bass Instrument Volume (1-127)")
+                                   : QStringLiteral("Drum Instrument Volume (1-127)"));
+    }
+}
+
+void Window_t1::Event_Open() {
+    dati_dei_bottoni();
+    m_g.ter_3_4 = false;
+    m_g.ter_ter = false;
+    for (int i = 0; i <= can_bot_quanti; ++i)
+        aggiorna_bottone(i);
+    setStartupLoop(m_g);
+    m_engine.start();
+    m_lampTimer.start();
+    show();
+    m_client->setFocus();
+    for (int c : {0, 8, 20, 28, kFirstBassCell})
+        disegna_drum(c, 999, 0);
+}
+
+void Window_t1::dati_dei_bottoni() {
+    for (int i = 0; i <= can_bot_quanti; ++i) {
+        const ButtonRow row = buttonRow(i);
+        can_bot[i] = {QString::fromLatin1(row.font), QString::fromLatin1(row.size),
+                      QString::number(row.state), row.caption};
+    }
+    setDefaultButtonStates(m_g);
+}
+
+void Window_t1::setButtonState(int i, int state) {
+    m_g.pb[i] = state;
+    can_bot[i][2] = QString::number(state);
+}
+
+void Window_t1::play_pausa() {
+    if (m_g.battito < 1)
+        m_engine.start();
+    else
+        m_engine.stop();
+    m_sounds.playIfOn(SoundId::Loaded1);
+}
+
+void Window_t1::Slider1_ValueChanged(int value) {
+    m_g.tempo = value;
+    StaticText13->setText(QString::number(value));
+}
+
+void Window_t1::impostabeat_3_4() {
+    zumbal::impostabeat_3_4(m_g, [this](int c) { disegna_drum(c, 999, 0); });
+}
+
+void Window_t1::impostabeat_ter() {
+    zumbal::impostabeat_ter(m_g, [this](int c) { disegna_drum(c, 999, 0); });
+}
+
+void Window_t1::disegna_drum(int cell, int x, int y) {
+    if (m_cellPainter)
+        m_cellPainter(cell, x, y);
+}
+
+void Window_t1::aggiorna_bottone(int i) {
+    if (m_buttonPainter)
+        m_buttonPainter(i);
+}
+
+void Window_t1::refreshGrid() {
+    if (m_gridRefresher)
+        m_gridRefresher();
+}
+
+void Window_t1::updateLamp() {
+    const uint32_t played = m_engine.strokesPlayed();
+    if (played == m_strokesSeen)
+        return;
+    m_strokesSeen = played;
+    CanvasTempo->setColour(QColor::fromHsvF(indicatorHue(m_engine.lastStroke()), 1.0, 0.8));
+}
+
+void Window_t1::keyPressEvent(QKeyEvent* event) {
+    Event_KeyDown(event->text());
+    QMainWindow::keyPressEvent(event);
+}
+
+void Window_t1::Event_KeyDown(const QString& key) {
+    if (key == QLatin1String(" "))
+        play_pausa();
+}
+
+void Window_t1::closeEvent(QCloseEvent* event) {
+    emit closing();
+    event->accept();
+    QApplication::quit();
+}
+
+}  // namespace zumbal
