@@ -142,4 +142,4 @@ void App::Event_Close() {
     m_preferences.write(m_g);
 }
 
-}  // namespace zumbal
+} // namespace zumbal

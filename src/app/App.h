@@ -19,8 +19,8 @@ namespace zumbal {
 
 struct AppSettings {
     SoundOptions sound;
-    QString loopsFolder;        // empty: locate it (see locateLoopsFolder)
-    QString preferencesFile;    // empty: Preferences::defaultPath()
+    QString loopsFolder;     // empty: locate it (see locateLoopsFolder)
+    QString preferencesFile; // empty: Preferences::defaultPath()
 };
 
 AppSettings settingsFrom(const CommandLine& options);
@@ -76,4 +76,4 @@ private:
     std::thread m_soundFontLoader;
 };
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -53,12 +53,12 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
     static const QStringList drivers{"pulseaudio", "alsa", "jack", "null"};
     if (parser.isSet(audio) && !drivers.contains(driver)) {
         result.exitCode = 2;
-        result.message = QStringLiteral("--audio takes pulseaudio, alsa, jack or null, not \"%1\"")
-                             .arg(driver);
+        result.message =
+            QStringLiteral("--audio takes pulseaudio, alsa, jack or null, not \"%1\"").arg(driver);
         return result;
     }
     result.options = CommandLine{parser.value(soundFont), driver, parser.value(loops)};
     return result;
 }
 
-}  // namespace zumbal
+} // namespace zumbal

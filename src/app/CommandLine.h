@@ -8,17 +8,17 @@
 namespace zumbal {
 
 struct CommandLine {
-    QString soundFont;  // --soundfont FILE
-    QString audio;      // --audio pulseaudio|alsa|jack|null; empty: try them in turn
-    QString loops;      // --loops DIR
+    QString soundFont; // --soundfont FILE
+    QString audio;     // --audio pulseaudio|alsa|jack|null; empty: try them in turn
+    QString loops;     // --loops DIR
 };
 
 struct CommandLineResult {
-    std::optional<CommandLine> options;  // empty: exit with `exitCode`
+    std::optional<CommandLine> options; // empty: exit with `exitCode`
     int exitCode = 0;
-    QString message;  // printed on stdout for 0 (help, version), stderr otherwise
+    QString message; // printed on stdout for 0 (help, version), stderr otherwise
 };
 
 CommandLineResult parseCommandLine(const QStringList& arguments);
 
-}  // namespace zumbal
+} // namespace zumbal

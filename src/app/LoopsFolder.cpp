@@ -13,4 +13,4 @@ QString locateLoopsFolder(const QString& applicationDir, const QString& dataDir)
     return inUserData;
 }
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -9,4 +9,4 @@ namespace zumbal {
 // made the second is returned all the same; the presets list is then empty.
 QString locateLoopsFolder(const QString& applicationDir, const QString& dataDir);
 
-}  // namespace zumbal
+} // namespace zumbal

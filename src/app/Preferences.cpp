@@ -41,4 +41,4 @@ bool Preferences::write(const globali& g) const {
     return file.commit();
 }
 
-}  // namespace zumbal
+} // namespace zumbal

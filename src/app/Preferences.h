@@ -31,4 +31,4 @@ private:
     std::string m_readValue;
 };
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -18,4 +18,4 @@ EditField_Numero::EditField_Numero(const QString& text, const QColor& background
                       .arg(background.name(), textColour.name()));
 }
 
-}  // namespace zumbal
+} // namespace zumbal

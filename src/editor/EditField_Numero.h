@@ -12,4 +12,4 @@ public:
                      QWidget* parent = nullptr);
 };
 
-}  // namespace zumbal
+} // namespace zumbal

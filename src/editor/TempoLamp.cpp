@@ -19,4 +19,4 @@ void TempoLamp::paintEvent(QPaintEvent*) {
     QPainter(this).fillRect(rect(), m_colour);
 }
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -20,4 +20,4 @@ private:
     QColor m_colour;
 };
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -51,7 +51,7 @@ ButtonRow buttonRow(int i) {
     }
 }
 
-}  // namespace
+} // namespace
 
 Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -87,8 +87,8 @@ void Window_t1::buildControls() {
 
     StaticText14 = makeLabel(QStringLiteral("Tempo"), {170, 302, 50, 22}, m_client);
     StaticText13 = makeLabel(QStringLiteral("120"), {350, 302, 50, 22}, m_client);
-    StaticText16 =
-        makeLabel(QStringLiteral("Create a loop or choose a preset"), {512, 302, 230, 22}, m_client);
+    StaticText16 = makeLabel(QStringLiteral("Create a loop or choose a preset"),
+                             {512, 302, 230, 22}, m_client);
 
     PopupMenu1 = new QComboBox(m_client);
     PopupMenu1->setGeometry(512, 324, 230, 22);
@@ -206,4 +206,4 @@ void Window_t1::closeEvent(QCloseEvent* event) {
     QApplication::quit();
 }
 
-}  // namespace zumbal
+} // namespace zumbal

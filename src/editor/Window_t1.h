@@ -92,4 +92,4 @@ private:
     GridRefresher m_gridRefresher;
 };
 
-}  // namespace zumbal
+} // namespace zumbal

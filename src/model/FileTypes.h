@@ -9,7 +9,7 @@ namespace zumbal {
 // extensions; the Macintosh type and creator codes are kept for reference.
 struct FileType {
     std::string_view name;
-    std::string_view extensions;  // separated by ';', the first is the one written
+    std::string_view extensions; // separated by ';', the first is the one written
     std::string_view macType;
     std::string_view macCreator;
 };
@@ -20,4 +20,4 @@ constexpr std::string_view primaryExtension(const FileType& type) {
     return type.extensions.substr(0, type.extensions.find(';'));
 }
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -46,6 +46,8 @@ void setDefaultButtonStates(globali& g) {
     g.pb[kBassButton] = kSwitchOn;
 }
 
-bool eventSoundsOn(const globali& g) { return g.prefe[0] == "1"; }
+bool eventSoundsOn(const globali& g) {
+    return g.prefe[0] == "1";
+}
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -19,8 +19,8 @@ inline constexpr int kTracks = 7;
 inline constexpr int kDrumTracks = 6;
 inline constexpr int kBassTrack = 6;
 inline constexpr int kStrokes = 16;
-inline constexpr int kCells = kTracks * kStrokes;  // 112
-inline constexpr int kFirstBassCell = kDrumTracks * kStrokes;  // 96
+inline constexpr int kCells = kTracks * kStrokes;             // 112
+inline constexpr int kFirstBassCell = kDrumTracks * kStrokes; // 96
 inline constexpr int kButtons = 17;
 
 // Stroke codes of `pp`.
@@ -50,8 +50,12 @@ inline constexpr int kDefaultVolume = 99;
 // Sounds of the start-up loop and of New Loop, by track.
 inline constexpr std::array<int, kTracks> kDefaultSounds{36, 38, 42, 46, 53, 52, 33};
 
-constexpr int cellIndex(int track, int stroke) { return kStrokes * track + (stroke - 1); }
-constexpr bool isOn(int buttonState) { return buttonState >= kSwitchOn; }
+constexpr int cellIndex(int track, int stroke) {
+    return kStrokes * track + (stroke - 1);
+}
+constexpr bool isOn(int buttonState) {
+    return buttonState >= kSwitchOn;
+}
 
 struct globali {
     std::array<AtomicInt, kCells> pp{};
@@ -95,4 +99,4 @@ void setDefaultButtonStates(globali& g);
 
 bool eventSoundsOn(const globali& g);
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -12,7 +12,7 @@ namespace {
 // program reports the outcome in one line instead.
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
-}  // namespace
+} // namespace
 
 const std::vector<std::string>& AudioOutput::defaultDrivers() {
     static const std::vector<std::string> drivers{"pulseaudio", "alsa", "jack"};
@@ -55,12 +55,12 @@ void AudioOutput::runNull(int sampleRate, int periodSize) {
     const auto start = Clock::now();
     for (int64_t periods = 0; !m_stop; ++periods) {
         // Each period is due at its absolute time, so sleeping late never drifts.
-        const auto due = start + std::chrono::duration_cast<Clock::duration>(
-                                     std::chrono::duration<double>(
-                                         static_cast<double>(periods) * periodSize / sampleRate));
+        const auto due =
+            start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                        static_cast<double>(periods) * periodSize / sampleRate));
         std::this_thread::sleep_until(due);
         m_callback(m_data, periodSize, 0, nullptr, 2, out);
     }
 }
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -44,4 +44,4 @@ private:
     std::thread m_nullThread;
 };
 
-}  // namespace zumbal
+} // namespace zumbal

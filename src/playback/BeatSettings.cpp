@@ -5,7 +5,9 @@ namespace zumbal {
 namespace {
 
 // A re-enabled stroke becomes a rest of its row: 1 on drum rows, 10 on the bass row.
-int restOf(int cell) { return cell / kFirstBassCell * 9 + 1; }
+int restOf(int cell) {
+    return cell / kFirstBassCell * 9 + 1;
+}
 
 template <class CellOf>
 void setStrokes(globali& g, bool disable, int n, CellOf cellOf, const CellRedraw& redraw) {
@@ -21,7 +23,7 @@ void setStrokes(globali& g, bool disable, int n, CellOf cellOf, const CellRedraw
     }
 }
 
-}  // namespace
+} // namespace
 
 void impostabeat_3_4(globali& g, const CellRedraw& redraw) {
     const int n = g.ter_ter ? 3 : 4;
@@ -35,4 +37,4 @@ void impostabeat_ter(globali& g, const CellRedraw& redraw) {
         g, g.ter_ter, n, [](int t, int k) { return kStrokes * t + 4 * k - 1; }, redraw);
 }
 
-}  // namespace zumbal
+} // namespace zumbal

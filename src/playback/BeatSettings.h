@@ -17,4 +17,4 @@ void impostabeat_3_4(globali& g, const CellRedraw& redraw);
 // after `ter_ter` has been set.
 void impostabeat_ter(globali& g, const CellRedraw& redraw);
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -38,4 +38,4 @@ void EventSoundMixer::mixInto(float* left, float* right, int frames) {
     }
 }
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -35,9 +35,9 @@ private:
     };
 
     std::array<std::atomic<const PcmClip*>, kQueue> m_queue{};
-    std::atomic<uint32_t> m_head{0};  // next slot the GUI writes
-    std::atomic<uint32_t> m_tail{0};  // next slot the audio thread reads
+    std::atomic<uint32_t> m_head{0}; // next slot the GUI writes
+    std::atomic<uint32_t> m_tail{0}; // next slot the audio thread reads
     std::array<Voice, kVoices> m_voices{};
 };
 
-}  // namespace zumbal
+} // namespace zumbal

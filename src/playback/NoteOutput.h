@@ -15,7 +15,9 @@ public:
     virtual void setInstrument(int track, int instrument) = 0;
 };
 
-constexpr int clampMidi(int value) { return std::clamp(value, 0, 127); }
+constexpr int clampMidi(int value) {
+    return std::clamp(value, 0, 127);
+}
 
 // One of the seven players `NotePl`: a track's voice on the output. Notes and
 // velocities outside MIDI's range (a transposed bass line, a typed volume)
@@ -33,4 +35,4 @@ private:
     int m_track;
 };
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -14,13 +14,16 @@ void PlaybackEngine::start() {
     m_startSerial.fetch_add(1, std::memory_order_release);
 }
 
-void PlaybackEngine::stop() { m_g.battito = 0; }
+void PlaybackEngine::stop() {
+    m_g.battito = 0;
+}
 
 void PlaybackEngine::atBlockStart(int64_t blockStart) {
     const uint32_t serial = m_startSerial.load(std::memory_order_acquire);
     if (serial != m_seenSerial) {
         m_seenSerial = serial;
-        m_timeline.start(m_startSample.load(std::memory_order_relaxed), std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
+        m_timeline.start(m_startSample.load(std::memory_order_relaxed),
+                         std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
     }
     if (!playing()) {
         if (m_wasPlaying)
@@ -32,7 +35,7 @@ void PlaybackEngine::atBlockStart(int64_t blockStart) {
     m_timeline.setTempo(std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
     // A stroke belongs to the block whose start is nearest to its due sample.
     while (m_timeline.nextDue() < blockStart + kBlock / 2) {
-        m_g.metronomo.store(m_timeline.nextDue());
+        m_g.metronomo.store(static_cast<int64_t>(m_timeline.nextDue()));
         m_timeline.strokeDone();
         const int stroke = playStroke(m_g, m_players, m_random);
         if (stroke == 0)
@@ -42,4 +45,4 @@ void PlaybackEngine::atBlockStart(int64_t blockStart) {
     }
 }
 
-}  // namespace zumbal
+} // namespace zumbal

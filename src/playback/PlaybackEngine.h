@@ -42,15 +42,13 @@ public:
 
     // Audio side: advance the timeline by `frames`, calling render(offset, count)
     // for consecutive pieces of the buffer that never cross a block boundary.
-    template <class Render>
-    void process(int frames, Render&& render) {
+    template <class Render> void process(int frames, Render&& render) {
         int done = 0;
         while (done < frames) {
             int64_t pos = m_pos.load(std::memory_order_relaxed);
             if (pos % kBlock == 0)
                 atBlockStart(pos);
-            const int n = static_cast<int>(
-                std::min<int64_t>(frames - done, kBlock - pos % kBlock));
+            const int n = static_cast<int>(std::min<int64_t>(frames - done, kBlock - pos % kBlock));
             render(done, n);
             done += n;
             m_pos.store(pos + n, std::memory_order_release);
@@ -77,4 +75,4 @@ private:
     bool m_wasPlaying = false;
 };
 
-}  // namespace zumbal
+} // namespace zumbal

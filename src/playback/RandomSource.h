@@ -23,4 +23,4 @@ private:
     std::uniform_real_distribution<double> m_uniform{0.0, 1.0};
 };
 
-}  // namespace zumbal
+} // namespace zumbal

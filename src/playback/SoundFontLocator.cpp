@@ -27,4 +27,4 @@ std::string findSoundFont(const std::string& option, const char* environment,
     return {};
 }
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -15,4 +15,4 @@ const std::vector<std::string>& debianSoundFonts();
 std::string findSoundFont(const std::string& option, const char* environment,
                           const std::vector<std::string>& candidates = debianSoundFonts());
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -11,7 +11,9 @@ SoundSystem::SoundSystem(globali& g, SoundOptions options)
     : m_options(std::move(options)), m_synth(m_options.synth), m_noteOutput(m_synth),
       m_engine(g, m_noteOutput, m_random, m_options.synth.sampleRate) {}
 
-SoundSystem::~SoundSystem() { m_output.reset(); }
+SoundSystem::~SoundSystem() {
+    m_output.reset();
+}
 
 void SoundSystem::loadSoundFont() {
     m_soundFontPath = findSoundFont(m_options.soundFont, std::getenv("ZUMBAL_SOUNDFONT"));
@@ -26,8 +28,8 @@ void SoundSystem::loadSoundFont() {
 void SoundSystem::startAudio() {
     const auto& drivers =
         m_options.drivers.empty() ? AudioOutput::defaultDrivers() : m_options.drivers;
-    m_output = std::make_unique<AudioOutput>(m_synth.settings(), &SoundSystem::callback, this,
-                                             drivers);
+    m_output =
+        std::make_unique<AudioOutput>(m_synth.settings(), &SoundSystem::callback, this, drivers);
     std::fprintf(stderr, "zumbal: audio output: %s\n", m_output->name().c_str());
 }
 
@@ -50,4 +52,4 @@ int SoundSystem::callback(void* data, int len, int, float*[], int nout, float* o
     return FLUID_OK;
 }
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -14,8 +14,8 @@
 namespace zumbal {
 
 struct SoundOptions {
-    std::string soundFont;             // empty: search (see findSoundFont)
-    std::vector<std::string> drivers;  // empty: AudioOutput::defaultDrivers()
+    std::string soundFont;            // empty: search (see findSoundFont)
+    std::vector<std::string> drivers; // empty: AudioOutput::defaultDrivers()
     SynthOptions synth;
 };
 
@@ -57,4 +57,4 @@ private:
     std::unique_ptr<AudioOutput> m_output;
 };
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -52,7 +52,7 @@ void playBass(globali& g, NotePlayer& bass, int battito) {
     }
 }
 
-}  // namespace
+} // namespace
 
 int nextStroke(int battito, bool ter_3_4, bool ter_ter) {
     ++battito;
@@ -80,4 +80,4 @@ int playStroke(globali& g, NotePlayers& NotePl, RandomSource& random) {
     return battito;
 }
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -25,4 +25,4 @@ int nextStroke(int battito, bool ter_3_4, bool ter_ter);
 // Hue of the tempo lamp for a stroke: 0.25 on odd strokes, 0 on even ones.
 double indicatorHue(int battito);
 
-}  // namespace zumbal
+} // namespace zumbal

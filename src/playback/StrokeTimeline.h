@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
 namespace zumbal {
@@ -15,8 +14,8 @@ public:
 
     // Playback starts at `sample`; stroke 1 is due one stroke length later.
     void start(int64_t sample, int tempo) {
-        m_anchor = sample;
-        m_last = sample;
+        m_anchor = static_cast<double>(sample);
+        m_last = m_anchor;
         m_count = 0;
         m_tempo = tempo;
     }
@@ -29,9 +28,10 @@ public:
         m_tempo = tempo;
     }
 
-    int64_t nextDue() const {
-        return m_anchor + std::llround(static_cast<double>(m_count + 1) * strokeLength());
-    }
+    // The exact due position, in samples and fractions of a sample: rounding
+    // it first would push a stroke that falls half a sample before the middle
+    // of a block into the later block.
+    double nextDue() const { return m_anchor + static_cast<double>(m_count + 1) * strokeLength(); }
 
     void strokeDone() {
         m_last = nextDue();
@@ -43,10 +43,10 @@ public:
 
 private:
     int m_rate;
-    int64_t m_anchor = 0;
-    int64_t m_last = 0;
+    double m_anchor = 0;
+    double m_last = 0;
     int64_t m_count = 0;
     int m_tempo = 120;
 };
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -5,10 +5,10 @@
 namespace zumbal {
 
 namespace {
-constexpr int kDrumKit = 16385;  // the note players' number for the GM percussion kit
+constexpr int kDrumKit = 16385; // the note players' number for the GM percussion kit
 constexpr int kDrumBank = 128;
 constexpr int kBassProgram = 33;
-}  // namespace
+} // namespace
 
 void applySettings(fluid_settings_t* settings, const SynthOptions& options) {
     fluid_settings_setnum(settings, "synth.sample-rate", options.sampleRate);
@@ -26,8 +26,7 @@ void silenceSynthLog() {
         fluid_set_log_function(level, nullptr, nullptr);
 }
 
-Synth::Synth(const SynthOptions& options)
-    : m_options(options), m_settings(new_fluid_settings()) {
+Synth::Synth(const SynthOptions& options) : m_options(options), m_settings(new_fluid_settings()) {
     applySettings(m_settings.get(), options);
     m_synth.reset(new_fluid_synth(m_settings.get()));
 }
@@ -101,4 +100,4 @@ void FluidNoteOutput::setInstrument(int track, int instrument) {
     m_wanted[track].store(instrument, std::memory_order_relaxed);
 }
 
-}  // namespace zumbal
+} // namespace zumbal

@@ -82,4 +82,4 @@ private:
     std::array<int, 7> m_applied{};
 };
 
-}  // namespace zumbal
+} // namespace zumbal
