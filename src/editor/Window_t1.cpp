@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLayout>
 
 namespace zumbal {
 
@@ -66,6 +67,8 @@ Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QW
     m_client->setPalette(palette);
     m_client->setFocusPolicy(Qt::StrongFocus);
     setCentralWidget(m_client);
+    // The window takes exactly the client area plus the menu bar; the user cannot resize it.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     buildControls();
     buildTrackFields();
 

@@ -1,0 +1,128 @@
+#include "app/CommandLine.h"
+#include "app/LoopsFolder.h"
+#include "app/Preferences.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace zumbal {
+namespace {
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+TEST(Preferences, FirstLineDecidesAndOnlyExactlyOneMeansOn) {
+    struct Case {
+        const char* content; // nullptr: no file
+        std::string prefe;
+        bool soundsOn;
+    };
+    const std::vector<Case> cases{
+        {nullptr, "1", true}, {"1", "1", true},        {"1\n0\n", "1", true}, {"1\r\n", "1", true},
+        {"0\n", "0", false},  {"yes\n", "yes", false}, {"1 \n", "1 ", false}, {"", "", false},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("zumbal preferences");
+        if (c.content)
+            writeFile(path, c.content);
+        globali g;
+        Preferences(path).leggipref(g);
+        EXPECT_EQ(g.prefe[0], c.prefe) << (c.content ? c.content : "(no file)");
+        EXPECT_EQ(eventSoundsOn(g), c.soundsOn);
+    }
+}
+
+TEST(Preferences, WriteReplacesTheFileWithOneLine) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("config/zumbal preferences");
+    Preferences prefs(path);
+    globali g;
+    prefs.leggipref(g);
+    g.prefe[0] = "0";
+    ASSERT_TRUE(prefs.write(g));
+    EXPECT_EQ(readFile(path), "0\n");
+    g.prefe[0] = "1";
+    ASSERT_TRUE(prefs.write(g));
+    EXPECT_EQ(readFile(path), "1\n");
+    EXPECT_EQ(QDir(dir.filePath("config")).entryList(QDir::Files).size(), 1);
+}
+
+TEST(Preferences, AnUnreadableFileIsNeitherFatalNorOverwrittenUnchanged) {
+    QTemporaryDir dir;
+    // A folder where the file should be cannot be read as text, even by root.
+    const QString path = dir.filePath("zumbal preferences");
+    ASSERT_TRUE(QDir().mkpath(path));
+    Preferences prefs(path);
+    globali g;
+    prefs.leggipref(g);
+    EXPECT_EQ(g.prefe[0], "1");
+    EXPECT_FALSE(prefs.write(g));
+    EXPECT_TRUE(QFileInfo(path).isDir());
+    g.prefe[0] = "0";
+    EXPECT_FALSE(prefs.write(g)); // cannot replace a folder; no crash, nothing lost
+    EXPECT_TRUE(QFileInfo(path).isDir());
+}
+
+TEST(LoopsFolder, BesideTheProgramWhenPossibleElseUserData) {
+    QTemporaryDir dir;
+    const QString program = dir.filePath("bin");
+    const QString data = dir.filePath("data");
+    QDir().mkpath(program);
+    EXPECT_EQ(locateLoopsFolder(program, data), program + "/loops");
+    EXPECT_TRUE(QFileInfo(program + "/loops").isDir());
+
+    // A file named "bin2" makes "bin2/loops" impossible.
+    const QString blocked = dir.filePath("bin2");
+    writeFile(blocked, "x");
+    EXPECT_EQ(locateLoopsFolder(blocked, data), data + "/loops");
+    EXPECT_TRUE(QFileInfo(data + "/loops").isDir());
+
+    // Neither can be made: start-up goes on with an empty presets list.
+    EXPECT_EQ(locateLoopsFolder(blocked, blocked), blocked + "/loops");
+}
+
+TEST(CommandLine, OptionsAndUsageErrors) {
+    struct Case {
+        QStringList args;
+        int exitCode;
+        bool runs;
+    };
+    const std::vector<Case> cases{
+        {{}, 0, true},
+        {{"--audio", "null", "--soundfont", "a.sf2", "--loops", "/tmp/l"}, 0, true},
+        {{"--audio", "oss"}, 2, false},
+        {{"--bogus"}, 2, false},
+        {{"stray"}, 2, false},
+        {{"--soundfont"}, 2, false},
+        {{"--help"}, 0, false},
+        {{"--version"}, 0, false},
+    };
+    for (const Case& c : cases) {
+        const CommandLineResult r = parseCommandLine(QStringList{"zumbal"} + c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.options.has_value(), c.runs) << c.args.join(' ').toStdString();
+    }
+    const auto full = parseCommandLine(
+        {"zumbal", "--audio", "null", "--soundfont", "a.sf2", "--loops", "/tmp/l"});
+    EXPECT_EQ(full.options->audio, "null");
+    EXPECT_EQ(full.options->soundFont, "a.sf2");
+    EXPECT_EQ(full.options->loops, "/tmp/l");
+    const auto help = parseCommandLine({"zumbal", "--help"});
+    for (const char* option : {"--soundfont", "--audio", "--loops"})
+        EXPECT_TRUE(help.message.contains(option)) << option;
+}
+
+} // namespace
+} // namespace zumbal
