@@ -33,6 +33,14 @@ public:
     // of a block into the later block.
     double nextDue() const { return m_anchor + static_cast<double>(m_count + 1) * strokeLength(); }
 
+    // A stroke that is played late, at `position`, starts the grid anew there:
+    // lateness is never caught up with a burst of strokes.
+    void restartFrom(double position) {
+        m_anchor = position;
+        m_last = position;
+        m_count = 0;
+    }
+
     void strokeDone() {
         m_last = nextDue();
         ++m_count;

@@ -134,6 +134,37 @@ TEST_F(EngineFixture, TempoChangeTimesTheWaitingStrokeFromTheLastOne) {
     EXPECT_EQ(hits[3], blockOf(11025 + 2 * 11025));
 }
 
+TEST_F(EngineFixture, AFasterTempoPlaysAnOverdueStrokeOnceAndGoesOnFromThere) {
+    for (int s = 1; s <= 16; ++s)
+        g.pp[s - 1] = kHit;
+    g.tempo = 10;
+    engine.start();
+    run(102400);   // stroke 1 at 66150; stroke 2 waits until 132300
+    g.tempo = 240; // due at 66150 + 2756.25: long past
+    run(PlaybackEngine::kBlock);
+    auto hits = noteOnSamples(0);
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(hits[1], 102400);
+    run(10000);
+    hits = noteOnSamples(0);
+    ASSERT_GE(hits.size(), 4u);
+    EXPECT_EQ(hits[2], blockOf(102400 + 2756.25));
+    EXPECT_EQ(hits[3], blockOf(102400 + 2 * 2756.25));
+}
+
+TEST_F(EngineFixture, PlayingOnAStaleTimelineNeverBursts) {
+    for (int s = 1; s <= 16; ++s)
+        g.pp[s - 1] = kHit;
+    engine.start();
+    run(10000);
+    engine.stop();
+    run(kRate * 60);
+    out.calls.clear();
+    g.battito = 1; // running again, but the timeline is still the old run's
+    run(PlaybackEngine::kBlock);
+    EXPECT_EQ(noteOnSamples(0).size(), 1u);
+}
+
 TEST_F(EngineFixture, StopEndsTheSoundingBassNoteOnce) {
     g.pp[kFirstBassCell] = 40;
     engine.start();
