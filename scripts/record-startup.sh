@@ -22,9 +22,10 @@ pulseaudio --start --exit-idle-time=-1 >/dev/null 2>&1
 pactl load-module module-null-sink sink_name=rec >/dev/null
 pactl set-default-sink rec
 parec -d rec.monitor --file-format=wav "$out" &
+recorder=$!
 sleep 0.5
 DISPLAY=:98 timeout "$seconds" ./build/zumbal --audio pulseaudio "$@" || true
 sleep 0.3
-kill %3 2>/dev/null || true
+kill "$recorder"
 sleep 0.3
 /usr/bin/python3 scripts/onsets.py "$out"

@@ -12,6 +12,8 @@ AppSettings settingsFrom(const CommandLine& options) {
     settings.sound.soundFont = options.soundFont.toStdString();
     if (!options.audio.isEmpty())
         settings.sound.drivers = {options.audio.toStdString()};
+    if (options.period > 0)
+        settings.sound.synth.periodSize = options.period;
     settings.loopsFolder = options.loops;
     return settings;
 }

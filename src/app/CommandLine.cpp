@@ -25,7 +25,12 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
                                                   "beside the program, or in the user's data "
                                                   "folder)."),
                                    QStringLiteral("DIR"));
-    parser.addOptions({soundFont, audio, loops});
+    const QCommandLineOption period(
+        QStringLiteral("period"),
+        QStringLiteral("Audio period in frames, 64 to 8192 (default 512). A larger period "
+                       "survives a busy machine without dropouts, at the cost of latency."),
+        QStringLiteral("FRAMES"));
+    parser.addOptions({soundFont, audio, loops, period});
 
     CommandLineResult result;
     if (!parser.parse(arguments)) {
@@ -57,7 +62,14 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
             QStringLiteral("--audio takes pulseaudio, alsa, jack or null, not \"%1\"").arg(driver);
         return result;
     }
-    result.options = CommandLine{parser.value(soundFont), driver, parser.value(loops)};
+    bool periodIsNumber = true;
+    const int frames = parser.isSet(period) ? parser.value(period).toInt(&periodIsNumber) : 0;
+    if (!periodIsNumber || (parser.isSet(period) && (frames < 64 || frames > 8192))) {
+        result.exitCode = 2;
+        result.message = QStringLiteral("--period takes a number of frames from 64 to 8192");
+        return result;
+    }
+    result.options = CommandLine{parser.value(soundFont), driver, parser.value(loops), frames};
     return result;
 }
 

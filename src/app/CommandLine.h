@@ -11,6 +11,7 @@ struct CommandLine {
     QString soundFont; // --soundfont FILE
     QString audio;     // --audio pulseaudio|alsa|jack|null; empty: try them in turn
     QString loops;     // --loops DIR
+    int period = 0;    // --period FRAMES; 0: the synth's default
 };
 
 struct CommandLineResult {

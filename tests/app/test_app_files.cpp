@@ -106,6 +106,9 @@ TEST(CommandLine, OptionsAndUsageErrors) {
         {{"--bogus"}, 2, false},
         {{"stray"}, 2, false},
         {{"--soundfont"}, 2, false},
+        {{"--period", "1024"}, 0, true},
+        {{"--period", "32"}, 2, false},
+        {{"--period", "lots"}, 2, false},
         {{"--help"}, 0, false},
         {{"--version"}, 0, false},
     };
@@ -120,7 +123,7 @@ TEST(CommandLine, OptionsAndUsageErrors) {
     EXPECT_EQ(full.options->soundFont, "a.sf2");
     EXPECT_EQ(full.options->loops, "/tmp/l");
     const auto help = parseCommandLine({"zumbal", "--help"});
-    for (const char* option : {"--soundfont", "--audio", "--loops"})
+    for (const char* option : {"--soundfont", "--audio", "--loops", "--period"})
         EXPECT_TRUE(help.message.contains(option)) << option;
 }
 
