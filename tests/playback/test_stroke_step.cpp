@@ -63,7 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
     Flags, PlayedStrokes,
     ::testing::Values(FlagCase{false, false, range(1, 16)}, FlagCase{true, false, range(1, 12)},
                       FlagCase{false, true, {1, 2, 3, 5, 6, 7, 9, 10, 11, 13, 14, 15}},
-                      FlagCase{true, true, {1, 2, 3, 5, 6, 7, 9, 10, 11}}));
+                      FlagCase{true, true, {1, 2, 3, 5, 6, 7, 9, 10, 11}}),
+    [](const ::testing::TestParamInfo<FlagCase>& info) {
+        return std::string(info.param.ter_3_4 ? "ThreeFour" : "FourFour") +
+               (info.param.ter_ter ? "Ternary" : "Straight");
+    });
 
 TEST_F(StepFixture, ThreeFourSwitchedOnLateRunsOnToSixteen) {
     g.battito = 14;
