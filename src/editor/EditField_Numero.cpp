@@ -1,13 +1,17 @@
 #include "editor/EditField_Numero.h"
 
+#include "editor/DigitFilter.h"
+
+#include <QKeyEvent>
+
 namespace zumbal {
 
 EditField_Numero::EditField_Numero(const QString& text, const QColor& background,
                                    const QColor& textColour, QWidget* parent)
     : QLineEdit(text, parent) {
-    QFont font("Arial", 10);
-    font.setBold(true);
+    QFont font("Arial");
     font.setPixelSize(10);
+    font.setBold(true);
     setFont(font);
     setMaxLength(3);
     setFrame(true);
@@ -16,6 +20,35 @@ EditField_Numero::EditField_Numero(const QString& text, const QColor& background
                                  "#505050; padding: 0px; }"
                                  "QLineEdit:disabled { color: #808080; }")
                       .arg(background.name(), textColour.name()));
+    connect(this, &QLineEdit::textChanged, this, &EditField_Numero::filterDigits);
+}
+
+void EditField_Numero::filterDigits() {
+    const FilteredText filtered = keepDigits(text().toStdString(), cursorPosition());
+    const QString digits = QString::fromStdString(filtered.text);
+    if (digits == text())
+        return;
+    setText(digits);
+    setCursorPosition(filtered.cursor);
+}
+
+void EditField_Numero::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space) {
+        emit spaceBar();
+        return;
+    }
+    // Ctrl+A (Command-A on a Mac) selects the whole number, as QLineEdit does.
+    QLineEdit::keyPressEvent(event);
+}
+
+void EditField_Numero::mousePressEvent(QMouseEvent* event) {
+    QLineEdit::mousePressEvent(event);
+    emit mouseDown();
+}
+
+void EditField_Numero::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    emit lostFocus();
 }
 
 } // namespace zumbal

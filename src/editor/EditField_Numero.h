@@ -4,12 +4,27 @@
 
 namespace zumbal {
 
-// The small numeric track field: bold Arial 10, three characters at most.
+// The small numeric track field: bold Arial 10, three digits at most. It
+// keeps only digits, whatever arrives; the space bar starts and stops the
+// loop instead of typing.
 class EditField_Numero : public QLineEdit {
     Q_OBJECT
 public:
     EditField_Numero(const QString& text, const QColor& background, const QColor& textColour,
                      QWidget* parent = nullptr);
+
+signals:
+    void spaceBar();
+    void mouseDown();
+    void lostFocus();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void filterDigits();
 };
 
 } // namespace zumbal

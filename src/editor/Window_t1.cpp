@@ -59,24 +59,30 @@ Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QW
                               Qt::CustomizeWindowHint),
       m_g(g), m_engine(engine), m_sounds(sounds) {
     setWindowTitle(QStringLiteral("Zumbal"));
-    m_client = new QWidget(this);
+    m_client = new Backdrop(this);
     m_client->setFixedSize(kClientWidth, kClientHeight);
-    m_client->setAutoFillBackground(true);
-    QPalette palette = m_client->palette();
-    palette.setColor(QPalette::Window, QColor(143, 143, 143));
-    m_client->setPalette(palette);
     m_client->setFocusPolicy(Qt::StrongFocus);
+    connect(m_client, &Backdrop::mouseDown, this, &Window_t1::Event_MouseDown);
     setCentralWidget(m_client);
     // The window takes exactly the client area plus the menu bar; the user cannot resize it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     buildControls();
     buildTrackFields();
+    buildKeyboardControls();
 
     m_lampTimer.setInterval(30);
     connect(&m_lampTimer, &QTimer::timeout, this, &Window_t1::updateLamp);
 }
 
 void Window_t1::buildControls() {
+    CanvasImageW = new GridCanvas(m_client);
+    CanvasImageW->setGeometry(QRect(kGridPosition, QSize(590, 285)));
+    CanvasImageW->setToolTip(
+        QStringLiteral("Click to switch this drum stroke ON and OFF (if enabled).\nControl-Click "
+                       "(or right mouse button click) to show a volume selection slider for this "
+                       "drum stroke."));
+    connect(CanvasImageW, &GridCanvas::mouseDown, this, &Window_t1::CanvasImageW_MouseDown);
+
     CanvasTempo = new TempoLamp(m_client);
     CanvasTempo->setGeometry(122, 317, 12, 12);
 
@@ -100,27 +106,9 @@ void Window_t1::buildControls() {
     PopupMenu1->setFocusPolicy(Qt::NoFocus);
 }
 
-void Window_t1::buildTrackFields() {
-    const QColor instrumentBackground(255, 244, 204);
-    const QColor volumeBackground(211, 207, 190);
-    for (int t = 0; t < kTracks; ++t) {
-        const bool bass = t == kBassTrack;
-        const QColor instrumentText = bass ? QColor(0, 128, 0) : QColor(128, 0, 0);
-        EditFI[t] = new EditField_Numero(QString::number(kDefaultSounds[t]), instrumentBackground,
-                                         instrumentText, m_client);
-        EditFV[t] = new EditField_Numero(QString::number(kDefaultVolume), volumeBackground,
-                                         QColor(0, 0, 128), m_client);
-        EditFI[t]->setGeometry(764, bass ? 256 : 7 + 40 * t, 24, 16);
-        EditFV[t]->setGeometry(764, bass ? 273 : 24 + 40 * t, 24, 16);
-        EditFI[t]->setToolTip(
-            bass ? QStringLiteral("Bass Instrument (1-127); bass as usually stored from 33 to 40")
-                 : QStringLiteral("Drum Instrument (1-127)"));
-        EditFV[t]->setToolTip(bass ? QStringLiteral("Bass Instrument Volume (1-127)")
-                                   : QStringLiteral("Drum Instrument Volume (1-127)"));
-    }
-}
-
 void Window_t1::Event_Open() {
+    crea_notearray();
+    crea_p_picture();
     dati_dei_bottoni();
     m_g.ter_3_4 = false;
     m_g.ter_ter = false;
@@ -133,6 +121,7 @@ void Window_t1::Event_Open() {
     m_client->setFocus();
     for (int c : {0, 8, 20, 28, kFirstBassCell})
         disegna_drum(c, 999, 0);
+    CanvasImageW->drawPicture(pictures.p[3], {9, 257});
 }
 
 void Window_t1::dati_dei_bottoni() {
@@ -170,19 +159,9 @@ void Window_t1::impostabeat_ter() {
     zumbal::impostabeat_ter(m_g, [this](int c) { disegna_drum(c, 999, 0); });
 }
 
-void Window_t1::disegna_drum(int cell, int x, int y) {
-    if (m_cellPainter)
-        m_cellPainter(cell, x, y);
-}
-
 void Window_t1::aggiorna_bottone(int i) {
     if (m_buttonPainter)
         m_buttonPainter(i);
-}
-
-void Window_t1::refreshGrid() {
-    if (m_gridRefresher)
-        m_gridRefresher();
 }
 
 void Window_t1::updateLamp() {
@@ -201,6 +180,11 @@ void Window_t1::keyPressEvent(QKeyEvent* event) {
 void Window_t1::Event_KeyDown(const QString& key) {
     if (key == QLatin1String(" "))
         play_pausa();
+    if (!m_g.fastswitch || key.size() != 1)
+        return;
+    const int m = fastSwitchTransposition(key.at(0).unicode(), m_g.trans_start);
+    if (m != 0)
+        transpose(m);
 }
 
 void Window_t1::closeEvent(QCloseEvent* event) {

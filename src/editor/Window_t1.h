@@ -1,15 +1,20 @@
 #pragma once
 
 #include "assets/EventSounds.h"
+#include "editor/CellPictures.h"
 #include "editor/EditField_Numero.h"
+#include "editor/GridCanvas.h"
 #include "editor/TempoLamp.h"
 #include "model/globali.h"
+#include "playback/BassLine.h"
 #include "playback/BeatSettings.h"
 #include "playback/PlaybackEngine.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
 #include <QSlider>
 #include <QTimer>
 
@@ -25,44 +30,73 @@ class Window_t1 : public QMainWindow {
 public:
     static constexpr int kClientWidth = 799;
     static constexpr int kClientHeight = 443;
+    static constexpr QPoint kGridPosition{168, 7};
 
     Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QWidget* parent = nullptr);
 
     // Builds the window's state, sets the start-up loop and starts playing.
     void Event_Open();
 
+    // Transport.
     void play_pausa();
     void impostabeat_3_4();
     void impostabeat_ter();
+
+    // The button table.
     void dati_dei_bottoni();
-
-    // Drawing hooks, filled in by the grid and the button bar.
-    void disegna_drum(int cell, int x, int y);
     void aggiorna_bottone(int i);
-    void refreshGrid();
-    using CellPainter = std::function<void(int cell, int x, int y)>;
-    using ButtonPainter = std::function<void(int i)>;
-    using GridRefresher = std::function<void()>;
-    void setCellPainter(CellPainter painter) { m_cellPainter = std::move(painter); }
-    void setButtonPainter(ButtonPainter painter) { m_buttonPainter = std::move(painter); }
-    void setGridRefresher(GridRefresher refresher) { m_gridRefresher = std::move(refresher); }
-
     // Sets a button's state in both places it is kept.
     void setButtonState(int i, int state);
+    using ButtonPainter = std::function<void(int i)>;
+    void setButtonPainter(ButtonPainter painter) { m_buttonPainter = std::move(painter); }
 
-    QWidget* client() const { return m_client; }
+    // The grid.
+    void crea_notearray();
+    void crea_p_picture();
+    void disegna_drum(int cell, int x, int y);
+    // Prepares the note label of bass cell `cell` and repaints the cell.
+    void labelBassCell(int cell);
+    void refreshGrid();
+    void gestisci_drum(int cell, int x, int y);
+    void CanvasImageW_MouseDown(int x, int y, bool contextual);
+    void Event_MouseDown(int x, int y);
+    void fillDrumTrack(int track, int state);
+
+    // The bass line.
+    void transpose(int n);
+    void BevelB_Action(int index);
+
+    // The track fields.
+    void EditFI_SelChange(int t);
+    void EditFV_SelChange(int t);
+    void EditFI_LostFocus(int t);
+    void EditFV_LostFocus(int t);
+    void EditFI_MouseDown(int t);
+    void ContextualMenu1_Action(QAction* item);
+
+    Backdrop* client() const { return m_client; }
+    GridCanvas* CanvasImageW = nullptr;
     TempoLamp* CanvasTempo = nullptr;
     QSlider* Slider1 = nullptr;
     QLabel* StaticText13 = nullptr;
     QLabel* StaticText14 = nullptr;
     QLabel* StaticText16 = nullptr;
     QComboBox* PopupMenu1 = nullptr;
+    QMenu* ContextualMenu1 = nullptr;
     std::array<EditField_Numero*, kTracks> EditFI{};
     std::array<EditField_Numero*, kTracks> EditFV{};
+    std::array<QPushButton*, 2> BevelB{};
+    std::array<QLabel*, 12> StaticTN{};
 
     // One row per drawn button: font name, font size, state code, caption.
     static constexpr int can_bot_quanti = kButtons - 1;
     std::array<std::array<QString, 4>, kButtons> can_bot;
+
+    NoteArray notearray{};
+    CellPictures pictures;
+    // Set by the volume window while it fills in its own controls, so that a
+    // track volume it writes does not overwrite the per-stroke volumes.
+    bool autoaggiorna = false;
 
 signals:
     // Emitted while the window closes, before the program quits.
@@ -78,18 +112,18 @@ protected:
 private:
     void buildControls();
     void buildTrackFields();
+    void buildKeyboardControls();
     void Event_KeyDown(const QString& key);
     void updateLamp();
+    void repaintHits(int track);
 
     globali& m_g;
     PlaybackEngine& m_engine;
     EventSounds& m_sounds;
-    QWidget* m_client = nullptr;
+    Backdrop* m_client = nullptr;
     QTimer m_lampTimer;
     uint32_t m_strokesSeen = 0;
-    CellPainter m_cellPainter;
     ButtonPainter m_buttonPainter;
-    GridRefresher m_gridRefresher;
 };
 
-} // namespace zumbal
+}  // namespace zumbal

@@ -60,7 +60,11 @@ private slots:
         QCOMPARE(f.w().client()->size(), QSize(799, 443));
         QCOMPARE(f.w().client()->y(), f.app->MenuBar1->height());
         QCOMPARE(f.w().minimumSize(), f.w().maximumSize());
-        QCOMPARE(f.w().client()->palette().color(QPalette::Window), QColor(143, 143, 143));
+        // The backdrop shows the keyboard: white keys light, black keys dark.
+        const QImage backdrop = f.w().client()->grab().toImage();
+        QVERIFY(qGray(backdrop.pixel(10, 430)) > 200);
+        QVERIFY(qGray(backdrop.pixel(19, 370)) < 80);
+        QVERIFY(qGray(backdrop.pixel(9, 370)) > 200);
         for (QWidget* control :
              std::initializer_list<QWidget*>{f.w().Slider1, f.w().StaticText14, f.w().StaticText13})
             QCOMPARE(control->parentWidget(), f.w().client());

@@ -1,0 +1,63 @@
+#include "playback/BassLine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+namespace zumbal {
+
+NoteArray crea_notearray() {
+    static constexpr std::array<int, 21> lower{0, 0, 0, 2, 2, 2, 4, 4,  4,  5, 5,
+                                               5, 7, 7, 7, 9, 9, 9, 11, 11, 11};
+    static constexpr std::array<int, 21> upper{0, 0, 1, 1, 2, 3, 3,  4,  4,  5, 5,
+                                               6, 6, 7, 8, 8, 9, 10, 10, 11, 11};
+    NoteArray notearray{};
+    for (int k = 0; k < 21; ++k)
+        notearray[k] = {lower[k], upper[k]};
+    return notearray;
+}
+
+int keyboardNote(int x, int y, const NoteArray& notearray) {
+    const int row = y < kBlackKeyBottom ? 1 : 0;
+    const int octave =
+        std::clamp(static_cast<int>(std::floor(x / static_cast<double>(kOctaveWidth))), 0, 5);
+    const int k = std::clamp(
+        static_cast<int>(std::floor((x - kOctaveWidth * octave) / double(kOctaveWidth) * 21.0)), 0,
+        20);
+    return notearray[k][row] + 24 + 12 * octave;
+}
+
+std::string crea_basso_testo(int note) {
+    static constexpr std::array<const char*, 12> names{"C",  "C#", "D",  "D#", "E",  "F",
+                                                       "F#", "G",  "G#", "A",  "A#", "B"};
+    const int o = static_cast<int>(std::floor((note - 36) / 12.0)) + 1;
+    const int index = (note - 24) - 12 * o;
+    return std::string(names[index]) + std::to_string(o + 1);
+}
+
+void transpose(globali& g, int n, const std::function<void(int cell)>& relabel) {
+    g.trans_start = g.trans_start + n;
+    for (int c = kFirstBassCell; c < kCells; ++c) {
+        if (g.pp[c] < 11)
+            continue;
+        g.pp[c] = g.pp[c] + n;
+        if (!g.fastswitch && relabel)
+            relabel(c);
+    }
+}
+
+int fastSwitchTransposition(char32_t key, int trans_start) {
+    static constexpr std::array<char, 12> letters{'s', 'e', 'd', 'r', 'f', 'g',
+                                                  'y', 'h', 'u', 'j', 'i', 'k'};
+    if (key > 127)
+        return 0;
+    const char k = static_cast<char>(std::tolower(static_cast<int>(key)));
+    if (k == 'q')
+        return -1;
+    if (k == 'a')
+        return 1;
+    const auto it = std::find(letters.begin(), letters.end(), k);
+    return it == letters.end() ? 0 : static_cast<int>(it - letters.begin()) - trans_start;
+}
+
+} // namespace zumbal
