@@ -1,57 +1,17 @@
-#include "app/App.h"
+#include "AppFixture.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <vector>
 
 namespace zumbal {
 
-// Records the event sounds instead of playing them.
-class RecordingSounds final : public EventSounds {
-public:
-    using EventSounds::EventSounds;
-    void play(SoundId id) override { played.push_back(id); }
-    std::vector<SoundId> played;
-};
-
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-private:
-    // A fresh application with its own preferences and loops folder, opened
-    // as at start-up but without an audio output: the test drives the clock.
-    struct Fixture {
-        explicit Fixture(const char* preference = "1") {
-            const QString prefs = dir.filePath("zumbal preferences");
-            QFile file(prefs);
-            file.open(QIODevice::WriteOnly);
-            file.write(preference);
-            file.close();
-            AppSettings settings;
-            settings.sound.soundFont = "/nonexistent/none.sf2";
-            settings.loopsFolder = dir.filePath("loops");
-            settings.preferencesFile = prefs;
-            app = std::make_unique<App>(settings);
-            auto recorder = std::make_unique<RecordingSounds>(app->model(), nullptr);
-            sounds = recorder.get();
-            app->setEventSounds(std::move(recorder));
-            app->Event_Open();
-            app->openMainWindow();
-            app->window().activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&app->window()));
-        }
-        void render(int frames) {
-            app->sound().engine().process(frames, [](int, int) {});
-        }
-        globali& g() { return app->model(); }
-        Window_t1& w() { return app->window(); }
-
-        QTemporaryDir dir;
-        std::unique_ptr<App> app;
-        RecordingSounds* sounds = nullptr;
-    };
+    using Fixture = test::AppFixture;
+    using RecordingSounds = test::RecordingSounds;
 
 private slots:
     void opensAtItsSizeWithTheStartupLoopPlaying() {
