@@ -41,6 +41,30 @@ private slots:
         QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::Loaded2});
     }
 
+    void keyboardPictureMatchesTheClickGeometry() {
+        Fixture f;
+        const QImage backdrop = f.w().client()->grab().toImage();
+        const NoteArray notes = crea_notearray();
+        const auto sharp = [](int note) {
+            const int n = note % 12;
+            return n == 1 || n == 3 || n == 6 || n == 8 || n == 10;
+        };
+        int checked = 0;
+        for (int y : {360, 380, 400, 410, 430}) {
+            for (int x = 1; x < 798; ++x) {
+                const int note = keyboardNote(x, y, notes);
+                // Pixels next to a key boundary are the keys' edges.
+                if (keyboardNote(x - 1, y, notes) != note || keyboardNote(x + 1, y, notes) != note)
+                    continue;
+                const bool dark = qGray(backdrop.pixel(x, y)) < 100;
+                QVERIFY2(dark == sharp(note),
+                         qPrintable(QStringLiteral("x %1 y %2").arg(x).arg(y)));
+                ++checked;
+            }
+        }
+        QVERIFY(checked > 3000);
+    }
+
     void menuItemsAndTheEnablingRule() {
         Fixture f;
         const QStringList texts{"New Loop",
