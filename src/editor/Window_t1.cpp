@@ -1,9 +1,11 @@
 #include "editor/Window_t1.h"
 
+#include "assets/Links.h"
 #include "playback/StrokeStep.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLayout>
 
@@ -31,24 +33,59 @@ struct ButtonRow {
     const char* size;
     int state;
     QString caption;
+    QRect geometry;
+    QString helpTag;
 };
 
 ButtonRow buttonRow(int i) {
+    const QString track = QStringLiteral("Enable / Disble this track");
     if (i < kDrumTracks)
-        return {"Arial", "12", kSwitchOn, QStringLiteral("DRUM %1").arg(i + 1)};
+        return {"Arial",
+                "12",
+                kSwitchOn,
+                QStringLiteral("DRUM %1").arg(i + 1),
+                QRect(5, 7 + 39 * i, 95, 40),
+                track};
     if (i < 2 * kDrumTracks)
-        return {"Arial", "12", kSwitchOff, QStringLiteral("R/C")};
+        return {"Arial",
+                "12",
+                kSwitchOff,
+                QStringLiteral("R/C"),
+                QRect(106, 7 + 39 * (i - kDrumTracks), 40, 40),
+                QStringLiteral("Generate Random Strokes / Clear Strokes for this drum")};
     switch (i) {
     case kPlayButton:
-        return {"Arial", "14", kPushButton, QStringLiteral("PLAY / STOP    ")};
+        return {"Arial",
+                "14",
+                kPushButton,
+                QStringLiteral("PLAY / STOP    "),
+                QRect(5, 306, 141, 40),
+                QStringLiteral("Play or Stop drum loop (you can also press space bar to do this)")};
     case kWebButton:
-        return {"Times", "18", kPushButton, QStringLiteral("i")};
+        return {"Times",
+                "18",
+                kPushButton,
+                QStringLiteral("i"),
+                QRect(748, 306, 40, 40),
+                QStringLiteral("Visit The Zumbal Drum Loops Page\nDownload Drum Loops Posted By "
+                               "Other Users")};
     case kThreeFourButton:
-        return {"Arial", "14", kSwitchOff, QStringLiteral("3/4")};
+        return {"Arial",
+                "14",
+                kSwitchOff,
+                QStringLiteral("3/4"),
+                QRect(411, 306, 40, 40),
+                QStringLiteral("Set 3/4 beat if enabled (4/4 default)")};
     case kTernaryButton:
-        return {"Arial", "14", kSwitchOff, QStringLiteral("ter")};
+        return {"Arial",
+                "14",
+                kSwitchOff,
+                QStringLiteral("ter"),
+                QRect(455, 306, 40, 40),
+                QStringLiteral("Set 3 strokes for 1/4 measure if enabled (default 4 strokes for "
+                               "1/4 measure)")};
     default:
-        return {"Arial", "12", kSwitchOn, QStringLiteral("BASS")};
+        return {"Arial", "12", kSwitchOn, QStringLiteral("BASS"), QRect(5, 256, 95, 40), track};
     }
 }
 
@@ -69,6 +106,9 @@ Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QW
     buildControls();
     buildTrackFields();
     buildKeyboardControls();
+
+    m_bar = new ButtonBar(m_client, ButtonTable::MainWindow, m_sounds);
+    connect(m_bar, &ButtonBar::gestisci_evento_bottone, this, &Window_t1::gestisci_evento_bottone);
 
     m_lampTimer.setInterval(30);
     connect(&m_lampTimer, &QTimer::timeout, this, &Window_t1::updateLamp);
@@ -112,7 +152,7 @@ void Window_t1::Event_Open() {
     dati_dei_bottoni();
     m_g.ter_3_4 = false;
     m_g.ter_ter = false;
-    for (int i = 0; i <= can_bot_quanti; ++i)
+    for (int i = 0; i <= m_bar->can_bot_quanti; ++i)
         aggiorna_bottone(i);
     setStartupLoop(m_g);
     m_engine.start();
@@ -125,17 +165,44 @@ void Window_t1::Event_Open() {
 }
 
 void Window_t1::dati_dei_bottoni() {
-    for (int i = 0; i <= can_bot_quanti; ++i) {
-        const ButtonRow row = buttonRow(i);
-        can_bot[i] = {QString::fromLatin1(row.font), QString::fromLatin1(row.size),
-                      QString::number(row.state), row.caption};
+    if (m_bar->can_bot_quanti < 0) {
+        const qreal dpr = devicePixelRatioF();
+        for (int i = 0; i < kButtons; ++i) {
+            const ButtonRow row = buttonRow(i);
+            m_bar->addButton(row.geometry,
+                             {QString::fromLatin1(row.font), QString::fromLatin1(row.size),
+                              QString::number(row.state), row.caption},
+                             row.helpTag, i == kWebButton ? picture("mondo", dpr) : QPixmap());
+        }
+        // The tempo lamp lies inside the play button's right end.
+        CanvasTempo->raise();
     }
+    for (int i = 0; i < kButtons; ++i)
+        m_bar->can_bot[i][2] = QString::number(buttonRow(i).state);
     setDefaultButtonStates(m_g);
 }
 
 void Window_t1::setButtonState(int i, int state) {
     m_g.pb[i] = state;
-    can_bot[i][2] = QString::number(state);
+    m_bar->can_bot[i][2] = QString::number(state);
+}
+
+void Window_t1::gestisci_evento_bottone(int i, int state) {
+    m_g.pb[i] = state;
+    const bool on = state == kSwitchOn || state == kSwitchOn + 1;
+    if (i >= kDrumTracks && i < 2 * kDrumTracks) {
+        fillDrumTrack(i - kDrumTracks, state);
+    } else if (i == kPlayButton) {
+        play_pausa();
+    } else if (i == kWebButton) {
+        QDesktopServices::openUrl(guideUrl(kDrumLoopsPage));
+    } else if (i == kThreeFourButton) {
+        m_g.ter_3_4 = on;
+        impostabeat_3_4();
+    } else if (i == kTernaryButton) {
+        m_g.ter_ter = on;
+        impostabeat_ter();
+    }
 }
 
 void Window_t1::play_pausa() {
@@ -160,8 +227,7 @@ void Window_t1::impostabeat_ter() {
 }
 
 void Window_t1::aggiorna_bottone(int i) {
-    if (m_buttonPainter)
-        m_buttonPainter(i);
+    m_bar->aggiorna_bottone(i);
 }
 
 void Window_t1::updateLamp() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "assets/EventSounds.h"
+#include "editor/ButtonBar.h"
 #include "editor/CellPictures.h"
 #include "editor/EditField_Numero.h"
 #include "editor/GridCanvas.h"
@@ -47,8 +48,8 @@ public:
     void aggiorna_bottone(int i);
     // Sets a button's state in both places it is kept.
     void setButtonState(int i, int state);
-    using ButtonPainter = std::function<void(int i)>;
-    void setButtonPainter(ButtonPainter painter) { m_buttonPainter = std::move(painter); }
+    void gestisci_evento_bottone(int i, int state);
+    ButtonBar& buttons() { return *m_bar; }
 
     // The grid.
     void crea_notearray();
@@ -88,10 +89,6 @@ public:
     std::array<QPushButton*, 2> BevelB{};
     std::array<QLabel*, 12> StaticTN{};
 
-    // One row per drawn button: font name, font size, state code, caption.
-    static constexpr int can_bot_quanti = kButtons - 1;
-    std::array<std::array<QString, 4>, kButtons> can_bot;
-
     NoteArray notearray{};
     CellPictures pictures;
     // Set by the volume window while it fills in its own controls, so that a
@@ -123,7 +120,7 @@ private:
     Backdrop* m_client = nullptr;
     QTimer m_lampTimer;
     uint32_t m_strokesSeen = 0;
-    ButtonPainter m_buttonPainter;
+    ButtonBar* m_bar = nullptr;
 };
 
-}  // namespace zumbal
+} // namespace zumbal

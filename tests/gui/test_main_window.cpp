@@ -192,7 +192,7 @@ private slots:
                 continue;
             const int expected = i < 6 || i == kBassButton ? kSwitchOn : kSwitchOff;
             QCOMPARE(f.g().pb[i].load(), expected);
-            QCOMPARE(f.w().can_bot[i][2], QString::number(expected));
+            QCOMPARE(f.w().buttons().can_bot[i][2], QString::number(expected));
         }
         QCOMPARE(f.g().key_tasto_indice.load(), 101);
         QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::powerdow});
