@@ -2,6 +2,7 @@
 #include "editor/GridGeometry.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTest>
 
 namespace zumbal {
@@ -32,6 +33,29 @@ class PatternEditorTest : public QObject {
         field->setFocus();
         for (QChar c : text)
             QTest::keyClick(field, c.toLatin1());
+    }
+
+    // Compares a drawn picture with its reference under tests/gui/golden;
+    // ZUMBAL_UPDATE_GOLDEN=1 writes the references instead.
+    static void compareGolden(const QImage& actual, const QString& name) {
+        const QString path = QStringLiteral(QT_TESTCASE_SOURCEDIR "/golden/") + name + ".png";
+        const QImage image = actual.convertToFormat(QImage::Format_ARGB32);
+        if (qEnvironmentVariableIsSet("ZUMBAL_UPDATE_GOLDEN")) {
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QVERIFY(image.save(path));
+            return;
+        }
+        const QImage expected = QImage(path).convertToFormat(QImage::Format_ARGB32);
+        QVERIFY2(!expected.isNull(), qPrintable(path));
+        QCOMPARE(image.size(), expected.size());
+        int worst = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb a = image.pixel(x, y), b = expected.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)),
+                                  std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+            }
+        QVERIFY2(worst <= 2, qPrintable(name + QStringLiteral(" differs by %1").arg(worst)));
     }
 
 private slots:
@@ -199,6 +223,64 @@ private slots:
         QCOMPARE(f.w().EditFI[kBassTrack]->text(), QStringLiteral("36"));
         QCOMPARE(f.w().EditFI[kBassTrack]->selectedText(), QStringLiteral("36"));
         QCOMPARE(f.g().edfiv[kBassTrack][0].load(), 36);
+    }
+
+    void trackAndTransportButtons() {
+        Fixture f;
+        auto click = [&](int i) {
+            QTest::mouseClick(f.w().buttons().canv_bott[i], Qt::LeftButton);
+        };
+        f.sounds->played.clear();
+        click(2); // "DRUM 3" mutes track 2 and clicks
+        QCOMPARE(f.g().pb[2].load(), kSwitchOff);
+        click(2);
+        QCOMPARE(f.g().pb[2].load(), kSwitchOn);
+        QCOMPARE(f.sounds->played,
+                 (std::vector<SoundId>{SoundId::ambientclick, SoundId::ambientclick}));
+
+        click(kThreeFourButton); // 3/4 disables strokes 13..16
+        QVERIFY(f.g().ter_3_4);
+        QCOMPARE(f.g().pp[cellIndex(1, 13)].load(), kDisabled);
+        QCOMPARE(f.g().pb[kThreeFourButton].load(), kSwitchOn);
+        click(8); // R/C on track 2 overwrites them with random hits
+        for (int s = 1; s <= 16; ++s)
+            QCOMPARE(f.g().pp[cellIndex(2, s)].load(), kRandomHit);
+        click(8);
+        for (int s = 1; s <= 16; ++s)
+            QCOMPARE(f.g().pp[cellIndex(2, s)].load(), kRest);
+        click(kTernaryButton);
+        QVERIFY(f.g().ter_ter);
+        QCOMPARE(f.g().pp[cellIndex(0, 4)].load(), kDisabled);
+
+        click(kPlayButton); // every click on the push button acts
+        QCOMPARE(f.g().battito.load(), 0);
+        click(kPlayButton);
+        QCOMPARE(f.g().battito.load(), 1);
+        QCOMPARE(f.g().pb[kPlayButton].load(), 11);
+        QCOMPARE(f.w().buttons().can_bot[kPlayButton][3], QStringLiteral("PLAY / STOP    "));
+    }
+
+    void drawnCellsAndButtonsMatchTheirReferences() {
+        Fixture f;
+        f.g().pp[17] = kRandomHit;
+        f.g().pp[34] = kDisabled;
+        f.g().pp[99] = 60;
+        f.w().disegna_drum(17, 999, 0);
+        f.w().disegna_drum(34, 999, 0);
+        f.w().labelBassCell(99);
+        const std::vector<std::pair<int, QString>> cells{
+            {0, "cell-hit-kick"}, {17, "cell-random-snare"}, {34, "cell-disabled"},
+            {35, "cell-rest"},    {99, "cell-bass-C4"},      {96, "cell-bass-selected"}};
+        for (const auto& [cell, name] : cells)
+            compareGolden(cellImage(f, cell), name);
+        QTest::mouseClick(f.w().buttons().canv_bott[6], Qt::LeftButton);
+        const std::vector<std::pair<int, QString>> buttons{{0, "button-drum-on"},
+                                                           {6, "button-rc-on"},
+                                                           {7, "button-rc-off"},
+                                                           {kPlayButton, "button-play"},
+                                                           {kWebButton, "button-web"}};
+        for (const auto& [i, name] : buttons)
+            compareGolden(f.w().buttons().canv_bott[i]->backdrop().toImage(), name);
     }
 
     void newLoopClearsTheGridDrawing() {
