@@ -1,6 +1,9 @@
 #include "app/App.h"
 
+#include "app/FactoryLoops.h"
 #include "app/LoopsFolder.h"
+
+#include <QFileDialog>
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -43,11 +46,13 @@ void App::setEventSounds(std::unique_ptr<EventSounds> sounds) {
 }
 
 void App::Event_Open() {
-    const QString folder =
-        m_settings.loopsFolder.isEmpty()
-            ? locateLoopsFolder(QCoreApplication::applicationDirPath(),
-                                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-            : m_settings.loopsFolder;
+    QString folder = m_settings.loopsFolder;
+    if (folder.isEmpty()) {
+        folder =
+            locateLoopsFolder(QCoreApplication::applicationDirPath(),
+                              QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+        seedFactoryLoops(folder);
+    }
     m_g.drumloopsfolder = folder.toStdString();
     m_preferences.leggipref(m_g);
     m_sounds->playIfOn(SoundId::Loaded2);
@@ -100,6 +105,9 @@ void App::buildMenuBar() {
 
     connect(FileMenu, &QMenu::aboutToShow, this, &App::Event_EnableMenuItems);
     connect(FileNew, &QAction::triggered, this, &App::_FileNew_Action);
+    connect(FileLoadDrum, &QAction::triggered, this, &App::_FileLoadDrum_Action);
+    connect(FileFastSwitchMode, &QAction::triggered, this, &App::_FileFastSwitchMode_Action);
+    connect(m_window.get(), &Window_t1::presetsChanged, this, &App::Event_EnableMenuItems);
     connect(FileQuit, &QAction::triggered, m_window.get(), &QWidget::close);
 }
 
@@ -138,6 +146,41 @@ void App::_FileNew_Action() {
     m_sound.NotePl()[kBassTrack].setInstrument(kDefaultSounds[kBassTrack]);
     w.Slider1->setValue(kStartTempo);
     m_sounds->playIfOn(SoundId::powerdow);
+}
+
+void App::_FileLoadDrum_Action() {
+    const QString folder = QFileDialog::getExistingDirectory(
+        m_window.get(), QStringLiteral("Load Drum Loops Folder.."),
+        QString::fromStdString(m_g.drumloopsfolder.string()));
+    if (folder.isEmpty())
+        return;
+    m_g.drumloopsfolder = folder.toStdString();
+    m_window->creapopupmenu();
+}
+
+void App::_FileFastSwitchMode_Action() {
+    Window_t1& w = *m_window;
+    const bool on = !m_g.fastswitch;
+    for (QLabel* label : w.StaticTN)
+        label->move(label->x(), label->y() + (on ? -100 : 100));
+    m_sounds->play(SoundId::PublicD);
+    m_g.loopattuale = 2;
+    for (int t = 0; t < kTracks; ++t) {
+        w.EditFI[t]->setEnabled(!on);
+        w.EditFV[t]->setEnabled(!on);
+    }
+    w.client()->setFocus();
+    if (on) {
+        m_g.nome_file = w.PopupMenu1->itemText(2).toStdString();
+        w.loop_aprithr();
+        m_g.fastswitch = true;
+        Event_EnableMenuItems();
+    } else {
+        m_g.fastswitch = false;
+        Event_EnableMenuItems();
+        m_g.nome_file = w.PopupMenu1->itemText(2).toStdString();
+        w.loop_aprithr();
+    }
 }
 
 void App::Event_Close() {

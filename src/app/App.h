@@ -43,6 +43,8 @@ public:
 
     void Event_EnableMenuItems();
     void _FileNew_Action();
+    void _FileLoadDrum_Action();
+    void _FileFastSwitchMode_Action();
 
     globali& model() { return m_g; }
     Window_t1& window() { return *m_window; }

@@ -114,6 +114,13 @@ Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QW
     connect(&m_lampTimer, &QTimer::timeout, this, &Window_t1::updateLamp);
 }
 
+Window_t1::~Window_t1() {
+    // Closing the child widgets still sends signals (a field losing the
+    // focus); by then this window is no longer there to handle them.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+}
+
 void Window_t1::buildControls() {
     CanvasImageW = new GridCanvas(m_client);
     CanvasImageW->setGeometry(QRect(kGridPosition, QSize(590, 285)));
@@ -144,9 +151,11 @@ void Window_t1::buildControls() {
     PopupMenu1->addItem(QStringLiteral("Loops Presets"));
     PopupMenu1->addItem(QStringLiteral("-"));
     PopupMenu1->setFocusPolicy(Qt::NoFocus);
+    connect(PopupMenu1, &QComboBox::activated, this, &Window_t1::PopupMenu1_Change);
 }
 
 void Window_t1::Event_Open() {
+    creapopupmenu();
     crea_notearray();
     crea_p_picture();
     dati_dei_bottoni();
@@ -239,7 +248,23 @@ void Window_t1::updateLamp() {
 }
 
 void Window_t1::keyPressEvent(QKeyEvent* event) {
-    Event_KeyDown(event->text());
+    // The arrows arrive as the character codes 28 to 31 (left, right, up, down).
+    switch (event->key()) {
+    case Qt::Key_Left:
+        Event_KeyDown(QString(QChar(28)));
+        break;
+    case Qt::Key_Right:
+        Event_KeyDown(QString(QChar(29)));
+        break;
+    case Qt::Key_Up:
+        Event_KeyDown(QString(QChar(30)));
+        break;
+    case Qt::Key_Down:
+        Event_KeyDown(QString(QChar(31)));
+        break;
+    default:
+        Event_KeyDown(event->text());
+    }
     QMainWindow::keyPressEvent(event);
 }
 
@@ -251,6 +276,7 @@ void Window_t1::Event_KeyDown(const QString& key) {
     const int m = fastSwitchTransposition(key.at(0).unicode(), m_g.trans_start);
     if (m != 0)
         transpose(m);
+    presetKey(key.at(0).unicode());
 }
 
 void Window_t1::closeEvent(QCloseEvent* event) {

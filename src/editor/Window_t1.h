@@ -6,6 +6,7 @@
 #include "editor/EditField_Numero.h"
 #include "editor/GridCanvas.h"
 #include "editor/TempoLamp.h"
+#include "loops/LoopFile.h"
 #include "model/globali.h"
 #include "playback/BassLine.h"
 #include "playback/BeatSettings.h"
@@ -34,6 +35,7 @@ public:
     static constexpr QPoint kGridPosition{168, 7};
 
     Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QWidget* parent = nullptr);
+    ~Window_t1() override;
 
     // Builds the window's state, sets the start-up loop and starts playing.
     void Event_Open();
@@ -67,6 +69,17 @@ public:
     void transpose(int n);
     void BevelB_Action(int index);
 
+    // Loop files and presets.
+    void creapopupmenu();
+    void PopupMenu1_Change(int row);
+    // Loads the loop named `nome_file` once the current event is handled.
+    void loop_aprithr();
+    void loop_apri(const QString& name);
+    void applyLoop(const LoopRecord& loop, const QString& name);
+    // Writes the loop as `nome_file` in the loops folder and lists it last.
+    bool loop_salva(QString& error);
+    LoopRecord currentLoop() const;
+
     // The track fields.
     void EditFI_SelChange(int t);
     void EditFV_SelChange(int t);
@@ -98,6 +111,8 @@ public:
 signals:
     // Emitted while the window closes, before the program quits.
     void closing();
+    // The presets list was rebuilt or grew.
+    void presetsChanged();
 
 public slots:
     void Slider1_ValueChanged(int value);
@@ -113,6 +128,9 @@ private:
     void Event_KeyDown(const QString& key);
     void updateLamp();
     void repaintHits(int track);
+    void normaliseLoadedCells();
+    void loadPresetRow(int row);
+    void presetKey(int code);
 
     globali& m_g;
     PlaybackEngine& m_engine;

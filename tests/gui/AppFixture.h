@@ -2,6 +2,7 @@
 
 #include "app/App.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,7 +23,16 @@ public:
 // A fresh application with its own preferences and loops folder, opened
 // as at start-up but without an audio output: the test drives the clock.
 struct AppFixture {
-    explicit AppFixture(const char* preference = "1") {
+    using Files = std::vector<std::pair<QString, QByteArray>>;
+
+    // `loops`: files written into the loops folder before the program opens.
+    explicit AppFixture(const char* preference = "1", const Files& loops = {}) {
+        QDir().mkpath(dir.filePath("loops"));
+        for (const auto& [name, content] : loops) {
+            QFile loop(dir.filePath("loops/" + name));
+            loop.open(QIODevice::WriteOnly);
+            loop.write(content);
+        }
         const QString prefs = dir.filePath("zumbal preferences");
         QFile file(prefs);
         file.open(QIODevice::WriteOnly);

@@ -1,0 +1,195 @@
+// The main window's loop files and presets list.
+
+#include "editor/Window_t1.h"
+#include "loops/LoopFile.h"
+#include "loops/PresetList.h"
+#include "model/NumberText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardItemModel>
+#include <QTimer>
+
+namespace zumbal {
+
+namespace {
+// No loop file comes near this; a larger item chosen by name is not a loop.
+constexpr qint64 kMaxLoopFileBytes = 1 << 20;
+constexpr int kNoOrigin = 999;
+
+QString loopPath(const globali& g, const QString& name) {
+    return QDir(QString::fromStdString(g.drumloopsfolder.string())).filePath(name);
+}
+} // namespace
+
+void Window_t1::creapopupmenu() {
+    PopupMenu1->clear();
+    PopupMenu1->addItem(QStringLiteral("Loops Presets"));
+    PopupMenu1->addItem(QStringLiteral("-"));
+    if (auto* rows = qobject_cast<QStandardItemModel*>(PopupMenu1->model()))
+        rows->item(1)->setEnabled(false);
+    if (!m_g.drumloopsfolder.empty()) {
+        for (const std::string& name : listLoopFiles(m_g.drumloopsfolder))
+            PopupMenu1->addItem(QString::fromStdString(name));
+    }
+    PopupMenu1->setCurrentIndex(0);
+    emit presetsChanged();
+}
+
+void Window_t1::PopupMenu1_Change(int row) {
+    if (row > 1) {
+        m_g.nome_file = PopupMenu1->itemText(row).toStdString();
+        loop_aprithr();
+    }
+    PopupMenu1->setCurrentIndex(0);
+}
+
+void Window_t1::loop_aprithr() {
+    // The load runs on this thread once the current event is handled; the
+    // caller goes on at once.
+    const QString name = QString::fromStdString(m_g.nome_file);
+    QTimer::singleShot(0, this, [this, name] { loop_apri(name); });
+}
+
+void Window_t1::loadPresetRow(int row) {
+    m_g.loopattuale = row;
+    m_g.nome_file = PopupMenu1->itemText(row).toStdString();
+    loop_aprithr();
+}
+
+void Window_t1::presetKey(int code) {
+    const int last = PopupMenu1->count() - 1;
+    const int row = m_g.loopattuale;
+    if (code == 28 || code == 31) {
+        if (row > 2)
+            loadPresetRow(row - 1);
+    } else if (code == 29 || code == 30) {
+        if (row < last)
+            loadPresetRow(row + 1);
+    } else if (code >= '0' && code <= '9') {
+        loadPresetRow(std::min(2 + (code - '0'), last));
+    }
+}
+
+void Window_t1::loop_apri(const QString& name) {
+    QFile file(loopPath(m_g, name));
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray text = file.read(kMaxLoopFileBytes);
+    file.close();
+    applyLoop(parseLoop(std::string_view(text.constData(), static_cast<size_t>(text.size()))),
+              name);
+}
+
+void Window_t1::applyLoop(const LoopRecord& loop, const QString& name) {
+    const bool draw = !m_g.fastswitch;
+    autoaggiorna = true;
+    const bool oldest = loop.layout == LoopLayout::Oldest;
+    if (oldest) {
+        m_g.pb[kBassButton] = kSwitchOff;
+        m_g.edfiv[kBassTrack][0] = 33;
+        m_g.edfiv[kBassTrack][1] = kDefaultVolume;
+        if (draw) {
+            buttons().can_bot[kBassButton][2] = QString::number(kSwitchOff);
+            aggiorna_bottone(kBassButton);
+            EditFI[kBassTrack]->setText(QStringLiteral("33"));
+            EditFV[kBassTrack]->setText(QString::number(kDefaultVolume));
+        }
+        for (int c = kFirstBassCell; c < kCells; ++c) {
+            m_g.pp[c] = kBassRest;
+            if (draw)
+                disegna_drum(c, kNoOrigin, 0);
+        }
+    }
+    const int buttonsRead = oldest ? kButtons - 1 : kButtons;
+    for (int i = 0; i < buttonsRead; ++i) {
+        m_g.pb[i] = loop.pb[i];
+        if (draw) {
+            buttons().can_bot[i][2] = QString::number(loop.pb[i]);
+            aggiorna_bottone(i);
+        }
+    }
+    for (int c = 0; c < (oldest ? kFirstBassCell : kCells); ++c)
+        m_g.pp[c] = loop.pp[c];
+    for (int t = 0; t < (oldest ? kDrumTracks : kTracks); ++t) {
+        m_g.edfiv[t][0] = loop.edfiv[t][0];
+        m_g.edfiv[t][1] = loop.edfiv[t][1];
+        if (draw) {
+            EditFI[t]->setText(QString::number(loop.edfiv[t][0]));
+            EditFV[t]->setText(QString::number(loop.edfiv[t][1]));
+        }
+    }
+    m_engine.players()[kBassTrack].setInstrument(m_g.edfiv[kBassTrack][0]);
+    Slider1->setValue(loop.tempo);
+    for (int c = 0; c < kCells; ++c)
+        m_g.volum[c] =
+            loop.layout == LoopLayout::Current ? loop.volum[c] : m_g.edfiv[c / kStrokes][1].load();
+    StaticText16->setText(name);
+    m_g.ter_3_4 = isOn(m_g.pb[kThreeFourButton]);
+    m_g.ter_ter = isOn(m_g.pb[kTernaryButton]);
+    if (draw)
+        normaliseLoadedCells();
+    m_g.trans_start = 0;
+    autoaggiorna = false;
+}
+
+void Window_t1::normaliseLoadedCells() {
+    for (int c = 0; c < kFirstBassCell; ++c) {
+        if (m_g.pp[c] >= kDisabled)
+            m_g.pp[c] = kRest;
+        disegna_drum(c, kNoOrigin, 0);
+    }
+    for (int c = kFirstBassCell; c < kCells; ++c) {
+        if (m_g.pp[c] > kBassRest) {
+            labelBassCell(c);
+        } else {
+            m_g.pp[c] = kBassRest;
+            disegna_drum(c, kNoOrigin, 0);
+        }
+    }
+    for (int t = 0; t < kTracks; ++t) {
+        for (int j = 0; j < 4; ++j) {
+            if (m_g.ter_ter) {
+                m_g.pp[kStrokes * t + 4 * j + 3] = kDisabled;
+                disegna_drum(kStrokes * t + 4 * j + 3, kNoOrigin, 0);
+            }
+            if (m_g.ter_3_4) {
+                m_g.pp[kStrokes * t + 12 + j] = kDisabled;
+                disegna_drum(kStrokes * t + 12 + j, kNoOrigin, 0);
+            }
+        }
+    }
+}
+
+LoopRecord Window_t1::currentLoop() const {
+    LoopRecord loop;
+    for (int i = 0; i < kButtons; ++i)
+        loop.pb[i] = leadingNumber(m_bar->can_bot[i][2].toStdString());
+    for (int c = 0; c < kCells; ++c) {
+        loop.pp[c] = m_g.pp[c];
+        loop.volum[c] = m_g.volum[c];
+    }
+    for (int t = 0; t < kTracks; ++t)
+        loop.edfiv[t] = {m_g.edfiv[t][0], m_g.edfiv[t][1]};
+    loop.tempo = Slider1->value();
+    return loop;
+}
+
+bool Window_t1::loop_salva(QString& error) {
+    const QString name = QString::fromStdString(m_g.nome_file);
+    QSaveFile file(loopPath(m_g, name));
+    const std::string text = writeLoop(m_g.nome_file, currentLoop());
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    PopupMenu1->addItem(name);
+    emit presetsChanged();
+    return true;
+}
+
+} // namespace zumbal

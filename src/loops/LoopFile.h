@@ -1,0 +1,57 @@
+#pragma once
+
+#include "model/globali.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zumbal {
+
+// The tag at the end of a loop file's first line, by which the presets list
+// recognises loop files.
+inline constexpr std::string_view kLoopFileTag = "(Zumbal loop text file format)";
+inline constexpr std::string_view kLoopHeaderSuffix =
+    " drum loop created by Zumbal (Zumbal loop text file format)";
+inline constexpr int kLoopFileVersion = 130;
+inline constexpr int kLoopFileLines = 258;
+
+// The three layouts, told apart by the number on line 2.
+enum class LoopLayout {
+    Oldest,     // below 120: six drum tracks, 16 button states, no velocities
+    NoVelocity, // 120 to under 130: bass track, 17 states, no velocities
+    Current,    // 130 and above
+};
+
+LoopLayout layoutOf(double version);
+
+// A loop file's values as read, line by line, with the lenient number parse:
+// a line that is missing or holds no number reads as 0. Values that the
+// file's layout does not hold stay 0; applying the defaults for them is the
+// reader's business (the main window and the export differ).
+struct LoopRecord {
+    double version = 0;
+    LoopLayout layout = LoopLayout::Oldest;
+    std::array<int, kButtons> pb{};
+    std::array<int, kCells> pp{};
+    std::array<std::array<int, 2>, kTracks> edfiv{};
+    int tempo = 0;
+    std::array<int, kCells> volum{};
+};
+
+// Splits text into lines ending in "\n", "\r\n" or a lone "\r".
+std::vector<std::string_view> splitLines(std::string_view text);
+
+LoopRecord parseLoop(std::string_view text);
+
+// The 258 lines of the current layout, each ended by "\n".
+std::string writeLoop(std::string_view name, const LoopRecord& loop);
+
+// True when a first line ends in the 30-character tag; a shorter line never does.
+bool hasLoopFileTag(std::string_view firstLine);
+
+// The first line of a text, without its line ending.
+std::string_view firstLine(std::string_view text);
+
+} // namespace zumbal
