@@ -1,7 +1,7 @@
 #pragma once
 
 #include "assets/EventSounds.h"
-#include "editor/ButtonBar.h"
+#include "widgets/ButtonBar.h"
 #include "editor/CellPictures.h"
 #include "editor/EditField_Numero.h"
 #include "editor/GridCanvas.h"

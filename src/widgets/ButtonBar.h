@@ -2,7 +2,7 @@
 
 #include "assets/EventSounds.h"
 #include "assets/Resources.h"
-#include "editor/ButtonStates.h"
+#include "widgets/ButtonStates.h"
 
 #include <QPixmap>
 #include <QString>

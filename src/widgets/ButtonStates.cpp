@@ -1,4 +1,4 @@
-#include "editor/ButtonStates.h"
+#include "widgets/ButtonStates.h"
 
 #include <algorithm>
 #include <span>

@@ -1,4 +1,4 @@
-#include "editor/ButtonBar.h"
+#include "widgets/ButtonBar.h"
 
 #include <QEnterEvent>
 #include <QPainter>
