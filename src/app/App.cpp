@@ -2,6 +2,7 @@
 
 #include "app/FactoryLoops.h"
 #include "app/LoopsFolder.h"
+#include "loops/finestrasalva.h"
 
 #include <QFileDialog>
 
@@ -106,6 +107,7 @@ void App::buildMenuBar() {
     connect(FileMenu, &QMenu::aboutToShow, this, &App::Event_EnableMenuItems);
     connect(FileNew, &QAction::triggered, this, &App::_FileNew_Action);
     connect(FileLoadDrum, &QAction::triggered, this, &App::_FileLoadDrum_Action);
+    connect(FileSavecurrentloop, &QAction::triggered, this, &App::_FileSavecurrentloop_Action);
     connect(FileFastSwitchMode, &QAction::triggered, this, &App::_FileFastSwitchMode_Action);
     connect(m_window.get(), &Window_t1::presetsChanged, this, &App::Event_EnableMenuItems);
     connect(FileQuit, &QAction::triggered, m_window.get(), &QWidget::close);
@@ -146,6 +148,25 @@ void App::_FileNew_Action() {
     m_sound.NotePl()[kBassTrack].setInstrument(kDefaultSounds[kBassTrack]);
     w.Slider1->setValue(kStartTempo);
     m_sounds->playIfOn(SoundId::powerdow);
+}
+
+void App::_FileSavecurrentloop_Action() {
+    Window_t1& w = *m_window;
+    auto* dialog = new finestrasalva(
+        m_g, *m_sounds,
+        [&w] {
+            QStringList rows;
+            for (int i = 1; i < w.PopupMenu1->count(); ++i)
+                rows << w.PopupMenu1->itemText(i);
+            return rows;
+        },
+        [this, &w](const QString& name, QString& error) {
+            m_g.nome_file = name.toStdString();
+            return w.loop_salva(error);
+        },
+        &w);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->Event_Open();
 }
 
 void App::_FileLoadDrum_Action() {

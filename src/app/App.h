@@ -44,6 +44,7 @@ public:
     void Event_EnableMenuItems();
     void _FileNew_Action();
     void _FileLoadDrum_Action();
+    void _FileSavecurrentloop_Action();
     void _FileFastSwitchMode_Action();
 
     globali& model() { return m_g; }

@@ -1,6 +1,6 @@
 #include "editor/EditField_Numero.h"
 
-#include "editor/DigitFilter.h"
+#include "widgets/TextFilter.h"
 
 #include <QKeyEvent>
 

@@ -1,4 +1,4 @@
-#include "editor/DigitFilter.h"
+#include "widgets/TextFilter.h"
 #include "editor/GridGeometry.h"
 
 #include <gtest/gtest.h>

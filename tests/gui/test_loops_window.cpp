@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "loops/LoopFile.h"
+#include "loops/finestrasalva.h"
 
 #include <QTest>
 
@@ -147,6 +148,76 @@ private slots:
         QCOMPARE(after.edfiv, before.edfiv);
         QCOMPARE(after.volum, before.volum);
         QCOMPARE(after.tempo, 133);
+    }
+
+    void saveDialogRefusesTakenEmptyAndUnwritableNames() {
+        Fixture f("1", threeFixtures());
+        const auto open = [&] {
+            f.sounds->played.clear();
+            f.app->FileSavecurrentloop->trigger();
+            auto* dialog = f.w().findChild<finestrasalva*>();
+            return dialog;
+        };
+        const auto clickSave = [](finestrasalva* dialog) {
+            // A dialog's push button acts once the pointer is over it.
+            dialog->buttons().canv_bott_MouseEnter(1);
+            dialog->buttons().canv_bott_MouseDown(1);
+        };
+        finestrasalva* dialog = open();
+        QVERIFY(dialog);
+        QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::openWind});
+        QCOMPARE(dialog->EditField1->text(), QStringLiteral("loop"));
+        QCOMPARE(dialog->StaticText2->text(), QStringLiteral("Write loop name above"));
+
+        // Typed and pasted characters alike: only letters, digits and spaces stay.
+        dialog->EditField1->clear();
+        dialog->EditField1->setFocus();
+        QTest::keyClicks(dialog->EditField1, QStringLiteral("a/b-c.d"));
+        QCOMPARE(dialog->EditField1->text(), QStringLiteral("abcd"));
+        dialog->EditField1->insert(QStringLiteral("../x"));
+        QCOMPARE(dialog->EditField1->text(), QStringLiteral("abcdx"));
+        dialog->EditField1->setText(QString(40, 'n'));
+        QCOMPARE(dialog->EditField1->text().size(), 32);
+
+        const auto files = [&] { return QDir(f.dir.filePath("loops")).count(); };
+        const auto filesBefore = files();
+        dialog->EditField1->clear();
+        clickSave(dialog);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(files(), filesBefore);
+        QVERIFY(dialog->StaticText2->text() != QStringLiteral("Write loop name above"));
+
+        f.w().PopupMenu1->addItem(QStringLiteral("Taken"));
+        dialog->EditField1->setText(QStringLiteral("Taken"));
+        clickSave(dialog);
+        QCOMPARE(dialog->StaticText2->text(),
+                 QStringLiteral("Name already in use, please change it!"));
+        QVERIFY(dialog->isVisible());
+
+        // A folder that cannot be written: nothing listed, the dialog stays.
+        const auto folder = f.g().drumloopsfolder;
+        f.g().drumloopsfolder = (f.dir.filePath("loops/old-119") + "/inside").toStdString();
+        const int rowsBefore = f.w().PopupMenu1->count();
+        dialog->EditField1->setText(QStringLiteral("Fresh"));
+        clickSave(dialog);
+        QVERIFY(dialog->StaticText2->text().startsWith(QStringLiteral("Could not save")));
+        QCOMPARE(f.w().PopupMenu1->count(), rowsBefore);
+        QVERIFY(dialog->isVisible());
+
+        f.g().drumloopsfolder = folder;
+        clickSave(dialog);
+        QCoreApplication::processEvents();
+        QVERIFY(!f.w().findChild<finestrasalva*>());
+        QCOMPARE(rows(f).last(), QStringLiteral("Fresh"));
+        QCOMPARE(f.g().nome_file, std::string("Fresh"));
+        QVERIFY(QFile::exists(f.dir.filePath("loops/Fresh")));
+
+        dialog = open(); // every opening starts afresh
+        QCOMPARE(dialog->EditField1->text(), QStringLiteral("loop"));
+        dialog->buttons().canv_bott_MouseEnter(0);
+        dialog->buttons().canv_bott_MouseDown(0);
+        QCoreApplication::processEvents();
+        QVERIFY(!f.w().findChild<finestrasalva*>());
     }
 
     void choosingTheLoadedPresetAgainReloadsIt() {

@@ -1,0 +1,103 @@
+#include "loops/finestrasalva.h"
+
+#include "widgets/TextFilter.h"
+
+#include <QApplication>
+
+namespace zumbal {
+
+namespace {
+
+QFont boldArial(int pixels) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixels);
+    font.setBold(true);
+    return font;
+}
+
+QLabel* makeLabel(const QString& text, const QRect& geometry, int pixels, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    label->setFont(boldArial(pixels));
+    label->setAlignment(Qt::AlignCenter);
+    label->setStyleSheet(QStringLiteral("color: #E6E6E6;"));
+    return label;
+}
+
+} // namespace
+
+finestrasalva::finestrasalva(const globali& g, EventSounds& sounds, ListedNames listed,
+                             SaveLoop save, QWidget* parent)
+    : QDialog(parent), m_g(g), m_sounds(sounds), m_listed(std::move(listed)),
+      m_save(std::move(save)) {
+    setWindowTitle(QStringLiteral("Save loop as.."));
+    setFixedSize(260, 120);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAutoFillBackground(true);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, QColor(0x8E, 0x8E, 0x8E));
+    setPalette(background);
+
+    StaticText1 = makeLabel(QStringLiteral("Save loop as.."), {60, 3, 140, 20}, 18, this);
+    EditField1 = new QLineEdit(QStringLiteral("loop"), this);
+    EditField1->setGeometry(10, 30, 240, 22);
+    EditField1->setMaxLength(32);
+    EditField1->setFont(boldArial(12));
+    EditField1->setStyleSheet(QStringLiteral("QLineEdit { color: #000080; background: white; }"));
+    connect(EditField1, &QLineEdit::textChanged, this, &finestrasalva::filterName);
+    StaticText2 = makeLabel(QStringLiteral("Write loop name above"), {10, 55, 240, 20}, 12, this);
+
+    m_bar = new ButtonBar(this, ButtonTable::Dialog, m_sounds);
+    connect(m_bar, &ButtonBar::gestisci_evento_bottone, this,
+            &finestrasalva::gestisci_evento_bottone);
+}
+
+void finestrasalva::Event_Open() {
+    m_sounds.playIfOn(SoundId::openWind);
+    m_bar->addButton({4, 79, 120, 40}, {"Arial", "14", "11", "Cancel"});
+    m_bar->addButton({131, 79, 120, 40}, {"Arial", "14", "11", "Save"});
+    show();
+    EditField1->setFocus();
+}
+
+void finestrasalva::filterName() {
+    const FilteredText kept =
+        keepNameCharacters(EditField1->text().toStdString(), EditField1->cursorPosition());
+    const QString name = QString::fromStdString(kept.text);
+    if (name == EditField1->text())
+        return;
+    EditField1->setText(name);
+    EditField1->setCursorPosition(kept.cursor);
+}
+
+void finestrasalva::gestisci_evento_bottone(int button, int) {
+    if (button == 0)
+        close();
+    else
+        save();
+}
+
+void finestrasalva::refuse(const QString& message) {
+    StaticText2->setText(message);
+    QApplication::beep();
+}
+
+void finestrasalva::save() {
+    const QString name = EditField1->text();
+    if (name.trimmed().isEmpty()) {
+        refuse(QStringLiteral("Please write a name first!"));
+        return;
+    }
+    if (m_listed().contains(name)) {
+        refuse(QStringLiteral("Name already in use, please change it!"));
+        return;
+    }
+    QString error;
+    if (!m_save(name, error)) {
+        refuse(QStringLiteral("Could not save: %1").arg(error));
+        return;
+    }
+    close();
+}
+
+} // namespace zumbal
