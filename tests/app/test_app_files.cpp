@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/FactoryLoops.h"
 #include "app/LoopsFolder.h"
 #include "app/Preferences.h"
 
@@ -91,6 +92,29 @@ TEST(LoopsFolder, BesideTheProgramWhenPossibleElseUserData) {
 
     // Neither can be made: start-up goes on with an empty presets list.
     EXPECT_EQ(locateLoopsFolder(blocked, blocked), blocked + "/loops");
+}
+
+TEST(FactoryLoops, FillAnEmptyFolderOnlyAndNeverReplaceAFile) {
+    QTemporaryDir dir;
+    const QString empty = dir.filePath("empty");
+    QDir().mkpath(empty);
+    const int copied = seedFactoryLoops(empty);
+    EXPECT_GE(copied, 12);
+    const QStringList names = QDir(empty).entryList(QDir::Files);
+    EXPECT_EQ(names.size(), copied);
+    for (const QString& name : names) {
+        const QByteArray text = readFile(empty + "/" + name);
+        EXPECT_TRUE(text.startsWith(name.toUtf8() + " drum loop created by Zumbal"));
+        EXPECT_EQ(text.count('\n'), 258);
+    }
+    EXPECT_EQ(seedFactoryLoops(empty), 0); // already full
+
+    const QString mine = dir.filePath("mine");
+    QDir().mkpath(mine);
+    writeFile(mine + "/" + names.first(), "my own loop\n");
+    EXPECT_EQ(seedFactoryLoops(mine), 0);
+    EXPECT_EQ(readFile(mine + "/" + names.first()), "my own loop\n");
+    EXPECT_EQ(seedFactoryLoops(dir.filePath("missing")), 0);
 }
 
 TEST(CommandLine, OptionsAndUsageErrors) {

@@ -2,7 +2,9 @@
 #include "loops/LoopFile.h"
 #include "loops/finestrasalva.h"
 
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 namespace zumbal {
 
@@ -218,6 +220,18 @@ private slots:
         dialog->buttons().canv_bott_MouseDown(0);
         QCoreApplication::processEvents();
         QVERIFY(!f.w().findChild<finestrasalva*>());
+    }
+
+    void cancellingTheFolderChooserChangesNothing() {
+        Fixture f("1", threeFixtures());
+        const auto folder = f.g().drumloopsfolder;
+        QTimer::singleShot(200, [] {
+            if (QWidget* chooser = QApplication::activeModalWidget())
+                chooser->close();
+        });
+        f.app->FileLoadDrum->trigger();
+        QCOMPARE(f.g().drumloopsfolder, folder);
+        QCOMPARE(f.w().PopupMenu1->count(), 5);
     }
 
     void choosingTheLoadedPresetAgainReloadsIt() {
