@@ -1,7 +1,6 @@
 #pragma once
 
 #include "assets/EventSounds.h"
-#include "widgets/ButtonBar.h"
 #include "editor/CellPictures.h"
 #include "editor/EditField_Numero.h"
 #include "editor/GridCanvas.h"
@@ -11,6 +10,7 @@
 #include "playback/BassLine.h"
 #include "playback/BeatSettings.h"
 #include "playback/PlaybackEngine.h"
+#include "widgets/ButtonBar.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -128,7 +128,6 @@ private:
     void Event_KeyDown(const QString& key);
     void updateLamp();
     void repaintHits(int track);
-    void normaliseLoadedCells();
     void loadPresetRow(int row);
     void presetKey(int code);
 

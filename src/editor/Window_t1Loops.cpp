@@ -2,6 +2,7 @@
 
 #include "editor/Window_t1.h"
 #include "loops/LoopFile.h"
+#include "loops/LoopModel.h"
 #include "loops/PresetList.h"
 #include "model/NumberText.h"
 
@@ -83,83 +84,33 @@ void Window_t1::loop_apri(const QString& name) {
 }
 
 void Window_t1::applyLoop(const LoopRecord& loop, const QString& name) {
+    // In FastSwitch mode only the sound changes: buttons, fields and cells
+    // keep their drawing, and nothing is normalised.
     const bool draw = !m_g.fastswitch;
     autoaggiorna = true;
-    const bool oldest = loop.layout == LoopLayout::Oldest;
-    if (oldest) {
-        m_g.pb[kBassButton] = kSwitchOff;
-        m_g.edfiv[kBassTrack][0] = 33;
-        m_g.edfiv[kBassTrack][1] = kDefaultVolume;
-        if (draw) {
-            buttons().can_bot[kBassButton][2] = QString::number(kSwitchOff);
-            aggiorna_bottone(kBassButton);
-            EditFI[kBassTrack]->setText(QStringLiteral("33"));
-            EditFV[kBassTrack]->setText(QString::number(kDefaultVolume));
-        }
-        for (int c = kFirstBassCell; c < kCells; ++c) {
-            m_g.pp[c] = kBassRest;
-            if (draw)
-                disegna_drum(c, kNoOrigin, 0);
-        }
-    }
-    const int buttonsRead = oldest ? kButtons - 1 : kButtons;
-    for (int i = 0; i < buttonsRead; ++i) {
-        m_g.pb[i] = loop.pb[i];
-        if (draw) {
-            buttons().can_bot[i][2] = QString::number(loop.pb[i]);
+    loadIntoModel(m_g, loop, draw);
+    if (draw) {
+        for (int i = 0; i < kButtons; ++i) {
+            buttons().can_bot[i][2] = QString::number(m_g.pb[i]);
             aggiorna_bottone(i);
         }
-    }
-    for (int c = 0; c < (oldest ? kFirstBassCell : kCells); ++c)
-        m_g.pp[c] = loop.pp[c];
-    for (int t = 0; t < (oldest ? kDrumTracks : kTracks); ++t) {
-        m_g.edfiv[t][0] = loop.edfiv[t][0];
-        m_g.edfiv[t][1] = loop.edfiv[t][1];
-        if (draw) {
-            EditFI[t]->setText(QString::number(loop.edfiv[t][0]));
-            EditFV[t]->setText(QString::number(loop.edfiv[t][1]));
+        for (int t = 0; t < kTracks; ++t) {
+            EditFI[t]->setText(QString::number(m_g.edfiv[t][0]));
+            EditFV[t]->setText(QString::number(m_g.edfiv[t][1]));
         }
     }
     m_engine.players()[kBassTrack].setInstrument(m_g.edfiv[kBassTrack][0]);
-    Slider1->setValue(loop.tempo);
-    for (int c = 0; c < kCells; ++c)
-        m_g.volum[c] =
-            loop.layout == LoopLayout::Current ? loop.volum[c] : m_g.edfiv[c / kStrokes][1].load();
+    Slider1->setValue(m_g.tempo);
     StaticText16->setText(name);
-    m_g.ter_3_4 = isOn(m_g.pb[kThreeFourButton]);
-    m_g.ter_ter = isOn(m_g.pb[kTernaryButton]);
-    if (draw)
-        normaliseLoadedCells();
-    m_g.trans_start = 0;
+    if (draw) {
+        for (int c = 0; c < kCells; ++c) {
+            if (c >= kFirstBassCell && m_g.pp[c] > kBassRest)
+                labelBassCell(c);
+            else
+                disegna_drum(c, kNoOrigin, 0);
+        }
+    }
     autoaggiorna = false;
-}
-
-void Window_t1::normaliseLoadedCells() {
-    for (int c = 0; c < kFirstBassCell; ++c) {
-        if (m_g.pp[c] >= kDisabled)
-            m_g.pp[c] = kRest;
-        disegna_drum(c, kNoOrigin, 0);
-    }
-    for (int c = kFirstBassCell; c < kCells; ++c) {
-        if (m_g.pp[c] > kBassRest) {
-            labelBassCell(c);
-        } else {
-            m_g.pp[c] = kBassRest;
-            disegna_drum(c, kNoOrigin, 0);
-        }
-    }
-    for (int t = 0; t < kTracks; ++t) {
-        for (int j = 0; j < 4; ++j) {
-            if (m_g.ter_ter) {
-                m_g.pp[kStrokes * t + 4 * j + 3] = kDisabled;
-                disegna_drum(kStrokes * t + 4 * j + 3, kNoOrigin, 0);
-            }
-            if (m_g.ter_3_4) {
-                m_g.pp[kStrokes * t + 12 + j] = kDisabled;
-                disegna_drum(kStrokes * t + 12 + j, kNoOrigin, 0);
-            }
-        }
-    }
 }
 
 LoopRecord Window_t1::currentLoop() const {
