@@ -86,6 +86,7 @@ public:
     void EditFI_LostFocus(int t);
     void EditFV_LostFocus(int t);
     void EditFI_MouseDown(int t);
+    void EditFV_MouseDown(int t);
     void ContextualMenu1_Action(QAction* item);
 
     Backdrop* client() const { return m_client; }
@@ -113,6 +114,11 @@ signals:
     void closing();
     // The presets list was rebuilt or grew.
     void presetsChanged();
+    // The volume window is wanted at `topLeft` (screen coordinates), for one
+    // stroke of a track or, with `all`, the whole track.
+    void volumeWindowRequested(bool all, int track, int stroke, QPoint topLeft);
+    // The drums window is wanted beside the instrument field at `y` in the client area.
+    void drumsWindowRequested(int y, int track);
 
 public slots:
     void Slider1_ValueChanged(int value);

@@ -63,6 +63,7 @@ void Window_t1::buildTrackFields() {
         connect(EditFI[t], &EditField_Numero::lostFocus, this, [this, t] { EditFI_LostFocus(t); });
         connect(EditFV[t], &EditField_Numero::lostFocus, this, [this, t] { EditFV_LostFocus(t); });
         connect(EditFI[t], &EditField_Numero::mouseDown, this, [this, t] { EditFI_MouseDown(t); });
+        connect(EditFV[t], &EditField_Numero::mouseDown, this, [this, t] { EditFV_MouseDown(t); });
     }
 
     ContextualMenu1 = new QMenu(this);
@@ -117,6 +118,15 @@ void Window_t1::EditFV_LostFocus(int t) {
 void Window_t1::EditFI_MouseDown(int t) {
     if (t == kBassTrack)
         ContextualMenu1->popup(QCursor::pos());
+    else
+        emit drumsWindowRequested(EditFI[t]->y(), t);
+}
+
+void Window_t1::EditFV_MouseDown(int t) {
+    // The volume window opens 137 px left of and 30 px above the field.
+    const QPoint client = m_client->mapToGlobal(QPoint(0, 0));
+    emit volumeWindowRequested(true, t, 0,
+                               client + EditFV[t]->geometry().topLeft() - QPoint(137, 30));
 }
 
 void Window_t1::ContextualMenu1_Action(QAction* item) {

@@ -105,8 +105,13 @@ void Window_t1::CanvasImageW_MouseDown(int x, int y, bool contextual) {
     const std::optional<CellHit> hit = hitTest(x, y);
     if (!hit || m_g.pp[hit->cell] == kDisabled)
         return;
-    if (contextual)
-        return; // the per-stroke volume window opens here
+    if (contextual) {
+        const QPoint client = m_client->mapToGlobal(QPoint(0, 0));
+        const QPoint cell = kGridPosition + QPoint(hit->origin.x, hit->origin.y);
+        emit volumeWindowRequested(false, hit->cell / kStrokes, hit->cell % kStrokes,
+                                   client + cell - QPoint(137, 30));
+        return;
+    }
     gestisci_drum(hit->cell, hit->origin.x, hit->origin.y);
 }
 

@@ -1,0 +1,66 @@
+#include "windows/volumewin.h"
+
+#include "model/NumberText.h"
+#include "windows/WindowLook.h"
+
+#include <algorithm>
+
+namespace zumbal {
+
+volumewin::volumewin(globali& g, Window_t1& main, QWidget* parent)
+    : QWidget(parent, Qt::Tool), m_g(g), m_main(main) {
+    setWindowTitle(QStringLiteral("Volume"));
+    setFixedSize(275, 60);
+    setBackground(this, QColor(0xCC, 0xCC, 0xCC));
+    const QColor grey(0x4C, 0x4C, 0x4C);
+    const QColor red(0x7E, 0x3D, 0x3F);
+    makeLabel(QStringLiteral("Track"), {10, 5, 40, 22}, arial(14), grey, this);
+    ind_a_text = makeLabel(QStringLiteral("0"), {55, 5, 20, 22}, arial(14), grey, this);
+    makeLabel(QStringLiteral("Beat"), {80, 5, 40, 22}, arial(14), grey, this);
+    ind_b_text = makeLabel(QStringLiteral("0"), {125, 5, 30, 22}, arial(14), grey, this);
+    makeLabel(QStringLiteral("Volume"), {185, 5, 50, 22}, arial(14), red, this);
+    volume_text = makeLabel(QStringLiteral("0"), {240, 5, 25, 22}, arial(14), red, this);
+    Slider1 = new QSlider(Qt::Horizontal, this);
+    Slider1->setGeometry(10, 35, 255, 16);
+    Slider1->setRange(0, 127);
+    connect(Slider1, &QSlider::valueChanged, this, &volumewin::Slider1_ValueChanged);
+}
+
+void volumewin::apri(bool all, int t, int c, int left, int top) {
+    move(left, top);
+    m_main.autoaggiorna = true;
+    ind_a_text->setText(QString::number(t));
+    int value = 0;
+    if (all) {
+        ind_b_text->setText(QStringLiteral("ALL"));
+        value = m_g.edfiv[t][1];
+    } else {
+        ind_b_text->setText(QString::number(c));
+        value = m_g.volum[kStrokes * t + c];
+    }
+    volume_text->setText(QString::number(value));
+    Slider1->setValue(value);
+    m_main.autoaggiorna = false;
+    show();
+    raise();
+}
+
+void volumewin::Slider1_ValueChanged(int value) {
+    if (m_main.autoaggiorna)
+        return;
+    const int t = std::clamp(leadingNumber(ind_a_text->text().toStdString()), 0, kTracks - 1);
+    if (ind_b_text->text() == QLatin1String("ALL")) {
+        m_main.EditFV[t]->setText(QString::number(value));
+    } else {
+        const int c = std::clamp(leadingNumber(ind_b_text->text().toStdString()), 0, kStrokes - 1);
+        m_g.volum[kStrokes * t + c] = value;
+    }
+    volume_text->setText(QString::number(value));
+}
+
+void volumewin::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    hide();
+}
+
+} // namespace zumbal

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "editor/Window_t1.h"
+#include "model/globali.h"
+
+#include <QLabel>
+#include <QSlider>
+#include <QWidget>
+
+namespace zumbal {
+
+// "Volume": a small slider beside the clicked stroke or track volume field
+// that sets that stroke's velocity or the whole track's volume. It hides as
+// soon as the mouse leaves it.
+class volumewin : public QWidget {
+    Q_OBJECT
+public:
+    volumewin(globali& g, Window_t1& main, QWidget* parent = nullptr);
+
+    // Opens at screen position (left, top) for stroke c of track t, or for the
+    // whole track when `all`. Setting up the slider writes nothing back.
+    void apri(bool all, int t, int c, int left, int top);
+    void Slider1_ValueChanged(int value);
+
+    QLabel* ind_a_text = nullptr;
+    QLabel* ind_b_text = nullptr;
+    QLabel* volume_text = nullptr;
+    QSlider* Slider1 = nullptr;
+
+protected:
+    void leaveEvent(QEvent* event) override;
+
+private:
+    globali& m_g;
+    Window_t1& m_main;
+};
+
+} // namespace zumbal
