@@ -2,11 +2,17 @@
 
 #include "app/FactoryLoops.h"
 #include "app/LoopsFolder.h"
+#include "export/exportmidiwin.h"
 #include "loops/finestrasalva.h"
+#include "windows/drumswin.h"
+#include "windows/finestrainfo.h"
+#include "windows/finestrapref.h"
+#include "windows/volumewin.h"
 
 #include <QFileDialog>
 
 #include <QApplication>
+#include <QIcon>
 #include <QStandardPaths>
 
 namespace zumbal {
@@ -55,6 +61,7 @@ void App::Event_Open() {
         seedFactoryLoops(folder);
     }
     m_g.drumloopsfolder = folder.toStdString();
+    QApplication::setWindowIcon(QIcon(applicationIcon(qApp->devicePixelRatio())));
     m_preferences.leggipref(m_g);
     m_sounds->playIfOn(SoundId::Loaded2);
     m_soundFontLoader = std::thread([this] { m_sound.loadSoundFont(); });
@@ -108,9 +115,14 @@ void App::buildMenuBar() {
     connect(FileNew, &QAction::triggered, this, &App::_FileNew_Action);
     connect(FileLoadDrum, &QAction::triggered, this, &App::_FileLoadDrum_Action);
     connect(FileSavecurrentloop, &QAction::triggered, this, &App::_FileSavecurrentloop_Action);
+    connect(FileExportMidiFile, &QAction::triggered, this, &App::_FileExportMidiFile_Action);
     connect(FileFastSwitchMode, &QAction::triggered, this, &App::_FileFastSwitchMode_Action);
     connect(m_window.get(), &Window_t1::presetsChanged, this, &App::Event_EnableMenuItems);
     connect(FileQuit, &QAction::triggered, m_window.get(), &QWidget::close);
+    connect(FilePreferences, &QAction::triggered, this, &App::_FilePreferences_Action);
+    connect(AppleZumbalInfo, &QAction::triggered, this, &App::_AppleZumbalInfo_Action);
+    connect(m_window.get(), &Window_t1::volumeWindowRequested, this, &App::openVolumeWindow);
+    connect(m_window.get(), &Window_t1::drumsWindowRequested, this, &App::openDrumsWindow);
 }
 
 void App::Event_EnableMenuItems() {
@@ -150,6 +162,29 @@ void App::_FileNew_Action() {
     m_sounds->playIfOn(SoundId::powerdow);
 }
 
+void App::_FilePreferences_Action() {
+    auto* dialog = new finestrapref(m_g, *m_sounds, m_window.get());
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->Event_Open();
+}
+
+void App::_AppleZumbalInfo_Action() {
+    auto* info = new finestrainfo(*m_sounds, m_window.get());
+    info->Event_Open();
+}
+
+void App::openVolumeWindow(bool all, int track, int stroke, QPoint topLeft) {
+    if (!m_volumeWindow)
+        m_volumeWindow = new volumewin(m_g, *m_window, m_window.get());
+    m_volumeWindow->apri(all, track, stroke, topLeft.x(), topLeft.y());
+}
+
+void App::openDrumsWindow(int y, int track) {
+    if (!m_drumsWindow)
+        m_drumsWindow = new drumswin(m_g, *m_window, m_window.get());
+    m_drumsWindow->apri(y, track);
+}
+
 void App::_FileSavecurrentloop_Action() {
     Window_t1& w = *m_window;
     auto* dialog = new finestrasalva(
@@ -165,6 +200,15 @@ void App::_FileSavecurrentloop_Action() {
             return w.loop_salva(error);
         },
         &w);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->Event_Open();
+}
+
+void App::_FileExportMidiFile_Action() {
+    // The window is modal: playback would go on with its stop button out of reach.
+    if (m_g.battito > 0)
+        m_window->play_pausa();
+    auto* dialog = new exportmidiwin(m_g, *m_sounds, m_window.get());
     dialog->setWindowModality(Qt::WindowModal);
     dialog->Event_Open();
 }

@@ -6,11 +6,14 @@
 #include "editor/Window_t1.h"
 #include "model/globali.h"
 #include "playback/SoundSystem.h"
+#include "windows/drumswin.h"
+#include "windows/volumewin.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
 #include <thread>
@@ -45,7 +48,12 @@ public:
     void _FileNew_Action();
     void _FileLoadDrum_Action();
     void _FileSavecurrentloop_Action();
+    void _FileExportMidiFile_Action();
     void _FileFastSwitchMode_Action();
+    void _FilePreferences_Action();
+    void _AppleZumbalInfo_Action();
+    void openVolumeWindow(bool all, int track, int stroke, QPoint topLeft);
+    void openDrumsWindow(int y, int track);
 
     globali& model() { return m_g; }
     Window_t1& window() { return *m_window; }
@@ -76,6 +84,9 @@ private:
     SoundSystem m_sound;
     std::unique_ptr<EventSounds> m_sounds;
     std::unique_ptr<Window_t1> m_window;
+    // Made on first use, then only shown and hidden; the main window owns them.
+    QPointer<volumewin> m_volumeWindow;
+    QPointer<drumswin> m_drumsWindow;
     std::thread m_soundFontLoader;
 };
 

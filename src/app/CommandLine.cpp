@@ -1,10 +1,123 @@
 #include "app/CommandLine.h"
 
+#include "export/MidiWriter.h"
+
 #include <QCommandLineParser>
 
 namespace zumbal {
 
+namespace {
+
+const QString kExportMidi = QStringLiteral("export-midi");
+const QString kRender = QStringLiteral("render");
+
+const QString kCommandsHelp = QStringLiteral(
+    "\nCommands (they need no display; \"zumbal COMMAND --help\" lists their options):\n"
+    "  export-midi LOOPFILE   Writes the loop as a Standard MIDI File.\n"
+    "  render LOOPFILE        Plays the loop through the synthesizer into a WAV file.\n");
+
+CommandLineResult usageError(const QString& command, const QString& text) {
+    CommandLineResult result;
+    result.exitCode = 2;
+    result.message = QStringLiteral("zumbal: %1: %2 (see zumbal %1 --help)").arg(command, text);
+    return result;
+}
+
+CommandLineResult parseSubcommand(const QStringList& arguments) {
+    const QString command = arguments.at(1);
+    const bool render = command == kRender;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        render ? QStringLiteral(
+                     "Plays a loop file through the General MIDI synthesizer, as the program "
+                     "plays it, and writes the sound as a 44.1 kHz 16-bit stereo WAV file. "
+                     "Playback stops after the last pass; the sound then rings out (at most "
+                     "5 s). Needs no display and no sound device.")
+               : QStringLiteral("Writes a loop file as a Standard MIDI File (format 1, drums on "
+                                "channel 10, bass on channel 9). Random hits are left out. Needs "
+                                "no display."));
+    // Not addHelpOption(): its --help-all lists Qt's GUI options, which a
+    // command that opens no window does not take.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays this help."));
+    parser.addPositionalArgument(QStringLiteral("LOOPFILE"),
+                                 QStringLiteral("A loop file, of any of its layouts."));
+    const QCommandLineOption repeats({QStringLiteral("r"), QStringLiteral("repeats")},
+                                     QStringLiteral("Passes of the loop, %1 to %2 (default 4).")
+                                         .arg(kMinRepeats)
+                                         .arg(kMaxRepeats),
+                                     QStringLiteral("N"));
+    const QCommandLineOption output(
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("The file to write, named exactly (default: the loop's name, kept to "
+                       "letters, digits and spaces, with \"%1\", in the current folder). An "
+                       "existing file is replaced.")
+            .arg(render ? QStringLiteral(".wav") : QStringLiteral(".mid")),
+        QStringLiteral("FILE"));
+    const QCommandLineOption seed(
+        QStringLiteral("seed"),
+        QStringLiteral("Seed of the random hits, 0 to 18446744073709551615 (default %1: a "
+                       "loop renders the same every time; another seed plays other random "
+                       "hits).")
+            .arg(kDefaultRenderSeed),
+        QStringLiteral("S"));
+    const QCommandLineOption soundFont(
+        QStringLiteral("soundfont"),
+        QStringLiteral("General MIDI SoundFont to play with (default: $ZUMBAL_SOUNDFONT, then "
+                       "the Debian GM SoundFonts). Without one nothing is written."),
+        QStringLiteral("FILE"));
+    parser.addOptions({help, repeats, output});
+    if (render)
+        parser.addOptions({seed, soundFont});
+
+    if (!parser.parse(QStringList{QStringLiteral("zumbal")} + arguments.mid(2)))
+        return usageError(command, parser.errorText());
+    if (parser.isSet(help)) {
+        CommandLineResult result;
+        result.message = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                   QStringLiteral("zumbal ") + command);
+        return result;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return usageError(command, QStringLiteral("missing LOOPFILE"));
+    if (positional.size() > 1)
+        return usageError(command, QStringLiteral("unexpected argument: %1").arg(positional[1]));
+
+    Subcommand sub;
+    sub.kind = render ? Subcommand::Kind::Render : Subcommand::Kind::ExportMidi;
+    sub.loopFile = positional.constFirst();
+    sub.output = parser.value(output);
+    if (parser.isSet(output) && sub.output.isEmpty())
+        return usageError(command, QStringLiteral("-o needs a file name"));
+    if (parser.isSet(repeats)) {
+        bool ok = false;
+        sub.repeats = parser.value(repeats).toInt(&ok);
+        if (!ok || sub.repeats < kMinRepeats || sub.repeats > kMaxRepeats)
+            return usageError(command, QStringLiteral("-r takes a number of passes from %1 to %2")
+                                           .arg(kMinRepeats)
+                                           .arg(kMaxRepeats));
+    }
+    if (render && parser.isSet(seed)) {
+        bool ok = false;
+        sub.seed = parser.value(seed).toULongLong(&ok, 10);
+        if (!ok)
+            return usageError(command, QStringLiteral("--seed takes a whole number from 0 to "
+                                                      "18446744073709551615"));
+    }
+    if (render)
+        sub.soundFont = parser.value(soundFont);
+    CommandLineResult result;
+    result.subcommand = sub;
+    return result;
+}
+
+} // namespace
+
 CommandLineResult parseCommandLine(const QStringList& arguments) {
+    if (arguments.size() > 1 && (arguments[1] == kExportMidi || arguments[1] == kRender))
+        return parseSubcommand(arguments);
+
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Zumbal, a drum-loop machine. Starts playing as soon as it opens."));
@@ -41,7 +154,8 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
     if (parser.isSet(help)) {
         // Without an application object the parser cannot know the program's name.
         result.message = parser.helpText().replace(QStringLiteral("<executable_name>"),
-                                                   QStringLiteral("zumbal"));
+                                                   QStringLiteral("zumbal")) +
+                         kCommandsHelp;
         return result;
     }
     if (parser.isSet(version)) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 
 namespace zumbal {
@@ -14,8 +15,25 @@ struct CommandLine {
     int period = 0;    // --period FRAMES; 0: the synth's default
 };
 
+// Renders without --seed use this one, so that a loop always renders the same.
+inline constexpr uint64_t kDefaultRenderSeed = 1;
+
+// The commands that work without a display: `zumbal export-midi LOOPFILE ...`
+// and `zumbal render LOOPFILE ...`.
+struct Subcommand {
+    enum class Kind { ExportMidi, Render };
+    Kind kind = Kind::ExportMidi;
+    QString loopFile;
+    int repeats = 4; // -r N
+    QString output;  // -o FILE; empty: named after the loop, in the current folder
+    uint64_t seed = kDefaultRenderSeed; // --seed S, render only
+    QString soundFont;                  // --soundfont FILE, render only; empty: the usual search
+};
+
 struct CommandLineResult {
-    std::optional<CommandLine> options; // empty: exit with `exitCode`
+    std::optional<CommandLine> options;   // the program starts with these
+    std::optional<Subcommand> subcommand; // or runs this, without a display
+    // Neither: exit with `exitCode`.
     int exitCode = 0;
     QString message; // printed on stdout for 0 (help, version), stderr otherwise
 };

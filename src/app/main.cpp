@@ -1,5 +1,6 @@
 #include "app/App.h"
 #include "app/CommandLine.h"
+#include "app/Subcommands.h"
 
 #include <QApplication>
 
@@ -7,11 +8,13 @@
 
 int main(int argc, char* argv[]) {
     // The command line is read before any window system is touched, so that
-    // --help works without a display.
+    // --help and the subcommands work without a display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const zumbal::CommandLineResult parsed = zumbal::parseCommandLine(arguments);
+    if (parsed.subcommand)
+        return zumbal::runSubcommand(*parsed.subcommand);
     if (!parsed.options) {
         std::fputs(qPrintable(parsed.message), parsed.exitCode == 0 ? stdout : stderr);
         if (parsed.exitCode != 0)

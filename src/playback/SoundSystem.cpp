@@ -9,6 +9,7 @@ namespace zumbal {
 
 SoundSystem::SoundSystem(globali& g, SoundOptions options)
     : m_options(std::move(options)), m_synth(m_options.synth), m_noteOutput(m_synth),
+      m_random(m_options.seed ? *m_options.seed : std::random_device{}()),
       m_engine(g, m_noteOutput, m_random, m_options.synth.sampleRate) {}
 
 SoundSystem::~SoundSystem() {

@@ -7,7 +7,9 @@
 #include "playback/RandomSource.h"
 #include "playback/Synth.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,9 @@ struct SoundOptions {
     std::string soundFont;            // empty: search (see findSoundFont)
     std::vector<std::string> drivers; // empty: AudioOutput::defaultDrivers()
     SynthOptions synth;
+    // The sequence of the random hits; empty: a different one every run. A
+    // render fixes it so that the same loop always gives the same file.
+    std::optional<uint64_t> seed;
 };
 
 // Everything that sounds: the synth, the note players and the stroke clock

@@ -122,6 +122,7 @@ TEST(CommandLine, OptionsAndUsageErrors) {
         QStringList args;
         int exitCode;
         bool runs;
+        bool subcommand = false;
     };
     const std::vector<Case> cases{
         {{}, 0, true},
@@ -135,11 +136,30 @@ TEST(CommandLine, OptionsAndUsageErrors) {
         {{"--period", "lots"}, 2, false},
         {{"--help"}, 0, false},
         {{"--version"}, 0, false},
+        // A command only counts as the first argument.
+        {{"--audio", "null", "render", "l"}, 2, false},
+        {{"export-midi", "l"}, 0, false, true},
+        {{"render", "l", "-r", "110", "--seed", "0"}, 0, false, true},
+        {{"render", "-h"}, 0, false},
+        {{"export-midi"}, 2, false},
+        {{"render", "l", "extra"}, 2, false},
+        {{"export-midi", "l", "-r", "0"}, 2, false},
+        {{"export-midi", "l", "-r", "111"}, 2, false},
+        {{"render", "l", "-r", "four"}, 2, false},
+        {{"render", "l", "--seed", "-1"}, 2, false},
+        {{"render", "l", "--seed", "18446744073709551616"}, 2, false},
+        {{"export-midi", "l", "--seed", "5"}, 2, false},
+        {{"render", "l", "--audio", "null"}, 2, false},
     };
     for (const Case& c : cases) {
         const CommandLineResult r = parseCommandLine(QStringList{"zumbal"} + c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString();
         EXPECT_EQ(r.options.has_value(), c.runs) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.subcommand.has_value(), c.subcommand) << c.args.join(' ').toStdString();
+        if (c.exitCode == 2 && (c.args.value(0) == "render" || c.args.value(0) == "export-midi")) {
+            EXPECT_TRUE(r.message.startsWith("zumbal: ")) << r.message.toStdString();
+            EXPECT_FALSE(r.message.contains('\n')) << r.message.toStdString();
+        }
     }
     const auto full = parseCommandLine(
         {"zumbal", "--audio", "null", "--soundfont", "a.sf2", "--loops", "/tmp/l"});
@@ -147,8 +167,23 @@ TEST(CommandLine, OptionsAndUsageErrors) {
     EXPECT_EQ(full.options->soundFont, "a.sf2");
     EXPECT_EQ(full.options->loops, "/tmp/l");
     const auto help = parseCommandLine({"zumbal", "--help"});
-    for (const char* option : {"--soundfont", "--audio", "--loops", "--period"})
+    for (const char* option :
+         {"--soundfont", "--audio", "--loops", "--period", "export-midi", "render LOOPFILE"})
         EXPECT_TRUE(help.message.contains(option)) << option;
+
+    const auto render = parseCommandLine({"zumbal", "render", "-o", "out.wav", "a loop", "-r", "8",
+                                          "--seed", "77", "--soundfont", "f.sf2"});
+    ASSERT_TRUE(render.subcommand);
+    EXPECT_EQ(render.subcommand->kind, Subcommand::Kind::Render);
+    EXPECT_EQ(render.subcommand->loopFile, "a loop");
+    EXPECT_EQ(render.subcommand->output, "out.wav");
+    EXPECT_EQ(render.subcommand->repeats, 8);
+    EXPECT_EQ(render.subcommand->seed, 77u);
+    EXPECT_EQ(render.subcommand->soundFont, "f.sf2");
+    const auto plain = parseCommandLine({"zumbal", "render", "l"});
+    EXPECT_EQ(plain.subcommand->repeats, 4);
+    EXPECT_EQ(plain.subcommand->seed, kDefaultRenderSeed);
+    EXPECT_TRUE(parseCommandLine({"zumbal", "render", "-h"}).message.contains("--seed"));
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "widgets/TextFilter.h"
 #include "editor/GridGeometry.h"
+#include "widgets/TextFilter.h"
 
 #include <gtest/gtest.h>
 

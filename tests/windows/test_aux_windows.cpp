@@ -98,6 +98,22 @@ private slots:
         QCOMPARE(requests[1], std::make_tuple(true, 6, 0, client + QPoint(764 - 137, 273 - 30)));
     }
 
+    void menusAndClicksOpenTheWindows() {
+        Fixture f;
+        QTest::mouseClick(f.w().CanvasImageW, Qt::RightButton, {}, QPoint(152, 85));
+        auto* volume = f.w().findChild<volumewin*>();
+        QVERIFY(volume && volume->isVisible());
+        QCOMPARE(volume->ind_a_text->text(), QStringLiteral("2"));
+        QTest::mouseClick(f.w().EditFI[3], Qt::LeftButton);
+        auto* drums = f.w().findChild<drumswin*>();
+        QVERIFY(drums && drums->isVisible());
+        QCOMPARE(drums->cont_m, 3);
+        f.app->FilePreferences->trigger();
+        QVERIFY(f.w().findChild<finestrapref*>());
+        f.app->AppleZumbalInfo->trigger();
+        QVERIFY(f.w().findChild<finestrainfo*>());
+    }
+
     void drumsWindowPicksAnInstrument() {
         Fixture f;
         drumswin drums(f.g(), f.w());

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Exports every factory loop with `zumbal export-midi` at 1, 4 and 110 passes
+# and has four MIDI readers that share no code with ours open each file:
+# mido (3 tracks, drums on channel 9 and bass on channel 8, counted from 0),
+# midicsv, TiMidity++ and FluidSynth. One line per file, then a summary;
+# exits non-zero when any file fails. ZUMBAL_BUILD_DIR picks another build
+# folder than build/.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(python3-mido midicsv timidity fluidsynth)
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [[ ${#missing[@]} -gt 0 ]]; then
+  sudo=()
+  [[ $(id -u) -ne 0 ]] && sudo=(sudo)
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=300 update -qq || exit 1
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get -o DPkg::Lock::Timeout=300 install -y -qq --no-install-recommends "${missing[@]}" || exit 1
+fi
+
+build=${ZUMBAL_BUILD_DIR:-build}
+if [[ ! -f "$build/build.ninja" ]]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
+fi
+cmake --build "$build" --target zumbal >/dev/null || exit 1
+
+soundfont=${ZUMBAL_SOUNDFONT:-}
+if [[ -z "$soundfont" ]]; then
+  for f in /usr/share/sounds/sf2/FluidR3_GM.sf2 /usr/share/sounds/sf2/TimGM6mb.sf2; do
+    [[ -f "$f" ]] && { soundfont=$f; break; }
+  done
+fi
+if [[ -z "$soundfont" ]]; then
+  echo "no General MIDI SoundFont for fluidsynth: install fluid-soundfont-gm" >&2
+  exit 1
+fi
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+# Debian's mido is a package of /usr/bin/python3, not of the python3 on PATH.
+mido_check='
+import sys, mido
+m = mido.MidiFile(sys.argv[1])
+channels = [sorted({msg.channel for msg in t if hasattr(msg, "channel")}) for t in m.tracks]
+if m.type != 1 or len(m.tracks) != 3 or channels != [[], [9], [8]]:
+    sys.exit("type %d, %d tracks, channels by track %s" % (m.type, len(m.tracks), channels))
+'
+
+# TiMidity++ plays what it can of a truncated or foreign file and still exits
+# 0, and FluidSynth does the same with a truncated one: what they print counts too.
+# Usage: reader NAME COMPLAINT-PATTERN COMMAND...; adds to `problems`.
+reader() {
+  local name=$1 complaint=$2 output status
+  shift 2
+  # A reader lost in a broken file may print without end: keep the first 16 MB.
+  output=$(
+    timeout 600 "$@" 2>&1 | head -c 16000000
+    exit "${PIPESTATUS[0]}"
+  )
+  status=$?
+  if [[ $status -ne 0 ]]; then
+    problems+=("$name exit $status")
+  elif grep -qiE "$complaint" <<<"$output"; then
+    problems+=("$name: $(grep -iE "$complaint" <<<"$output" | head -1)")
+  fi
+}
+
+passed=0
+failed=0
+for loop in assets/loops/*; do
+  name=$(basename "$loop")
+  for r in 1 4 110; do
+    file="$out/$name $r.mid"
+    problems=()
+    if ! err=$("$build/zumbal" export-midi "$loop" -r "$r" -o "$file" 2>&1); then
+      problems+=("export: $err")
+    else
+      err=$(/usr/bin/python3 -c "$mido_check" "$file" 2>&1) || problems+=("mido: ${err##*$'\n'}")
+      reader midicsv 'error' midicsv "$file" /dev/null
+      reader timidity 'warning|error|not a midi file' timidity -Ow -o /dev/null "$file"
+      reader fluidsynth 'warning|error' fluidsynth -ni -F /dev/null "$soundfont" "$file"
+    fi
+    if [[ ${#problems[@]} -eq 0 ]]; then
+      passed=$((passed + 1))
+      printf 'ok    %-26s R=%-3s %6d bytes\n' "$name" "$r" "$(stat -c %s "$file")"
+    else
+      failed=$((failed + 1))
+      printf 'FAIL  %-26s R=%-3s %s\n' "$name" "$r" "$(IFS=';'; echo "${problems[*]}")"
+    fi
+  done
+done
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]

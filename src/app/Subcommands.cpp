@@ -1,0 +1,142 @@
+#include "app/Subcommands.h"
+
+#include "export/MidiWriter.h"
+#include "loops/LoopFile.h"
+#include "loops/LoopModel.h"
+#include "playback/OfflineRender.h"
+#include "playback/SoundFontLocator.h"
+#include "playback/SoundSystem.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zumbal {
+
+namespace {
+
+// A loop file is some 1 kB; reading no more keeps a wrong argument such as a
+// device from being read forever, as in the window's loader.
+constexpr qint64 kMaxLoopFileBytes = 1 << 20;
+
+int fail(const QString& message) {
+    std::fprintf(stderr, "zumbal: %s\n", qPrintable(message));
+    return 1;
+}
+
+std::optional<std::string> readLoopText(const QString& path, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.read(kMaxLoopFileBytes);
+    if (file.error() != QFileDevice::NoError) {
+        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    return bytes.toStdString();
+}
+
+// -o as given, else the export's own file name for the loop, in the current folder.
+QString outputPath(const Subcommand& command, const QString& extension) {
+    if (!command.output.isEmpty())
+        return command.output;
+    const std::string midi =
+        exportFileName("", QFileInfo(command.loopFile).fileName().toStdString());
+    return QString::fromStdString(midi.substr(0, midi.size() - 4)) + extension;
+}
+
+QString writeError(const QSaveFile& file, const QString& reason = {}) {
+    return QStringLiteral("cannot write %1: %2")
+        .arg(file.fileName(), reason.isEmpty() ? file.errorString() : reason);
+}
+
+int exportMidi(const Subcommand& command, const std::string& text) {
+    const std::vector<uint8_t> bytes = writeMidiFile(readLoopForExport(text), command.repeats);
+    QSaveFile file(outputPath(command, QStringLiteral(".mid")));
+    const auto size = static_cast<qint64>(bytes.size());
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(bytes.data()), size) != size || !file.commit())
+        return fail(writeError(file));
+    return 0;
+}
+
+struct SndfileCloser {
+    void operator()(SNDFILE* file) const { sf_close(file); }
+};
+
+int render(const Subcommand& command, const std::string& text) {
+    // The output is opened first, so that an impossible target is reported
+    // before the SoundFont takes its time to load.
+    QSaveFile file(outputPath(command, QStringLiteral(".wav")));
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(writeError(file));
+
+    SoundOptions options;
+    options.soundFont =
+        findSoundFont(command.soundFont.toStdString(), std::getenv("ZUMBAL_SOUNDFONT"));
+    options.seed = command.seed;
+    std::string error;
+    if (options.soundFont.empty())
+        return fail(QStringLiteral("no General MIDI SoundFont found: install fluid-soundfont-gm "
+                                   "or pass --soundfont FILE"));
+    if (!checkSoundFont(options.soundFont, error))
+        return fail(QString::fromStdString(error));
+
+    auto g = std::make_unique<globali>();
+    loadIntoModel(*g, parseLoop(text), true);
+    SoundSystem sound(*g, options);
+    sound.loadSoundFont();
+
+    SF_INFO info{};
+    info.samplerate = sound.engine().sampleRate();
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    // libsndfile writes through the save file's descriptor and leaves it
+    // open, so QSaveFile still decides whether the file replaces the target.
+    std::unique_ptr<SNDFILE, SndfileCloser> wav(
+        sf_open_fd(file.handle(), SFM_WRITE, &info, SF_FALSE));
+    if (!wav)
+        return fail(writeError(file, sf_strerror(nullptr)));
+
+    std::vector<float> frames(2 * kRenderBuffer);
+    const RenderResult result = renderLoop(
+        sound, *g, command.repeats, [&](const float* left, const float* right, int count) {
+            for (int i = 0; i < count; ++i) {
+                frames[2 * i] = std::clamp(left[i], -1.0f, 1.0f);
+                frames[2 * i + 1] = std::clamp(right[i], -1.0f, 1.0f);
+            }
+            return sf_writef_float(wav.get(), frames.data(), count) == count;
+        });
+    if (!result.completed)
+        return fail(writeError(file, sf_strerror(wav.get())));
+    if (sf_close(wav.release()) != 0)
+        return fail(writeError(file, sf_strerror(nullptr)));
+    if (!file.commit())
+        return fail(writeError(file));
+    return 0;
+}
+
+} // namespace
+
+int runSubcommand(const Subcommand& command) {
+    QString error;
+    const std::optional<std::string> text = readLoopText(command.loopFile, error);
+    if (!text)
+        return fail(error);
+    return command.kind == Subcommand::Kind::Render ? render(command, *text)
+                                                    : exportMidi(command, *text);
+}
+
+} // namespace zumbal

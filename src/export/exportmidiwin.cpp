@@ -1,0 +1,265 @@
+#include "export/exportmidiwin.h"
+
+#include "export/MidiWriter.h"
+#include "loops/PresetList.h"
+#include "widgets/TextFilter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+namespace zumbal {
+
+namespace {
+
+// A loop file is 258 short lines; anything past this is not a loop.
+constexpr qint64 kMaxLoopFileBytes = 1 << 20;
+
+QFont arial(int pixels, bool bold = false) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel* makeLabel(const QString& text, const QRect& geometry, int pixels, const char* colour,
+                  QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    label->setFont(arial(pixels, true));
+    label->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(colour)));
+    return label;
+}
+
+QFrame* makeRectangle(const QRect& geometry, const QString& style, QWidget* parent) {
+    auto* rectangle = new QFrame(parent);
+    rectangle->setGeometry(geometry);
+    rectangle->setStyleSheet(style);
+    return rectangle;
+}
+
+// Does not wait for an answer: the export goes on while it is shown, and the
+// window that asked may already be closing.
+void warn(QWidget* parent, const QString& message) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Export Midi file"), message,
+                                QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+} // namespace
+
+exportmidiwin::exportmidiwin(const globali& g, EventSounds& sounds, QWidget* parent)
+    : QDialog(parent), m_g(g), m_sounds(sounds) {
+    setWindowTitle(QStringLiteral("Export Midi file"));
+    setFixedSize(480, 253);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAutoFillBackground(true);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, QColor(0x8E, 0x8E, 0x8E));
+    setPalette(background);
+    buildControls();
+    m_bar = new ButtonBar(this, ButtonTable::Dialog, m_sounds);
+    connect(m_bar, &ButtonBar::gestisci_evento_bottone, this,
+            &exportmidiwin::gestisci_evento_bottone);
+}
+
+void exportmidiwin::buildControls() {
+    const char* ink = "#7E3C40";
+    Rectangle1 = makeRectangle(
+        {0, 0, 480, 253}, QStringLiteral("background: #8E8E8E; border: 1px solid #FFFF66;"), this);
+
+    ListBox1 = new QTreeWidget(this);
+    ListBox1->setGeometry(10, 10, 220, 220);
+    ListBox1->setFont(arial(12));
+    ListBox1->setColumnCount(1);
+    ListBox1->setHeaderLabel(QStringLiteral("Select loop to save as Midi"));
+    ListBox1->setRootIsDecorated(false);
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(ListBox1, &QTreeWidget::itemSelectionChanged, this, &exportmidiwin::ListBox1_Change);
+
+    Rectangle5 = makeRectangle({238, 15, 2, 210},
+                               QStringLiteral("background: #CBB7A3; border: none;"), this);
+
+    StaticText1 = makeLabel(QStringLiteral("Repeat"), {251, 10, 80, 20}, 18, ink, this);
+    StaticT = makeLabel(QStringLiteral("4"), {392, 10, 32, 20}, 18, ink, this);
+    StaticText2 = makeLabel(QStringLiteral("Times"), {426, 12, 40, 20}, 12, ink, this);
+
+    Slider1 = new QSlider(Qt::Horizontal, this);
+    Slider1->setGeometry(248, 40, 220, 16);
+    Slider1->setRange(kMinRepeats, kMaxRepeats);
+    Slider1->setSingleStep(1);
+    Slider1->setValue(4);
+    connect(Slider1, &QSlider::valueChanged, this, &exportmidiwin::Slider1_ValueChanged);
+
+    StaticText4 = makeLabel(QStringLiteral("Save midi file as"), {251, 65, 200, 20}, 18, ink, this);
+    EditField1 = new QLineEdit(this);
+    EditField1->setGeometry(248, 88, 219, 20);
+    EditField1->setMaxLength(32);
+    EditField1->setFont(arial(12));
+    EditField1->setStyleSheet(QStringLiteral("QLineEdit { color: #000080; background: #E6E6E6; }"));
+    connect(EditField1, &QLineEdit::textChanged, this, &exportmidiwin::EditField1_TextChange);
+
+    StaticText5 = makeLabel(QStringLiteral("Saving location"), {251, 120, 200, 20}, 18, ink, this);
+    m_targets = new QButtonGroup(this);
+    const std::array<std::pair<QString, QRect>, 4> targets{{
+        {QStringLiteral("Desktop"), {248, 145, 100, 20}},
+        {QStringLiteral("Document"), {363, 145, 100, 20}},
+        {QStringLiteral("Application"), {248, 168, 100, 20}},
+        {QStringLiteral("Choose.."), {363, 167, 100, 20}},
+    }};
+    for (int i = 0; i < 4; ++i) {
+        RadioBu[i] = new QRadioButton(targets[i].first, this);
+        RadioBu[i]->setGeometry(targets[i].second);
+        RadioBu[i]->setFont(arial(12));
+        m_targets->addButton(RadioBu[i], i);
+    }
+    RadioBu[0]->setChecked(true);
+    connect(m_targets, &QButtonGroup::idClicked, this, &exportmidiwin::RadioBu_Action);
+
+    StaticText6 = makeLabel({}, {10, 237, 460, 12}, 10, "#E6E6E6", this);
+    setLoopChosen(false);
+}
+
+void exportmidiwin::Event_Open() {
+    m_bar->addButton({248, 195, 220, 40}, {"Arial", "14", "11", "Close"});
+    nome_emf.clear();
+    setTarget(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    ListBox1_Open();
+    show();
+}
+
+void exportmidiwin::ListBox1_Open() {
+    ListBox1->clear();
+    std::error_code error;
+    if (m_g.drumloopsfolder.empty() || !std::filesystem::is_directory(m_g.drumloopsfolder, error))
+        return;
+    for (const std::string& name : listLoopFiles(m_g.drumloopsfolder))
+        new QTreeWidgetItem(ListBox1, {QString::fromStdString(name)});
+}
+
+void exportmidiwin::setLoopChosen(bool chosen) {
+    Slider1->setEnabled(chosen);
+    EditField1->setEnabled(chosen);
+    for (QRadioButton* radio : RadioBu)
+        radio->setEnabled(chosen);
+    if (m_bar && m_bar->can_bot_quanti >= 0) {
+        m_bar->can_bot[0][3] = chosen ? QStringLiteral("Export loop") : QStringLiteral("Close");
+        m_bar->aggiorna_bottone(0);
+    }
+}
+
+void exportmidiwin::ListBox1_Change() {
+    const QList<QTreeWidgetItem*> rows = ListBox1->selectedItems();
+    if (rows.isEmpty()) {
+        nome_emf.clear();
+        EditField1->clear();
+        setLoopChosen(false);
+        m_sounds.play(SoundId::ButtonC);
+        return;
+    }
+    nome_emf = rows.first()->text(0);
+    EditField1->setText(nome_emf);
+    setLoopChosen(true);
+    m_sounds.play(SoundId::PublicD);
+}
+
+void exportmidiwin::Slider1_ValueChanged(int value) {
+    StaticT->setText(QString::number(value));
+}
+
+void exportmidiwin::setTarget(const QString& folder) {
+    dovesalvare = folder;
+    StaticText6->setText(QStringLiteral("Save to path: ") + QDir::toNativeSeparators(folder));
+}
+
+void exportmidiwin::RadioBu_Action(int index) {
+    switch (index) {
+    case 0:
+        setTarget(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+        break;
+    case 1:
+        setTarget(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        break;
+    case 2:
+        setTarget(QCoreApplication::applicationDirPath());
+        break;
+    case 3: {
+        const QString folder =
+            QFileDialog::getExistingDirectory(this, QStringLiteral("Choose.."), dovesalvare);
+        if (folder.isEmpty()) {
+            RadioBu[0]->setChecked(true);
+            RadioBu_Action(0);
+        } else {
+            setTarget(folder);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void exportmidiwin::EditField1_TextChange() {
+    // The whole text is filtered, not just the last character typed, so a
+    // pasted or dropped name cannot bring in a path separator. The caret
+    // position counts UTF-16 units; the filter counts UTF-8 bytes.
+    const QString text = EditField1->text();
+    const int caret = static_cast<int>(text.left(EditField1->cursorPosition()).toUtf8().size());
+    const FilteredText kept = keepNameCharacters(text.toStdString(), caret);
+    const QString name = QString::fromStdString(kept.text);
+    if (name == text)
+        return;
+    EditField1->setText(name);
+    EditField1->setCursorPosition(kept.cursor);
+}
+
+void exportmidiwin::gestisci_evento_bottone(int, int) {
+    if (nome_emf.isEmpty())
+        close();
+    else
+        exportLoop();
+}
+
+void exportmidiwin::exportLoop() {
+    const QDir loops(QString::fromStdString(m_g.drumloopsfolder.string()));
+    QFile file(loops.filePath(nome_emf));
+    if (!file.open(QIODevice::ReadOnly)) {
+        warn(this, QStringLiteral("The loop \"%1\" could not be read: %2")
+                       .arg(nome_emf, file.errorString()));
+        return;
+    }
+    const QByteArray text = file.read(kMaxLoopFileBytes);
+    file.close();
+    const LoopRecord loop =
+        readLoopForExport(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    const int repeats = Slider1->value();
+    const QString path = QDir(dovesalvare)
+                             .filePath(QString::fromStdString(exportFileName(
+                                 EditField1->text().toStdString(), nome_emf.toStdString())));
+    // This window is gone by the time a failure could be reported.
+    QWidget* owner = parentWidget();
+    close();
+
+    m_sounds.playIfOn(SoundId::Loaded2);
+    const std::vector<uint8_t> bytes = writeMidiFile(loop, repeats);
+    QDir().mkpath(dovesalvare);
+    QSaveFile out(path);
+    const auto size = static_cast<qint64>(bytes.size());
+    const bool written = out.open(QIODevice::WriteOnly) &&
+                         out.write(reinterpret_cast<const char*>(bytes.data()), size) == size &&
+                         out.commit();
+    if (!written)
+        warn(owner, QStringLiteral("The export failed: \"%1\" could not be written (%2).")
+                        .arg(QDir::toNativeSeparators(path), out.errorString()));
+}
+
+} // namespace zumbal

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "assets/EventSounds.h"
+#include "model/globali.h"
+#include "widgets/ButtonBar.h"
+
+#include <QButtonGroup>
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTreeWidget>
+
+#include <array>
+
+namespace zumbal {
+
+// "Export Midi file": writes one stored loop of the loops folder, repeated a
+// chosen number of times, as a Standard MIDI File into a chosen folder. It
+// reads the loop file itself, so the loop open in the main window is neither
+// touched nor exported. A new window is made for every opening.
+class exportmidiwin : public QDialog {
+    Q_OBJECT
+public:
+    exportmidiwin(const globali& g, EventSounds& sounds, QWidget* parent = nullptr);
+
+    void Event_Open();
+    void ListBox1_Open();
+    void ListBox1_Change();
+    void Slider1_ValueChanged(int value);
+    void RadioBu_Action(int index);
+    void EditField1_TextChange();
+    void gestisci_evento_bottone(int button, int state);
+
+    // The folder the file goes to, shown under the controls; the radio
+    // buttons set it through here too.
+    void setTarget(const QString& folder);
+    const QString& target() const { return dovesalvare; }
+    ButtonBar& buttons() { return *m_bar; }
+
+    QFrame* Rectangle1 = nullptr;
+    QTreeWidget* ListBox1 = nullptr;
+    QFrame* Rectangle5 = nullptr;
+    QLabel* StaticText1 = nullptr;
+    QLabel* StaticT = nullptr;
+    QLabel* StaticText2 = nullptr;
+    QSlider* Slider1 = nullptr;
+    QLabel* StaticText4 = nullptr;
+    QLineEdit* EditField1 = nullptr;
+    QLabel* StaticText5 = nullptr;
+    std::array<QRadioButton*, 4> RadioBu{};
+    QLabel* StaticText6 = nullptr;
+
+    // The chosen loop's file name in the loops folder; empty when none is.
+    QString nome_emf;
+
+private:
+    void buildControls();
+    void setLoopChosen(bool chosen);
+    void exportLoop();
+
+    const globali& m_g;
+    EventSounds& m_sounds;
+    ButtonBar* m_bar = nullptr;
+    QButtonGroup* m_targets = nullptr;
+    QString dovesalvare;
+};
+
+} // namespace zumbal

@@ -1,0 +1,68 @@
+#include "playback/OfflineRender.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace zumbal {
+
+int strokesPerBar(bool threeFour, bool ternary) {
+    return (threeFour ? 12 : 16) * (ternary ? 3 : 4) / 4;
+}
+
+RenderResult renderLoop(SoundSystem& sound, const globali& g, int repeats, const AudioSink& sink) {
+    PlaybackEngine& engine = sound.engine();
+    const int rate = engine.sampleRate();
+    const int strokes = repeats * strokesPerBar(g.ter_3_4, g.ter_ter);
+    const double strokeLength = rate * 15.0 / std::clamp<int>(g.tempo, kMinTempo, kMaxTempo);
+    const int64_t start = engine.now();
+    // The engine plays a stroke at the block start nearest its due sample, so
+    // up to half a block early: stopping just short of that keeps the stroke
+    // after the last one from being played, and lets the last sound its length.
+    const double nextDue = static_cast<double>(start) + (strokes + 1) * strokeLength;
+    const auto stopAt =
+        static_cast<int64_t>(std::floor(nextDue - PlaybackEngine::kBlock / 2.0)) + 1;
+
+    RenderResult result;
+    std::vector<float> left(kRenderBuffer), right(kRenderBuffer);
+    const auto renderPiece = [&](int frames) {
+        sound.render(left.data(), right.data(), frames);
+        result.frames += frames;
+        return sink(left.data(), right.data(), frames);
+    };
+
+    // As when the window loads a loop; the drum tracks take their sounds per note.
+    sound.NotePl()[kBassTrack].setInstrument(g.edfiv[kBassTrack][0]);
+    engine.start();
+    while (engine.now() < stopAt) {
+        if (!renderPiece(static_cast<int>(std::min<int64_t>(kRenderBuffer, stopAt - engine.now()))))
+            return result;
+    }
+    engine.stop();
+    result.strokes = engine.strokesPlayed();
+    result.stopFrame = engine.now();
+
+    const auto quietNeeded = static_cast<int64_t>(std::ceil(kTailQuietSeconds * rate));
+    const auto maxTail = static_cast<int64_t>(kMaxTailSeconds * rate);
+    int64_t quiet = 0;
+    for (int64_t tail = 0; tail < maxTail && quiet < quietNeeded;) {
+        const int frames = static_cast<int>(std::min<int64_t>(kRenderBuffer, maxTail - tail));
+        if (!renderPiece(frames))
+            return result;
+        for (int i = 0; i < frames; ++i)
+            quiet = std::max(std::abs(left[i]), std::abs(right[i])) < kTailSilence ? quiet + 1 : 0;
+        tail += frames;
+    }
+    result.tailSilent = quiet >= quietNeeded;
+    result.completed = true;
+    return result;
+}
+
+bool checkSoundFont(const std::string& path, std::string& error) {
+    Synth probe;
+    // The structure is all a load checks; the samples would only cost time.
+    fluid_settings_setint(probe.settings(), "synth.dynamic-sample-loading", 1);
+    return probe.loadSoundFont(path, error);
+}
+
+} // namespace zumbal

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "model/globali.h"
+#include "playback/SoundSystem.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace zumbal {
+
+// The strokes one pass of the bar plays: 16, 12 under 3/4 or ternary, 9 under both.
+int strokesPerBar(bool threeFour, bool ternary);
+
+// Receives the render piece by piece, at most kRenderBuffer frames at a time;
+// returns false to abandon it.
+using AudioSink = std::function<bool(const float* left, const float* right, int frames)>;
+
+inline constexpr int kRenderBuffer = 512;
+// The release tail ends once it stays below kTailSilence for kTailQuietSeconds,
+// or after kMaxTailSeconds of it, whichever comes first.
+inline constexpr float kTailSilence = 1e-4f; // -80 dBFS
+inline constexpr double kTailQuietSeconds = 0.1;
+inline constexpr double kMaxTailSeconds = 5;
+
+struct RenderResult {
+    uint32_t strokes = 0;  // strokes the engine played
+    int64_t stopFrame = 0; // where playback stopped: the end of the last stroke
+    int64_t frames = 0;    // all the sink received, release tail included
+    bool tailSilent = false;
+    bool completed = false; // false when the sink gave up
+};
+
+// Plays `repeats` passes of the loop in `g` through `sound`, which has not
+// played yet, with its clock driven by the render instead of an audio
+// device, and the bass on the loop's program. Playback starts on the first
+// frame and stops at the end of the last stroke's length, which ends the bass
+// note; then the release tail is rendered.
+RenderResult renderLoop(SoundSystem& sound, const globali& g, int repeats, const AudioSink& sink);
+
+// Whether `path` is a SoundFont the synth can load, judged from its structure
+// without reading its samples; `error` says why not.
+bool checkSoundFont(const std::string& path, std::string& error);
+
+} // namespace zumbal
