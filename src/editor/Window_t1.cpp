@@ -2,6 +2,7 @@
 
 #include "assets/Links.h"
 #include "playback/StrokeStep.h"
+#include "widgets/WindowLook.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,19 +14,9 @@ namespace zumbal {
 
 namespace {
 
-QFont labelFont() {
-    QFont font("Arial");
-    font.setPixelSize(12);
-    font.setBold(true);
-    return font;
-}
-
+// The captions of the tempo and presets controls.
 QLabel* makeLabel(const QString& text, const QRect& geometry, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setGeometry(geometry);
-    label->setFont(labelFont());
-    label->setStyleSheet(QStringLiteral("color: #E6E6E6;"));
-    return label;
+    return zumbal::makeLabel(text, geometry, arial(12), QColor(0xE6, 0xE6, 0xE6), parent);
 }
 
 struct ButtonRow {

@@ -3,6 +3,7 @@
 #include "export/MidiWriter.h"
 #include "loops/PresetList.h"
 #include "widgets/TextFilter.h"
+#include "widgets/WindowLook.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,22 +23,6 @@ namespace {
 
 // A loop file is 258 short lines; anything past this is not a loop.
 constexpr qint64 kMaxLoopFileBytes = 1 << 20;
-
-QFont arial(int pixels, bool bold = false) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
-QLabel* makeLabel(const QString& text, const QRect& geometry, int pixels, const char* colour,
-                  QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setGeometry(geometry);
-    label->setFont(arial(pixels, true));
-    label->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(colour)));
-    return label;
-}
 
 QFrame* makeRectangle(const QRect& geometry, const QString& style, QWidget* parent) {
     auto* rectangle = new QFrame(parent);
@@ -62,10 +47,7 @@ exportmidiwin::exportmidiwin(const globali& g, EventSounds& sounds, QWidget* par
     setWindowTitle(QStringLiteral("Export Midi file"));
     setFixedSize(480, 253);
     setAttribute(Qt::WA_DeleteOnClose);
-    setAutoFillBackground(true);
-    QPalette background = palette();
-    background.setColor(QPalette::Window, QColor(0x8E, 0x8E, 0x8E));
-    setPalette(background);
+    setBackground(this, QColor(0x8E, 0x8E, 0x8E));
     buildControls();
     m_bar = new ButtonBar(this, ButtonTable::Dialog, m_sounds);
     connect(m_bar, &ButtonBar::gestisci_evento_bottone, this,
@@ -73,13 +55,13 @@ exportmidiwin::exportmidiwin(const globali& g, EventSounds& sounds, QWidget* par
 }
 
 void exportmidiwin::buildControls() {
-    const char* ink = "#7E3C40";
+    const QColor ink(0x7E, 0x3C, 0x40);
     Rectangle1 = makeRectangle(
         {0, 0, 480, 253}, QStringLiteral("background: #8E8E8E; border: 1px solid #FFFF66;"), this);
 
     ListBox1 = new QTreeWidget(this);
     ListBox1->setGeometry(10, 10, 220, 220);
-    ListBox1->setFont(arial(12));
+    ListBox1->setFont(arial(12, false));
     ListBox1->setColumnCount(1);
     ListBox1->setHeaderLabel(QStringLiteral("Select loop to save as Midi"));
     ListBox1->setRootIsDecorated(false);
@@ -89,9 +71,9 @@ void exportmidiwin::buildControls() {
     Rectangle5 = makeRectangle({238, 15, 2, 210},
                                QStringLiteral("background: #CBB7A3; border: none;"), this);
 
-    StaticText1 = makeLabel(QStringLiteral("Repeat"), {251, 10, 80, 20}, 18, ink, this);
-    StaticT = makeLabel(QStringLiteral("4"), {392, 10, 32, 20}, 18, ink, this);
-    StaticText2 = makeLabel(QStringLiteral("Times"), {426, 12, 40, 20}, 12, ink, this);
+    StaticText1 = makeLabel(QStringLiteral("Repeat"), {251, 10, 80, 20}, arial(18), ink, this);
+    StaticT = makeLabel(QStringLiteral("4"), {392, 10, 32, 20}, arial(18), ink, this);
+    StaticText2 = makeLabel(QStringLiteral("Times"), {426, 12, 40, 20}, arial(12), ink, this);
 
     Slider1 = new QSlider(Qt::Horizontal, this);
     Slider1->setGeometry(248, 40, 220, 16);
@@ -100,15 +82,17 @@ void exportmidiwin::buildControls() {
     Slider1->setValue(4);
     connect(Slider1, &QSlider::valueChanged, this, &exportmidiwin::Slider1_ValueChanged);
 
-    StaticText4 = makeLabel(QStringLiteral("Save midi file as"), {251, 65, 200, 20}, 18, ink, this);
+    StaticText4 =
+        makeLabel(QStringLiteral("Save midi file as"), {251, 65, 200, 20}, arial(18), ink, this);
     EditField1 = new QLineEdit(this);
     EditField1->setGeometry(248, 88, 219, 20);
     EditField1->setMaxLength(32);
-    EditField1->setFont(arial(12));
+    EditField1->setFont(arial(12, false));
     EditField1->setStyleSheet(QStringLiteral("QLineEdit { color: #000080; background: #E6E6E6; }"));
     connect(EditField1, &QLineEdit::textChanged, this, &exportmidiwin::EditField1_TextChange);
 
-    StaticText5 = makeLabel(QStringLiteral("Saving location"), {251, 120, 200, 20}, 18, ink, this);
+    StaticText5 =
+        makeLabel(QStringLiteral("Saving location"), {251, 120, 200, 20}, arial(18), ink, this);
     m_targets = new QButtonGroup(this);
     const std::array<std::pair<QString, QRect>, 4> targets{{
         {QStringLiteral("Desktop"), {248, 145, 100, 20}},
@@ -119,13 +103,13 @@ void exportmidiwin::buildControls() {
     for (int i = 0; i < 4; ++i) {
         RadioBu[i] = new QRadioButton(targets[i].first, this);
         RadioBu[i]->setGeometry(targets[i].second);
-        RadioBu[i]->setFont(arial(12));
+        RadioBu[i]->setFont(arial(12, false));
         m_targets->addButton(RadioBu[i], i);
     }
     RadioBu[0]->setChecked(true);
     connect(m_targets, &QButtonGroup::idClicked, this, &exportmidiwin::RadioBu_Action);
 
-    StaticText6 = makeLabel({}, {10, 237, 460, 12}, 10, "#E6E6E6", this);
+    StaticText6 = makeLabel({}, {10, 237, 460, 12}, arial(10), QColor(0xE6, 0xE6, 0xE6), this);
     setLoopChosen(false);
 }
 

@@ -1,30 +1,11 @@
 #include "loops/finestrasalva.h"
 
 #include "widgets/TextFilter.h"
+#include "widgets/WindowLook.h"
 
 #include <QApplication>
 
 namespace zumbal {
-
-namespace {
-
-QFont boldArial(int pixels) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setBold(true);
-    return font;
-}
-
-QLabel* makeLabel(const QString& text, const QRect& geometry, int pixels, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setGeometry(geometry);
-    label->setFont(boldArial(pixels));
-    label->setAlignment(Qt::AlignCenter);
-    label->setStyleSheet(QStringLiteral("color: #E6E6E6;"));
-    return label;
-}
-
-} // namespace
 
 finestrasalva::finestrasalva(const globali& g, EventSounds& sounds, ListedNames listed,
                              SaveLoop save, QWidget* parent)
@@ -33,19 +14,19 @@ finestrasalva::finestrasalva(const globali& g, EventSounds& sounds, ListedNames 
     setWindowTitle(QStringLiteral("Save loop as.."));
     setFixedSize(260, 120);
     setAttribute(Qt::WA_DeleteOnClose);
-    setAutoFillBackground(true);
-    QPalette background = palette();
-    background.setColor(QPalette::Window, QColor(0x8E, 0x8E, 0x8E));
-    setPalette(background);
+    setBackground(this, QColor(0x8E, 0x8E, 0x8E));
 
-    StaticText1 = makeLabel(QStringLiteral("Save loop as.."), {60, 3, 140, 20}, 18, this);
+    const QColor light(0xE6, 0xE6, 0xE6);
+    StaticText1 = makeLabel(QStringLiteral("Save loop as.."), {60, 3, 140, 20}, arial(18), light,
+                            this, Qt::AlignCenter);
     EditField1 = new QLineEdit(QStringLiteral("loop"), this);
     EditField1->setGeometry(10, 30, 240, 22);
     EditField1->setMaxLength(32);
-    EditField1->setFont(boldArial(12));
+    EditField1->setFont(arial(12));
     EditField1->setStyleSheet(QStringLiteral("QLineEdit { color: #000080; background: white; }"));
     connect(EditField1, &QLineEdit::textChanged, this, &finestrasalva::filterName);
-    StaticText2 = makeLabel(QStringLiteral("Write loop name above"), {10, 55, 240, 20}, 12, this);
+    StaticText2 = makeLabel(QStringLiteral("Write loop name above"), {10, 55, 240, 20}, arial(12),
+                            light, this, Qt::AlignCenter);
 
     m_bar = new ButtonBar(this, ButtonTable::Dialog, m_sounds);
     connect(m_bar, &ButtonBar::gestisci_evento_bottone, this,

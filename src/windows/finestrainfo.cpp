@@ -2,7 +2,7 @@
 
 #include "assets/Links.h"
 #include "assets/Resources.h"
-#include "windows/WindowLook.h"
+#include "widgets/WindowLook.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>

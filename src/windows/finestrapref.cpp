@@ -1,6 +1,6 @@
 #include "windows/finestrapref.h"
 
-#include "windows/WindowLook.h"
+#include "widgets/WindowLook.h"
 
 namespace zumbal {
 

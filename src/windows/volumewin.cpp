@@ -1,7 +1,7 @@
 #include "windows/volumewin.h"
 
 #include "model/NumberText.h"
-#include "windows/WindowLook.h"
+#include "widgets/WindowLook.h"
 
 #include <algorithm>
 
