@@ -3,6 +3,7 @@
 #include "export/MidiWriter.h"
 #include "loops/LoopFile.h"
 #include "loops/LoopModel.h"
+#include "model/FileTypes.h"
 #include "playback/OfflineRender.h"
 #include "playback/SoundFontLocator.h"
 #include "playback/SoundSystem.h"
@@ -64,7 +65,7 @@ QString writeError(const QSaveFile& file, const QString& reason = {}) {
 
 int exportMidi(const Subcommand& command, const std::string& text) {
     const std::vector<uint8_t> bytes = writeMidiFile(readLoopForExport(text), command.repeats);
-    QSaveFile file(outputPath(command, QStringLiteral(".mid")));
+    QSaveFile file(outputPath(command, QString::fromLatin1(primaryExtension(pAudioMid))));
     const auto size = static_cast<qint64>(bytes.size());
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(reinterpret_cast<const char*>(bytes.data()), size) != size || !file.commit())

@@ -1,5 +1,7 @@
 #include "export/MidiWriter.h"
 
+#include "model/FileTypes.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -162,7 +164,8 @@ std::string exportFileName(std::string_view exportName, std::string_view loopNam
         name = keep(loopName);
     if (name.find_first_not_of(' ') == std::string::npos)
         name = "loop";
-    return name + ".mid";
+    // Files of the registered MIDI type are known here by their extension.
+    return name + std::string(primaryExtension(pAudioMid));
 }
 
 } // namespace zumbal
