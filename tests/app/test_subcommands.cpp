@@ -14,21 +14,14 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <map>
-#include <vector>
 
 namespace zumbal {
 namespace {
 
-struct Exit {
-    int code = -1; // -1: crashed or hung
-    QString out, err;
-};
-
-Exit runZumbal(const QStringList& args, const QString& workDir) {
+// The exit code (-1: crashed or hung) and stderr; stdout must stay empty.
+std::pair<int, std::string> run(const QStringList& args, const QString& workDir) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -36,17 +29,11 @@ Exit runZumbal(const QStringList& args, const QString& workDir) {
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(workDir);
     process.start(QStringLiteral(ZUMBAL_BINARY), args);
-    Exit e;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return e;
-    }
-    if (process.exitStatus() == QProcess::NormalExit)
-        e.code = process.exitCode();
-    e.out = QString::fromUtf8(process.readAllStandardOutput());
-    e.err = QString::fromUtf8(process.readAllStandardError());
-    return e;
+    if (!process.waitForFinished(120000))
+        return {-1, "hung"}; // killed as `process` goes
+    EXPECT_EQ(process.readAllStandardOutput(), "");
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardError().toStdString()};
 }
 
 QByteArray readFile(const QString& path) {
@@ -65,203 +52,132 @@ QStringList entries(const QString& dir) {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// Track 0 strikes `note` with `code` on every beat (strokes 1, 5, 9, 13), or
-// on every stroke; all else rests. 120 BPM, 4/4.
-QByteArray loopText(int note, int code, bool everyStroke = false) {
+// Track 0 alone strikes `note` with `code` every `step` strokes from stroke 1;
+// all else rests. 120 BPM, 4/4.
+QByteArray loopText(int note, int code, int step = 4) {
     LoopRecord loop;
-    loop.version = kLoopFileVersion;
     loop.layout = LoopLayout::Current;
     loop.pb.fill(kSwitchOff);
     loop.pb[0] = kSwitchOn;
     for (int c = 0; c < kCells; ++c) {
-        loop.pp[c] = c < kFirstBassCell ? kRest : kBassRest;
+        loop.pp[c] = c >= kFirstBassCell ? kBassRest : c < kStrokes && c % step == 0 ? code : kRest;
         loop.volum[c] = kDefaultVolume;
     }
-    for (int s = 1; s <= kStrokes; ++s)
-        if (everyStroke || s % 4 == 1)
-            loop.pp[cellIndex(0, s)] = code;
     for (int t = 0; t < kTracks; ++t)
         loop.edfiv[t] = {t == 0 ? note : kDefaultSounds[t], kDefaultVolume};
     loop.tempo = 120;
     return QByteArray::fromStdString(writeLoop("Beat", loop));
 }
 
+// Writes the loop file "in/My-Loop!" in `dir`, the working folder, and returns
+// `line` split, its LOOP, DIR and FIX (the fixtures folder) replaced.
+QStringList prepare(const QTemporaryDir& dir, QString line) {
+    writeFile(dir.filePath("in/My-Loop!"), loopText(38, kHit));
+    return line.replace("LOOP", dir.filePath("in/My-Loop!"))
+        .replace("FIX", ZUMBAL_LOOP_FIXTURES)
+        .replace("DIR", dir.path())
+        .split(' ');
+}
+
 TEST(Subcommands, UsageAndFileErrorsSayOneLineAndWriteNothing) {
-    struct Case {
-        QStringList args; // LOOP: a loop file in DIR, DIR: the working folder
-        int exitCode;
-    };
-    const std::vector<Case> cases{
-        {{"export-midi"}, 2},
-        {{"render", "LOOP", "--seed", "-3"}, 2},
-        {{"export-midi", "LOOP", "--bogus"}, 2},
-        {{"export-midi", "DIR/missing"}, 1},
-        {{"render", "DIR/missing"}, 1},
-        {{"export-midi", "DIR"}, 1},
-        {{"export-midi", "LOOP", "-o", "DIR/no/such/folder/x.mid"}, 1},
-        {{"export-midi", "LOOP", "-o", "DIR"}, 1},
-        {{"render", "LOOP", "-o", "DIR/no/such/folder/x.wav"}, 1},
-        {{"render", "LOOP", "--soundfont", "DIR/missing.sf2"}, 1},
-        {{"render", "LOOP", "--soundfont", "LOOP"}, 1}, // not a SoundFont
-    };
-    for (const Case& c : cases) {
-        QTemporaryDir dir;
-        writeFile(dir.filePath("loop"), loopText(36, kHit));
-        QStringList args;
-        for (QString a : c.args)
-            args << a.replace("LOOP", dir.filePath("loop")).replace("DIR", dir.path());
-        SCOPED_TRACE(c.args.join(' ').toStdString());
-        const Exit e = runZumbal(args, dir.path());
-        EXPECT_EQ(e.code, c.exitCode);
-        EXPECT_TRUE(e.err.startsWith("zumbal: ")) << e.err.toStdString();
-        EXPECT_EQ(e.err.count('\n'), 1) << e.err.toStdString();
-        EXPECT_EQ(e.out, "");
-        EXPECT_EQ(entries(dir.path()), QStringList{"loop"});
-    }
+    const std::vector<std::pair<int, std::vector<const char*>>> cases{
+        {2, {"export-midi", "render LOOP --seed -3", "export-midi LOOP --bogus"}},
+        {1,
+         {"export-midi DIR/missing", "render DIR/missing", "export-midi DIR",
+          "export-midi LOOP -o DIR/no/such/folder/x.mid", "export-midi LOOP -o DIR",
+          "render LOOP -o DIR/no/such/folder/x.wav", "render LOOP --soundfont DIR/missing.sf2",
+          "render LOOP --soundfont LOOP"}}};
+    for (const auto& [exitCode, lines] : cases)
+        for (const char* line : lines) {
+            SCOPED_TRACE(line);
+            QTemporaryDir dir;
+            const auto [code, err] = run(prepare(dir, line), dir.path());
+            EXPECT_EQ(code, exitCode);
+            EXPECT_TRUE(err.starts_with("zumbal: ") && err.find('\n') == err.size() - 1) << err;
+            EXPECT_EQ(entries(dir.path()), QStringList{"in"});
+        }
 }
 
-// The file holds exactly the writer's bytes for the loop as the export reads
-// it (older layouts take their velocities from the track volumes), and lands
-// where -o says or as "<loop name>.mid" in the working folder.
+// The output, named by -o or after the loop file, is replaced by the writer's
+// bytes for the loop as the export reads it.
 TEST(Subcommands, ExportMidiWritesTheWritersBytesUnderTheRightName) {
-    struct Case {
-        QString loop; // a fixture, or "in/My Loop!" written here
-        QStringList options;
-        QString output;
-        int repeats;
-    };
-    const QString fixtures = QStringLiteral(ZUMBAL_LOOP_FIXTURES);
-    const std::vector<Case> cases{
-        {fixtures + "/old-119", {}, "old119.mid", 4},
-        {fixtures + "/mid-120", {"-r", "1"}, "mid120.mid", 1},
-        {fixtures + "/new-130", {"-r", "110", "-o", "exact name.bin"}, "exact name.bin", 110},
-        {"in/My Loop!", {"--repeats", "7"}, "My Loop.mid", 7},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.loop.toStdString());
+    const std::vector<std::tuple<const char*, QString, int>> cases{
+        {"export-midi FIX/old-119", "old119.mid", 4},
+        {"export-midi FIX/mid-120 -r 1", "mid120.mid", 1},
+        {"export-midi FIX/new-130 -r 110 -o exact.bin", "exact.bin", 110},
+        {"export-midi LOOP --repeats 7", "MyLoop.mid", 7}};
+    for (const auto& [line, output, repeats] : cases) {
+        SCOPED_TRACE(line);
         QTemporaryDir dir;
-        const bool own = !QFileInfo(c.loop).isAbsolute();
-        const QString loopPath = own ? dir.filePath(c.loop) : c.loop;
-        if (own)
-            writeFile(loopPath, loopText(38, kHit));
-        writeFile(dir.filePath(c.output), "an older file, to be replaced");
-        const Exit e = runZumbal(QStringList{"export-midi", loopPath} + c.options, dir.path());
-        ASSERT_EQ(e.code, 0) << e.err.toStdString();
-        EXPECT_EQ(e.err, "");
-
-        const std::vector<uint8_t> expected =
-            writeMidiFile(readLoopForExport(readFile(loopPath).toStdString()), c.repeats);
-        EXPECT_EQ(readFile(dir.filePath(c.output)),
-                  QByteArray(reinterpret_cast<const char*>(expected.data()),
-                             static_cast<qsizetype>(expected.size())));
-        QStringList wanted{c.output};
-        if (own)
-            wanted << "in";
-        wanted.sort();
-        EXPECT_EQ(entries(dir.path()), wanted);
+        writeFile(dir.filePath(output), "an older file, to be replaced");
+        const QStringList args = prepare(dir, line);
+        EXPECT_EQ(run(args, dir.path()), std::pair(0, std::string()));
+        const auto bytes =
+            writeMidiFile(readLoopForExport(readFile(args[1]).toStdString()), repeats);
+        EXPECT_EQ(readFile(dir.filePath(output)),
+                  QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+        EXPECT_EQ(entries(dir.path()).size(), 2); // and "in"
     }
 }
 
-struct Wav {
+// max(|left|, |right|) of each frame of a 44.1 kHz 16-bit stereo WAV file.
+std::vector<float> readPeaks(const QString& path) {
     SF_INFO info{};
-    std::vector<float> peak; // max(|left|, |right|) per frame
-};
-
-Wav readWav(const QString& path) {
-    Wav w;
-    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &w.info);
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
     if (!file)
-        return w;
-    std::vector<float> frames(static_cast<size_t>(w.info.frames * w.info.channels));
-    sf_readf_float(file, frames.data(), w.info.frames);
+        return {};
+    EXPECT_TRUE(info.format == (SF_FORMAT_WAV | SF_FORMAT_PCM_16) && info.samplerate == 44100 &&
+                info.channels == 2);
+    std::vector<float> frames(size_t(info.frames * info.channels)), peak;
+    sf_readf_float(file, frames.data(), info.frames);
     sf_close(file);
     for (size_t i = 0; i + 1 < frames.size(); i += 2)
-        w.peak.push_back(std::max(std::abs(frames[i]), std::abs(frames[i + 1])));
-    return w;
+        peak.push_back(std::max(std::abs(frames[i]), std::abs(frames[i + 1])));
+    return peak;
 }
 
-std::string installedSoundFont() {
-    return findSoundFont("", std::getenv("ZUMBAL_SOUNDFONT"));
-}
-
-// Where sounds start: the first frame at or above -60 dBFS after at least 50 ms below it.
-std::vector<int64_t> onsets(const std::vector<float>& peak) {
-    constexpr int kQuiet = 44100 / 20;
-    std::vector<int64_t> found;
-    int below = kQuiet;
-    for (size_t i = 0; i < peak.size(); ++i) {
-        if (peak[i] < 1e-3f) {
-            ++below;
-            continue;
-        }
-        if (below >= kQuiet)
-            found.push_back(static_cast<int64_t>(i));
-        below = 0;
-    }
-    return found;
-}
-
-TEST(Render, BeatsLandOnTheirSamplesAndTheLastStrokeRingsOut) {
-    if (installedSoundFont().empty())
+TEST(Render, BeatsLandOnTheirSamplesAndTheSeedDecidesTheRandomHits) {
+    if (findSoundFont("", std::getenv("ZUMBAL_SOUNDFONT")).empty())
         GTEST_SKIP() << "no General MIDI SoundFont installed";
     QTemporaryDir dir;
     writeFile(dir.filePath("in/Beat Loop"), loopText(75, kHit)); // claves: sharp and short
-    const Exit e = runZumbal({"render", dir.filePath("in/Beat Loop"), "-r", "2"}, dir.path());
-    ASSERT_EQ(e.code, 0) << e.err.toStdString();
-    EXPECT_EQ(e.err, "");
+    EXPECT_EQ(run({"render", dir.filePath("in/Beat Loop"), "-r", "2"}, dir.path()),
+              std::pair(0, std::string()));
     EXPECT_EQ(entries(dir.path()), (QStringList{"Beat Loop.wav", "in"}));
+    const std::vector<float> peak = readPeaks(dir.filePath("Beat Loop.wav"));
 
-    const Wav wav = readWav(dir.filePath("Beat Loop.wav"));
-    EXPECT_EQ(wav.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    EXPECT_EQ(wav.info.samplerate, 44100);
-    EXPECT_EQ(wav.info.channels, 2);
-
+    // Sounds start where a frame reaches -60 dBFS after at least 50 ms below.
+    std::vector<int64_t> heard;
+    for (int64_t i = 0, below = 2205; i < int64_t(peak.size()); ++i) {
+        if (peak[i] >= 1e-3f && below >= 2205)
+            heard.push_back(i);
+        below = peak[i] < 1e-3f ? below + 1 : 0;
+    }
     // 2 bars of 4 beats; beat k is due at (4k + 1) x 5512.5 samples. Each note
     // starts on a 64-frame block, then sounds after the SoundFont's own
     // constant attack delay, which the first onset gives.
-    const std::vector<int64_t> heard = onsets(wav.peak);
     ASSERT_EQ(heard.size(), 8u);
-    const double delay = static_cast<double>(heard[0]) - 5512.5;
-    EXPECT_GE(delay, -32);
-    EXPECT_LT(delay, 2205);
+    EXPECT_GE(heard[0] - 5512.5, -32);
+    EXPECT_LT(heard[0] - 5512.5, 2205);
     for (size_t k = 1; k < heard.size(); ++k)
-        EXPECT_LE(std::abs(static_cast<double>(heard[k] - heard[0]) - k * 22050.0), 64)
-            << "beat " << k;
+        EXPECT_LE(std::abs(double(heard[k] - heard[0]) - k * 22050.0), 64) << "beat " << k;
+    // The last stroke (32) sounds up to where stroke 33 would start; the tail
+    // then ends once it has been silent for 100 ms, within 5 s.
+    EXPECT_GE(peak.size(), 33 * 5512.5 - 32 + 4410);
+    EXPECT_LE(peak.size(), 33 * 5512.5 + 32 + 5 * 44100 + 512);
+    EXPECT_LT(*std::max_element(peak.end() - 4410, peak.end()), 1e-4f + 1.0f / 32768);
 
-    // The last stroke (32) sounds its whole length, up to where stroke 33
-    // would start; the tail then ends once it has been silent for 100 ms.
-    const auto frames = static_cast<double>(wav.peak.size());
-    EXPECT_GE(frames, 33 * 5512.5 - 32 + 4410);
-    EXPECT_LE(frames, 33 * 5512.5 + 32 + 5 * 44100 + 512);
-    EXPECT_LT(*std::max_element(wav.peak.end() - 4410, wav.peak.end()), 1e-4f + 1.0f / 32768);
-}
-
-TEST(Render, TheSeedDecidesTheRandomHits) {
-    if (installedSoundFont().empty())
-        GTEST_SKIP() << "no General MIDI SoundFont installed";
-    struct Case {
-        QStringList options;
-        int sameAs; // renders of one group are identical, of different groups not
-    };
-    const std::vector<Case> cases{
-        {{}, 0}, {{}, 0}, {{"--seed", "1234"}, 1}, {{"--seed", "1234"}, 1}, {{"--seed", "99"}, 2},
-    };
-    QTemporaryDir dir;
-    writeFile(dir.filePath("random"), loopText(76, kRandomHit, true));
-    std::map<int, QByteArray> groups;
-    for (size_t i = 0; i < cases.size(); ++i) {
-        const Case& c = cases[i];
-        SCOPED_TRACE(c.options.join(' ').toStdString());
-        const QString out = dir.filePath(QString("render %1.wav").arg(i));
-        const Exit e = runZumbal(
-            QStringList{"render", dir.filePath("random"), "-r", "2", "-o", out} + c.options,
-            dir.path());
-        ASSERT_EQ(e.code, 0) << e.err.toStdString();
-        const QByteArray bytes = readFile(out);
-        for (const auto& [group, earlier] : groups)
-            EXPECT_EQ(bytes == earlier, group == c.sameAs) << "against group " << group;
-        groups.emplace(c.sameAs, bytes);
+    // Renders with one seed are the same, with different seeds not.
+    writeFile(dir.filePath("random"), loopText(76, kRandomHit, 1));
+    std::vector<QByteArray> wavs;
+    for (const QString seed : {"", "", "1234", "1234", "99"}) {
+        const QString out = dir.filePath(QString("%1.wav").arg(wavs.size()));
+        QStringList args{"render", dir.filePath("random"), "-r", "2", "-o", out};
+        EXPECT_EQ(run(seed.isEmpty() ? args : args << "--seed" << seed, dir.path()).first, 0);
+        wavs.push_back(readFile(out));
     }
+    EXPECT_TRUE(wavs[0] == wavs[1] && wavs[2] == wavs[3]);
+    EXPECT_TRUE(wavs[0] != wavs[2] && wavs[0] != wavs[4] && wavs[2] != wavs[4]);
 }
 
 } // namespace

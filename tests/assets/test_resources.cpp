@@ -19,9 +19,8 @@ TEST(EventSounds, EachDecodesOnceFromTheCompiledInResource) {
     for (int number = 168; number <= 174; ++number) {
         SCOPED_TRACE(number);
         const PcmClip* clip = soundByNumber(number);
-        ASSERT_NE(clip, nullptr);
-        EXPECT_EQ(clip, &sound(SoundId(number)));
-        EXPECT_EQ(clip, soundByName(kSoundNames[number - 168]));
+        ASSERT_TRUE(clip && clip == &sound(SoundId(number)) &&
+                    clip == soundByName(kSoundNames[number - 168]));
         ASSERT_TRUE(clip->frames() > 0 && clip->frames() < 44100) << clip->frames();
         ASSERT_EQ(clip->right.size(), clip->left.size());
         float peak = 0;

@@ -2,237 +2,142 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 namespace zumbal {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A strict reader of what the writer makes: every chunk's declared length,
-// every event's status byte (no running status), data bytes below 0x80.
-struct Track {
-    Bytes bytes;
-    int events = 0;
-    std::map<int, int> channelEvents; // zero-based channel -> note and program events
-};
+// A track's events: `head`, `unit` `times` over, `tail`, then the end of track.
+Bytes track(const Bytes& head, const Bytes& unit = {}, int times = 0, const Bytes& tail = {}) {
+    Bytes out = head;
+    for (int i = 0; i < times; ++i)
+        out.insert(out.end(), unit.begin(), unit.end());
+    out.insert(out.end(), tail.begin(), tail.end());
+    out.insert(out.end(), {0x00, 0xFF, 0x2F, 0x00});
+    return out;
+}
 
-std::vector<Track> readSmf(const Bytes& file) {
-    EXPECT_GE(file.size(), 14u);
-    EXPECT_EQ(Bytes(file.begin(), file.begin() + 14),
+// The file's three tracks, read strictly: the header, every chunk's declared
+// length, one-byte deltas, a status byte on every event (no running status),
+// data bytes below 0x80, and an end of track closing each.
+std::vector<Bytes> tracks(const LoopRecord& loop, int repeats) {
+    const Bytes f = writeMidiFile(loop, repeats);
+    EXPECT_EQ(Bytes(f.begin(), f.begin() + std::min<size_t>(14, f.size())),
               (Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 3, 0, 192}));
-    std::vector<Track> tracks;
+    std::vector<Bytes> out;
     size_t pos = 14;
-    while (pos + 8 <= file.size()) {
-        EXPECT_EQ(std::string(file.begin() + pos, file.begin() + pos + 4), "MTrk");
-        const size_t length = (size_t(file[pos + 4]) << 24) | (size_t(file[pos + 5]) << 16) |
-                              (size_t(file[pos + 6]) << 8) | file[pos + 7];
-        pos += 8;
-        EXPECT_LE(pos + length, file.size());
-        Track track;
-        track.bytes = Bytes(file.begin() + pos, file.begin() + pos + length);
+    for (size_t end; pos + 8 <= f.size(); pos = end) {
+        EXPECT_EQ(std::string(f.begin() + pos, f.begin() + pos + 4), "MTrk");
+        end =
+            pos + 8 + (size_t(f[pos + 4]) << 24 | f[pos + 5] << 16 | f[pos + 6] << 8 | f[pos + 7]);
+        EXPECT_LE(end, f.size());
+        const Bytes& b = out.emplace_back(f.begin() + pos + 8, f.begin() + std::min(end, f.size()));
         size_t i = 0;
-        bool ended = false;
-        const Bytes& b = track.bytes;
-        while (i < b.size() && !ended) {
-            while (b[i] & 0x80) // delta time
-                ++i;
-            ++i;
+        while (i + 2 < b.size() && !(b[i + 1] == 0xFF && b[i + 2] == 0x2F)) {
+            EXPECT_LT(b[i++], 0x80) << "delta at " << i;
             const uint8_t status = b[i++];
-            EXPECT_TRUE(status & 0x80) << "running status at " << i;
-            ++track.events;
-            if (status == 0xFF) {
-                const uint8_t type = b[i++];
-                const uint8_t len = b[i++];
-                ended = type == 0x2F;
-                i += len;
-                continue;
-            }
-            const int data = (status & 0xF0) == 0xC0 ? 1 : 2;
-            for (int d = 0; d < data; ++d)
-                EXPECT_LT(b[i + d], 0x80);
-            i += data;
-            ++track.channelEvents[status & 0x0F];
+            EXPECT_GE(status, 0x80) << "running status at " << i;
+            const size_t data = status == 0xFF ? 2 + b.at(i + 1) : (status & 0xF0) == 0xC0 ? 1 : 2;
+            for (const size_t last = i + data; i < last; ++i)
+                EXPECT_TRUE(status == 0xFF || b.at(i) < 0x80) << "data at " << i;
         }
-        EXPECT_TRUE(ended);
-        EXPECT_EQ(i, b.size()) << "declared length differs from the events";
-        tracks.push_back(track);
-        pos += length;
+        EXPECT_EQ(Bytes(b.begin() + std::min(i, b.size()), b.end()), (Bytes{0, 0xFF, 0x2F, 0}));
     }
-    EXPECT_EQ(pos, file.size());
-    EXPECT_EQ(tracks.size(), 3u);
-    return tracks;
+    EXPECT_EQ(pos, f.size());
+    EXPECT_EQ(out.size(), 3u);
+    out.resize(3);
+    return out;
 }
 
 // Every track off, every cell a rest, 4/4 at 120 BPM.
 LoopRecord silentLoop() {
-    LoopRecord loop;
-    loop.layout = LoopLayout::Current;
+    LoopRecord loop{.layout = LoopLayout::Current, .tempo = 120};
     loop.pb.fill(kSwitchOff);
-    for (int c = 0; c < kCells; ++c) {
+    loop.volum.fill(99);
+    for (int c = 0; c < kCells; ++c)
         loop.pp[c] = c < kFirstBassCell ? kRest : kBassRest;
-        loop.volum[c] = 99;
-    }
     for (int t = 0; t < kTracks; ++t)
         loop.edfiv[t] = {kDefaultSounds[t], 99};
-    loop.tempo = 120;
     return loop;
 }
 
-Bytes repeated(const Bytes& unit, int times) {
-    Bytes out;
-    for (int i = 0; i < times; ++i)
-        out.insert(out.end(), unit.begin(), unit.end());
-    return out;
-}
-
-Bytes concat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-TEST(MidiWriter, DefaultLoopTempoTrackAndDrumLength) {
-    LoopRecord loop = silentLoop();
-    for (int t = 0; t < kDrumTracks; ++t)
-        loop.pb[t] = kSwitchOn;
-    loop.pb[kBassButton] = kSwitchOn;
-    const auto tracks = readSmf(writeMidiFile(loop, 4));
-    EXPECT_EQ(tracks[0].bytes, (Bytes{0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x20, 0x08, 0x00, 0xFF,
-                                      0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xFF, 0x2F, 0x00}));
-    EXPECT_EQ(tracks[1].bytes.size(), 1544u);
-    EXPECT_EQ(tracks[1].channelEvents.at(9), 6 * 16 * 4 + 1);
-    EXPECT_EQ(tracks[2].channelEvents.at(8), 1 + 16 * 4 + 1);
-}
-
-TEST(MidiWriter, MeterAndTempoForEachFlagCombination) {
-    struct Case {
-        bool threeFour, ternary;
-        int tempo;
-        Bytes signature; // nn dd cc 08
-        Bytes micros;
-        int strokes;
+// Each meter's tempo track, and its drum track (one on, no hits) and bass
+// track (off). The tempo is taken within 10..240, then a ternary one x 4/3.
+TEST(MidiWriter, MeterAndTempo) {
+    // 3/4, ternary, tempo; the time signature (nn dd cc), microseconds a quarter, strokes.
+    const std::array<int, 8> cases[] = {
+        {0, 0, 120, 4, 2, 0x20, 500000, 16},  {0, 1, 120, 6, 3, 0x18, 375000, 12},
+        {1, 0, 120, 3, 2, 0x20, 500000, 12},  {1, 1, 120, 3, 2, 0x18, 375000, 9},
+        {0, 1, 100, 6, 3, 0x18, 451127, 12},  {0, 0, 0, 4, 2, 0x20, 6000000, 16},
+        {0, 0, 1000, 4, 2, 0x20, 250000, 16},
     };
-    const std::vector<Case> cases{
-        {false, false, 120, {4, 2, 0x20, 8}, {0x07, 0xA1, 0x20}, 16},
-        {false, true, 120, {6, 3, 0x18, 8}, {0x05, 0xB8, 0xD8}, 12},
-        {true, false, 120, {3, 2, 0x20, 8}, {0x07, 0xA1, 0x20}, 12},
-        {true, true, 120, {3, 2, 0x18, 8}, {0x05, 0xB8, 0xD8}, 9},
-        {false, true, 100, {6, 3, 0x18, 8}, {0x06, 0xE2, 0x37}, 12},   // 133 BPM: 451127 us
-        {false, false, 0, {4, 2, 0x20, 8}, {0x5B, 0x8D, 0x80}, 16},    // clamped to 10
-        {false, false, 1000, {4, 2, 0x20, 8}, {0x03, 0xD0, 0x90}, 16}, // clamped to 240
-    };
-    for (const Case& c : cases) {
+    for (const auto [threeFour, ternary, tempo, nn, dd, cc, micros, strokes] : cases) {
+        SCOPED_TRACE(testing::Message() << threeFour << ternary << " " << tempo);
         LoopRecord loop = silentLoop();
         loop.pb[0] = kSwitchOn;
-        loop.pb[kThreeFourButton] = c.threeFour ? kSwitchOn : kSwitchOff;
-        loop.pb[kTernaryButton] = c.ternary ? kSwitchOn : kSwitchOff;
-        loop.tempo = c.tempo;
-        const auto tracks = readSmf(writeMidiFile(loop, 1));
-        const Bytes& t1 = tracks[0].bytes;
-        EXPECT_EQ(Bytes(t1.begin() + 4, t1.begin() + 8), c.signature) << c.tempo;
-        EXPECT_EQ(Bytes(t1.begin() + 12, t1.begin() + 15), c.micros) << c.tempo;
-        EXPECT_EQ(tracks[1].bytes.size(), 8u + 4u * c.strokes) << c.threeFour << c.ternary;
-        EXPECT_EQ(tracks[1].bytes[0], c.ternary ? 64 : 48);
+        loop.pb[kThreeFourButton] = threeFour ? kSwitchOn : kSwitchOff;
+        loop.pb[kTernaryButton] = ternary ? kSwitchOn : kSwitchOff;
+        loop.tempo = tempo;
+        const auto t = tracks(loop, 1);
+        EXPECT_EQ(t[0],
+                  track({0, 0xFF, 0x58, 4, uint8_t(nn), uint8_t(dd), uint8_t(cc), 8, 0, 0xFF, 0x51,
+                         3, uint8_t(micros >> 16), uint8_t(micros >> 8), uint8_t(micros)}));
+        const uint8_t L = ternary ? 64 : 48;
+        EXPECT_EQ(t[1], track({}, {L, 0x89, 0, 0x40}, strokes + 1));
+        EXPECT_EQ(t[2], track({0, 0xC8, 32, L, 0x88, 0, 0x40}));
     }
 }
 
-TEST(MidiWriter, DrumTrackEvents) {
+TEST(MidiWriter, DrumAndBassEventsAndRepeats) {
     LoopRecord loop = silentLoop();
-    EXPECT_EQ(readSmf(writeMidiFile(loop, 3))[1].bytes,
-              (Bytes{0x30, 0x89, 0x00, 0x40, 0x00, 0xFF, 0x2F, 0x00}));
+    loop.edfiv[kBassTrack][0] = 36;
+    auto t = tracks(loop, 5);
+    EXPECT_EQ(t[1], track({0x30, 0x89, 0, 0x40}));
+    EXPECT_EQ(t[2], track({0x00, 0xC8, 35, 0x30, 0x88, 0x00, 0x40}));
 
-    loop.pb[0] = kSwitchOn;
+    loop.pb[0] = loop.pb[kBassButton] = kSwitchOn;
     loop.edfiv[0][0] = 38;
     loop.pp[0] = kHit;
     loop.volum[0] = 77;
-    loop.pp[5] = kRandomHit; // random hits are written as rests
-    const Bytes expected = concat({{0x30, 0x99, 38, 77},
-                                   repeated({0x30, 0x89, 38, 0x40}, 15),
-                                   {0x30, 0x89, 38, 0x40, 0x00, 0xFF, 0x2F, 0x00}});
-    const auto tracks = readSmf(writeMidiFile(loop, 1));
-    EXPECT_EQ(tracks[1].bytes.size(), 72u);
-    EXPECT_EQ(tracks[1].bytes, expected);
+    loop.pp[5] = kRandomHit; // written as a rest
+    loop.pp[kFirstBassCell] = 36;
+    t = tracks(loop, 1);
+    EXPECT_EQ(t[1], track({0x30, 0x99, 38, 77}, {0x30, 0x89, 38, 0x40}, 16));
+    EXPECT_EQ(t[2], track({0x00, 0xC8, 35, 0x30, 0x88, 0x00, 0x40, 0x00, 0x98, 36, 99},
+                          {0x30, 0x88, 0x00, 0x40}, 15, {0x30, 0x88, 36, 0x40}));
 
     // Two tracks at one stroke: only the first event waits a stroke.
     loop.pb[2] = kSwitchOn;
     loop.pp[32] = kHit;
-    const Bytes two = readSmf(writeMidiFile(loop, 1))[1].bytes;
-    EXPECT_EQ(Bytes(two.begin(), two.begin() + 12),
-              (Bytes{0x30, 0x99, 38, 77, 0x00, 0x99, 42, 99, 0x30, 0x89, 38, 0x40}));
-}
+    EXPECT_EQ(tracks(loop, 1)[1],
+              track({0x30, 0x99, 38, 77, 0x00, 0x99, 42, 99},
+                    {0x30, 0x89, 38, 0x40, 0x00, 0x89, 42, 0x40}, 15, {0x30, 0x89, 38, 0x40}));
 
-TEST(MidiWriter, BassTrackEvents) {
-    LoopRecord loop = silentLoop();
-    loop.pb[kBassButton] = kSwitchOn;
-    loop.pp[kFirstBassCell] = 36;
-    const Bytes expected =
-        concat({{0x00, 0xC8, 0x20, 0x30, 0x88, 0x00, 0x40, 0x00, 0x98, 0x24, 0x63},
-                repeated({0x30, 0x88, 0x00, 0x40}, 15),
-                {0x30, 0x88, 0x24, 0x40, 0x00, 0xFF, 0x2F, 0x00}});
-    const auto tracks = readSmf(writeMidiFile(loop, 1));
-    EXPECT_EQ(tracks[2].bytes.size(), 79u);
-    EXPECT_EQ(tracks[2].bytes, expected);
-
-    loop.pb[kBassButton] = kSwitchOff;
-    loop.edfiv[kBassTrack][0] = 36;
-    EXPECT_EQ(readSmf(writeMidiFile(loop, 5))[2].bytes,
-              (Bytes{0x00, 0xC8, 35, 0x30, 0x88, 0x00, 0x40, 0x00, 0xFF, 0x2F, 0x00}));
-    loop.pb[kTernaryButton] = kSwitchOn;
-    EXPECT_EQ(readSmf(writeMidiFile(loop, 5))[2].bytes[3], 0x40);
-}
-
-TEST(MidiWriter, DeclaredLengthsFollowTheFormulaAtEveryRepeatCount) {
-    LoopRecord loop = silentLoop();
-    for (int t : {0, 2, 5})
-        loop.pb[t] = kSwitchOn;
-    loop.pb[kBassButton] = kSwitchOn;
-    loop.pp[kFirstBassCell + 2] = 40;
-    loop.pp[kFirstBassCell + 9] = 45;
-    for (int repeats : {1, 2, 110}) {
-        const auto tracks = readSmf(writeMidiFile(loop, repeats));
-        EXPECT_EQ(tracks[0].bytes.size(), 19u);
-        EXPECT_EQ(tracks[1].bytes.size(), 8u + 4u * 3 * 16 * repeats);
-        EXPECT_EQ(tracks[2].bytes.size(), 11u + repeats * (4u * 16 + 4u * 2));
-    }
-    EXPECT_EQ(writeMidiFile(loop, 500), writeMidiFile(loop, 110));
-    EXPECT_EQ(writeMidiFile(loop, -3), writeMidiFile(loop, 1));
-}
-
-TEST(MidiWriter, DataBytesStayWithinMidi) {
-    LoopRecord loop = silentLoop();
-    loop.pb[0] = kSwitchOn;
-    loop.pb[kBassButton] = kSwitchOn;
-    loop.pp[0] = kHit;
     loop.edfiv[0][0] = 300;
     loop.volum[0] = -20;
     loop.pp[kFirstBassCell] = 140; // transposed above 127
     loop.volum[kFirstBassCell] = 1000;
-    loop.edfiv[kBassTrack][0] = 0;                       // a cleared bass field
-    const auto tracks = readSmf(writeMidiFile(loop, 1)); // the reader checks every data byte
-    EXPECT_EQ(Bytes(tracks[1].bytes.begin(), tracks[1].bytes.begin() + 4),
-              (Bytes{0x30, 0x99, 127, 0}));
-    EXPECT_EQ(Bytes(tracks[2].bytes.begin(), tracks[2].bytes.begin() + 11),
-              (Bytes{0x00, 0xC8, 0, 0x30, 0x88, 0, 0x40, 0x00, 0x98, 127, 127}));
+    loop.edfiv[kBassTrack][0] = 0; // a cleared bass field
+    t = tracks(loop, 1);
+    EXPECT_EQ(t[1],
+              track({0x30, 0x99, 127, 0, 0x00, 0x99, 42, 99},
+                    {0x30, 0x89, 127, 0x40, 0x00, 0x89, 42, 0x40}, 15, {0x30, 0x89, 127, 0x40}));
+    EXPECT_EQ(t[2], track({0x00, 0xC8, 0, 0x30, 0x88, 0, 0x40, 0x00, 0x98, 127, 127},
+                          {0x30, 0x88, 0x00, 0x40}, 15, {0x30, 0x88, 127, 0x40}));
 }
 
 TEST(ExportReader, OldFilesHaveNoBassAndTakeTheirTrackVolumes) {
     std::string old = "x drum loop created by Zumbal (Zumbal loop text file format)\n119\n";
-    for (int i = 0; i < 16; ++i)
-        old += "101\n";
-    for (int i = 0; i < 96; ++i)
-        old += i == 0 ? "0\n" : "7\n";
+    for (int i = 0; i < 16 + 96; ++i)
+        old += i < 16 ? "101\n" : i == 16 ? "0\n" : "7\n";
     for (int t = 0; t < 6; ++t)
         old += "36\n" + std::to_string(50 + t) + "\n";
-    old += "100\n";
-    const LoopRecord loop = readLoopForExport(old);
+    const LoopRecord loop = readLoopForExport(old + "100\n");
     EXPECT_EQ(loop.pb[kBassButton], kSwitchOff);
     EXPECT_EQ(loop.pp[kFirstBassCell], 0);
     EXPECT_EQ(loop.pp[1], 7); // not normalised
     EXPECT_EQ(loop.volum[16], 51);
-    const auto tracks = readSmf(writeMidiFile(loop, 1));
-    EXPECT_EQ(tracks[2].bytes[2], 32); // program 33
+    EXPECT_EQ(tracks(loop, 1)[2], track({0, 0xC8, 32, 0x40, 0x88, 0, 0x40})); // program 33, ternary
 }
 
 TEST(ExportFileName, TypedNameFilteredElseTheLoopsName) {

@@ -2,10 +2,12 @@
 
 #include "app/App.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -28,20 +30,13 @@ struct AppFixture {
     // `loops`: files written into the loops folder before the program opens.
     explicit AppFixture(const char* preference = "1", const Files& loops = {}) {
         QDir().mkpath(dir.filePath("loops"));
-        for (const auto& [name, content] : loops) {
-            QFile loop(dir.filePath("loops/" + name));
-            loop.open(QIODevice::WriteOnly);
-            loop.write(content);
-        }
-        const QString prefs = dir.filePath("zumbal preferences");
-        QFile file(prefs);
-        file.open(QIODevice::WriteOnly);
-        file.write(preference);
-        file.close();
+        for (const auto& [name, content] : loops)
+            write("loops/" + name, content);
+        write("zumbal preferences", preference);
         AppSettings settings;
         settings.sound.soundFont = "/nonexistent/none.sf2";
         settings.loopsFolder = dir.filePath("loops");
-        settings.preferencesFile = prefs;
+        settings.preferencesFile = dir.filePath("zumbal preferences");
         app = std::make_unique<App>(settings);
         auto recorder = std::make_unique<RecordingSounds>(app->model(), nullptr);
         sounds = recorder.get();
@@ -51,11 +46,33 @@ struct AppFixture {
         app->window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&app->window()));
     }
+    void write(const QString& name, const QByteArray& content) {
+        QFile file(dir.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(content);
+    }
+    // A file's contents, empty when unreadable; `read` also takes a name under the folder.
+    static QByteArray readFile(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QByteArray read(const QString& name) { return readFile(QDir(dir.path()).filePath(name)); }
+    static QByteArray loopFixture(const QString& name) {
+        return readFile(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../loops/fixtures/") + name);
+    }
+    // Cancels the next modal window, such as a folder chooser, once it shows.
+    static void cancelNextModal() {
+        QTimer::singleShot(200, [] {
+            if (QWidget* chooser = QApplication::activeModalWidget())
+                chooser->close();
+        });
+    }
     void render(int frames) {
         app->sound().engine().process(frames, [](int, int) {});
     }
     globali& g() { return app->model(); }
     Window_t1& w() { return app->window(); }
+    int pp(int cell) { return g().pp[cell]; }
 
     QTemporaryDir dir;
     std::unique_ptr<App> app;

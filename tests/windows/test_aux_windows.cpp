@@ -9,169 +9,135 @@
 
 namespace zumbal {
 
-// Catches the links the info window opens instead of starting a browser.
-class LinkCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
-
 class AuxWindowsTest : public QObject {
     Q_OBJECT
 
     using Fixture = test::AppFixture;
+    QList<QUrl> opened; // the links the info window opens, instead of a browser
+
+public slots:
+    void open(const QUrl& url) { opened << url; }
 
 private slots:
-    void preferencesSaveOrCancel() {
-        for (const char* preference : {"1", "0"}) {
-            Fixture f(preference);
-            for (const bool save : {false, true}) {
+    // The box shows the preference, and the window sounds as it opens only when
+    // it is on; Save (button 1) stores the box, Cancel (button 0) does not.
+    // Quitting writes the preference.
+    void preferencesSaveOrCancelAndQuitWritesThem() {
+        for (const std::string preference : {"1", "0"}) {
+            Fixture f(preference.c_str());
+            const bool on = preference == "1";
+            for (const int button : {0, 1}) {
                 f.sounds->played.clear();
                 auto* pref = new finestrapref(f.g(), *f.sounds);
                 pref->Event_Open();
-                const bool on = preference[0] == '1';
                 QCOMPARE(pref->CheckBox1->isChecked(), on);
-                QCOMPARE(f.sounds->played.size(), on ? 1u : 0u); // openWind only when on
+                QCOMPARE(f.sounds->played.size(), on ? 1u : 0u);
                 pref->CheckBox1->setChecked(!on);
-                pref->buttons().canv_bott_MouseEnter(save ? 1 : 0);
-                pref->buttons().canv_bott_MouseDown(save ? 1 : 0);
-                const std::string expected = save ? (on ? "0" : "1") : preference;
-                QCOMPARE(f.g().prefe[0], expected);
-                if (save)
-                    break;
+                pref->buttons().canv_bott_MouseEnter(button);
+                pref->buttons().canv_bott_MouseDown(button);
+                QCOMPARE(f.g().prefe[0], button == 0 ? preference : on ? "0" : "1");
             }
+            f.w().close();
+            QFile file(f.dir.filePath("zumbal preferences"));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray(on ? "0\n" : "1\n"));
         }
     }
 
-    void clickSoundIgnoresThePreferenceAndQuitWritesIt() {
-        Fixture f("0");
-        f.sounds->played.clear();
-        QTest::mouseClick(f.w().buttons().canv_bott[0], Qt::LeftButton);
-        QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::ambientclick});
-        f.g().prefe[0] = "1";
-        f.w().close();
-        QFile file(f.dir.filePath("zumbal preferences"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("1\n"));
-    }
-
-    void volumeWindowSetsOneStrokeOrTheWholeTrack() {
+    // A right click on a cell that is not disabled, or a click on a track volume
+    // field, opens the volume window 137 px left of and 30 px above it. Opening
+    // shows the stroke's velocity or the track's volume and writes nothing back;
+    // the slider then sets that stroke, or the track's volume field.
+    void volumeWindowFromTheGridAndTheFields() {
         Fixture f;
-        volumewin volume(f.g(), f.w());
-        f.g().volum[16 * 2 + 5] = 70;
-        volume.apri(false, 2, 5, 100, 120);
-        QCOMPARE(volume.pos(), QPoint(100, 120));
-        QCOMPARE(volume.ind_b_text->text(), QStringLiteral("5"));
-        QCOMPARE(volume.Slider1->value(), 70);
-        QCOMPARE(f.g().volum[16 * 2 + 5].load(), 70); // opening writes nothing back
-        volume.Slider1->setValue(0);
-        QCOMPARE(f.g().volum[16 * 2 + 5].load(), 0);
-        QCOMPARE(f.g().volum[16 * 2 + 6].load(), 99);
-        QCOMPARE(volume.volume_text->text(), QStringLiteral("0"));
-
-        f.g().edfiv[3][1] = 99;
-        volume.apri(true, 3, 0, 10, 10);
-        QCOMPARE(volume.ind_b_text->text(), QStringLiteral("ALL"));
-        QCOMPARE(volume.Slider1->value(), 99);
-        volume.Slider1->setValue(40);
-        QCOMPARE(f.w().EditFV[3]->text(), QStringLiteral("40"));
-        for (int c = 48; c < 64; ++c)
-            QCOMPARE(f.g().volum[c].load(), 40);
-        QCOMPARE(f.g().volum[16 * 2 + 5].load(), 0);
-    }
-
-    void gridAndFieldOpenTheVolumeWindowBesideThem() {
-        Fixture f;
-        std::vector<std::tuple<bool, int, int, QPoint>> requests;
-        connect(&f.w(), &Window_t1::volumeWindowRequested,
-                [&](bool all, int t, int c, QPoint at) { requests.emplace_back(all, t, c, at); });
-        QTest::mouseClick(f.w().CanvasImageW, Qt::RightButton, {}, QPoint(152, 85));
-        f.g().pp[3] = kDisabled;
-        QTest::mouseClick(f.w().CanvasImageW, Qt::RightButton, {}, QPoint(108, 5)); // disabled
-        QTest::mouseClick(f.w().EditFV[6], Qt::LeftButton);
-        const QPoint client = f.w().client()->mapToGlobal(QPoint(0, 0));
-        QCOMPARE(requests.size(), 2u);
-        QCOMPARE(requests[0],
-                 std::make_tuple(false, 2, 4, client + QPoint(168 + 146 - 137, 7 + 80 - 30)));
-        QCOMPARE(requests[1], std::make_tuple(true, 6, 0, client + QPoint(764 - 137, 273 - 30)));
-    }
-
-    void menusAndClicksOpenTheWindows() {
-        Fixture f;
+        const auto velocity = [&](int c) { return f.g().volum[c].load(); };
+        const QPoint at = f.w().client()->mapToGlobal(QPoint(0, 0)) - QPoint(137, 30);
+        f.g().volum[36] = 70;
         QTest::mouseClick(f.w().CanvasImageW, Qt::RightButton, {}, QPoint(152, 85));
         auto* volume = f.w().findChild<volumewin*>();
         QVERIFY(volume && volume->isVisible());
-        QCOMPARE(volume->ind_a_text->text(), QStringLiteral("2"));
-        QTest::mouseClick(f.w().EditFI[3], Qt::LeftButton);
-        auto* drums = f.w().findChild<drumswin*>();
-        QVERIFY(drums && drums->isVisible());
-        QCOMPARE(drums->cont_m, 3);
-        f.app->FilePreferences->trigger();
-        QVERIFY(f.w().findChild<finestrapref*>());
-        f.app->AppleZumbalInfo->trigger();
-        QVERIFY(f.w().findChild<finestrainfo*>());
+        QCOMPARE(volume->pos(), at + QPoint(168 + 146, 7 + 80)); // the canvas is at 168, 7
+        QCOMPARE(volume->ind_a_text->text() + " " + volume->ind_b_text->text(), "2 4");
+        QCOMPARE(volume->Slider1->value(), 70);
+        volume->Slider1->setValue(0);
+        QCOMPARE(volume->volume_text->text(), QStringLiteral("0"));
+        QCOMPARE(std::pair(velocity(36), velocity(37)), std::pair(0, 99));
+        f.g().pp[3] = kDisabled;
+        QTest::mouseClick(f.w().CanvasImageW, Qt::RightButton, {}, QPoint(108, 5));
+        QCOMPARE(volume->ind_a_text->text() + " " + volume->ind_b_text->text(), "2 4");
+
+        f.g().edfiv[6][1] = 80;
+        f.g().volum[100] = 5;
+        QTest::mouseClick(f.w().EditFV[6], Qt::LeftButton);
+        QCOMPARE(volume->pos(), at + QPoint(764, 273));
+        QCOMPARE(volume->ind_a_text->text() + " " + volume->ind_b_text->text(), "6 ALL");
+        QCOMPARE(std::pair(volume->Slider1->value(), velocity(100)), std::pair(80, 5));
+        volume->Slider1->setValue(40);
+        QCOMPARE(f.w().EditFV[6]->text(), QStringLiteral("40"));
+        for (int c = 96; c < 112; ++c)
+            QCOMPARE(velocity(c), 40);
+        QCOMPARE(velocity(36), 0);
     }
 
-    void drumsWindowPicksAnInstrument() {
+    // A click on an instrument field opens the drums window, highlighting the
+    // field's instrument, or the last cell (not choosable) for any other; a
+    // click on that last cell changes nothing. The menus open the other windows.
+    void drumsWindowPicksAnInstrumentAndMenusOpenTheOthers() {
         Fixture f;
-        drumswin drums(f.g(), f.w());
-        struct Open {
-            int note;
-            QPoint highlight;
+        const std::tuple<int, QPoint> highlights[] = {
+            {36, {0, 21}}, {90, {388, 315}}, {81, {388, 294}}, {35, {0, 0}}, {51, {194, 0}},
         };
-        for (const Open& o : {Open{36, {0, 21}}, Open{90, {388, 315}}, Open{81, {388, 294}},
-                              Open{35, {0, 0}}, Open{51, {194, 0}}}) {
-            f.g().edfiv[1][0] = o.note;
-            drums.apri(f.w().EditFI[1]->y(), 1);
-            QCOMPARE(drums.Canva_sel->pos(), o.highlight);
+        for (auto [note, at] : highlights) {
+            f.g().edfiv[1][0] = note;
+            QTest::mouseClick(f.w().EditFI[1], Qt::LeftButton);
+            const auto* drums = f.w().findChild<drumswin*>();
+            QVERIFY(drums && drums->isVisible() && drums->cont_m == 1);
+            QCOMPARE(drums->Canva_sel->pos(), at);
         }
-        struct Point {
-            int x, y, strum;
+        drumswin& drums = *f.w().findChild<drumswin*>();
+        const std::array<int, 3> moves[] = {
+            {0, 0, 35}, {193, 20, 35}, {194, 21, 52}, {582, 336, 82}, {600, 400, 82}, {388, 0, 67},
         };
-        for (const Point& p : {Point{0, 0, 35}, Point{193, 20, 35}, Point{194, 21, 52},
-                               Point{582, 336, 82}, Point{600, 400, 82}, Point{388, 0, 67}}) {
-            drums.Event_MouseMove(p.x, p.y);
-            QCOMPARE(drums.strum, p.strum);
+        for (auto [x, y, note] : moves) {
+            drums.Event_MouseMove(x, y);
+            QCOMPARE(drums.strum, note);
         }
-
         f.w().EditFI[1]->setText("38");
-        drums.apri(0, 1);
-        QTest::mouseClick(&drums, Qt::LeftButton, {}, QPoint(580, 330)); // the last cell
+        QTest::mouseClick(&drums, Qt::LeftButton, {}, QPoint(580, 330));
         QCOMPARE(f.w().EditFI[1]->text(), QStringLiteral("38"));
         QVERIFY(!drums.isVisible());
-        drums.apri(0, 1);
-        QTest::mouseClick(&drums, Qt::LeftButton, {}, QPoint(20, 21 * 2 + 5)); // 37
-        QCOMPARE(f.w().EditFI[1]->text(), QStringLiteral("37"));
+        QTest::mouseClick(f.w().EditFI[1], Qt::LeftButton);
+        QTest::mouseClick(&drums, Qt::LeftButton, {}, QPoint(20, 21 * 2 + 5));
         QCOMPARE(f.g().edfiv[1][0].load(), 37);
+
+        f.app->FilePreferences->trigger();
+        f.app->AppleZumbalInfo->trigger();
+        QVERIFY(f.w().findChild<finestrapref*>() && f.w().findChild<finestrainfo*>());
     }
 
     void infoWindowGradientLinksAndClose() {
         Fixture f;
-        LinkCatcher catcher;
-        QDesktopServices::setUrlHandler("file", &catcher, "open");
-        QDesktopServices::setUrlHandler("mailto", &catcher, "open");
+        QDesktopServices::setUrlHandler("file", this, "open");
+        QDesktopServices::setUrlHandler("mailto", this, "open");
         const QImage image = finestrainfo::gradient(320, 240);
         QCOMPARE(image.pixel(0, 10), QColor::fromHsvF(0, 0.5, 1).rgb());
         QCOMPARE(image.pixel(160, 200), QColor::fromHsvF(0.5, 0.25, 1).rgb());
         QCOMPARE(image.pixel(319, 0), QColor::fromHsvF(319 / 320.0, 1 / 640.0, 1).rgb());
 
         f.sounds->played.clear();
-        auto* info = new finestrainfo(*f.sounds);
-        QPointer<finestrainfo> alive(info);
+        QPointer<finestrainfo> info = new finestrainfo(*f.sounds);
         info->Event_Open();
         QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::openWind});
         QVERIFY(info->StaticText1->text().contains("1.7.0"));
         QTest::mouseClick(info->StaticText3, Qt::LeftButton);
         QTest::mouseClick(info->StaticText5, Qt::LeftButton);
-        QCOMPARE(catcher.opened.size(), 2);
-        QCOMPARE(catcher.opened[0].scheme(), QStringLiteral("mailto"));
-        QVERIFY(catcher.opened[0].toString().contains("subject=Zumbal"));
-        QCOMPARE(catcher.opened[1].fragment(), QStringLiteral("loops"));
-        QVERIFY(info->isVisible());
+        QCOMPARE(opened.size(), 2);
+        QCOMPARE(opened[0].scheme(), QStringLiteral("mailto"));
+        QVERIFY(opened[0].toString().contains("subject=Zumbal"));
+        QCOMPARE(opened[1].fragment(), QStringLiteral("loops"));
+        QVERIFY(info->isVisible()); // a click on a link does not close it
         QTest::mouseClick(info, Qt::LeftButton, {}, QPoint(300, 150));
-        QTRY_VERIFY(alive.isNull());
+        QTRY_VERIFY(info.isNull());
         QDesktopServices::unsetUrlHandler("file");
         QDesktopServices::unsetUrlHandler("mailto");
     }
