@@ -1,7 +1,5 @@
-#include "model/globali.h"
 #include "playback/EventSoundMixer.h"
 #include "playback/PlaybackEngine.h"
-#include "playback/StrokeTimeline.h"
 #include "support/RecordingOutput.h"
 
 #include <gtest/gtest.h>
@@ -12,67 +10,52 @@ namespace zumbal {
 namespace {
 
 using test::NoteCall;
-using test::RecordingOutput;
-using test::ScriptedRandom;
 
 constexpr int kRate = 44100;
 
-TEST(StrokeTimeline, StrokesNeverDriftFromTheGrid) {
+TEST(StrokeTimeline, StrokesNeverDriftAndANewTempoCountsFromTheLastStrokeOrThePress) {
     for (int tempo : {10, 97, 120, 240}) {
         StrokeTimeline timeline(kRate);
         timeline.start(1000, tempo);
-        const double length = kRate * 15.0 / tempo;
-        for (int k = 1; k <= 200000; ++k) {
-            ASSERT_DOUBLE_EQ(timeline.nextDue(), 1000 + k * length) << tempo << " stroke " << k;
-            timeline.strokeDone();
-        }
+        for (int k = 1; k <= 200000; ++k, timeline.strokeDone())
+            ASSERT_DOUBLE_EQ(timeline.nextDue(), 1000 + k * (kRate * 15.0 / tempo)) << tempo;
     }
-}
-
-TEST(StrokeTimeline, NewTempoCountsFromTheLastStroke) {
-    StrokeTimeline timeline(kRate);
-    timeline.start(0, 120);
-    timeline.strokeDone(); // at 5512.5
-    timeline.setTempo(60);
-    EXPECT_DOUBLE_EQ(timeline.nextDue(), 5512.5 + 11025);
-    timeline.setTempo(60); // the same tempo again moves nothing
-    EXPECT_DOUBLE_EQ(timeline.nextDue(), 5512.5 + 11025);
-}
-
-TEST(StrokeTimeline, TempoChangeBeforeTheFirstStrokeCountsFromThePress) {
     StrokeTimeline timeline(kRate);
     timeline.start(700, 120);
     timeline.setTempo(240);
     EXPECT_DOUBLE_EQ(timeline.nextDue(), 700 + 2756.25);
+    timeline.strokeDone();
+    timeline.setTempo(60);
+    timeline.setTempo(60); // the same tempo again moves nothing
+    EXPECT_DOUBLE_EQ(timeline.nextDue(), 700 + 2756.25 + 11025);
 }
 
-// The start-up loop on an engine driven by a virtual clock: buffers of any
-// size are "rendered" by doing nothing, and every note is recorded with the
-// block start at which the synth would start it.
-struct EngineFixture : ::testing::Test {
-    EngineFixture() {
+// The start-up loop, plus a bass drum on every stroke, on an engine driven by
+// a virtual clock: every note is recorded with the block start at which the
+// synth would start it.
+struct Engine : ::testing::Test {
+    Engine() {
         setStartupLoop(g);
         setDefaultButtonStates(g);
+        for (int s = 0; s < kStrokes; ++s)
+            g.pp[s] = kHit;
         out.engine = &engine;
     }
     void run(int64_t frames, int buffer = 512) {
-        while (frames > 0) {
-            const int n = static_cast<int>(std::min<int64_t>(buffer, frames));
-            engine.process(n, [](int, int) {});
-            frames -= n;
-        }
+        for (; frames > 0; frames -= buffer)
+            engine.process(static_cast<int>(std::min<int64_t>(buffer, frames)), [](int, int) {});
     }
-    std::vector<int64_t> noteOnSamples(int track) const {
+    std::vector<int64_t> hits() const {
         std::vector<int64_t> samples;
         for (const NoteCall& c : out.calls)
-            if (c.track == track && c.velocity > 0)
+            if (c.track == 0 && c.velocity > 0)
                 samples.push_back(c.sample);
         return samples;
     }
 
     globali g;
-    RecordingOutput out;
-    ScriptedRandom random{{}};
+    test::RecordingOutput out;
+    test::ScriptedRandom random;
     PlaybackEngine engine{g, out, random, kRate};
 };
 
@@ -81,105 +64,58 @@ int64_t blockOf(double due) {
     return std::llround(due / PlaybackEngine::kBlock) * PlaybackEngine::kBlock;
 }
 
-TEST_F(EngineFixture, StrokesLandOnTheBlockNearestTheirDueSample) {
+TEST_F(Engine, StrokesLandOnTheBlockNearestTheirDueSample) {
     for (int buffer : {64, 100, 512, 1024}) {
         out.calls.clear();
         g.battito = 0;
         run(5000, buffer);
-        for (int s = 1; s <= 16; ++s)
-            g.pp[s - 1] = kHit;
         const int64_t press = engine.now();
         engine.start();
         run(kRate * 4, buffer); // 32 strokes at 120 BPM
-        const auto hits = noteOnSamples(0);
         const auto due = [&](size_t k) { return press + (k + 1) * kRate * 15.0 / 120; };
         // The last stroke is played only if its block has started before the end.
         const size_t expected = blockOf(due(31)) < engine.now() ? 32 : 31;
-        ASSERT_EQ(hits.size(), expected) << buffer;
-        for (size_t k = 0; k < hits.size(); ++k) {
-            EXPECT_EQ(hits[k], blockOf(due(k))) << "buffer " << buffer << " stroke " << k + 1;
-            EXPECT_LE(std::abs(hits[k] - due(k)), 32.0);
-        }
+        const auto h = hits();
+        ASSERT_EQ(h.size(), expected) << buffer;
+        for (size_t k = 0; k < h.size(); ++k)
+            EXPECT_EQ(h[k], blockOf(due(k))) << "buffer " << buffer << " stroke " << k + 1;
     }
 }
 
-TEST_F(EngineFixture, StopAndStartAgainRestartsAtStrokeOne) {
+TEST_F(Engine, StopEndsTheBassNoteOnceAndStartRestartsAtStrokeOne) {
+    g.pp[kFirstBassCell] = 40;
     engine.start();
-    run(kRate * 2 / 3); // strokes 1..5 have played
-    EXPECT_EQ(g.battito, 6);
+    run(kRate * 2 / 3); // strokes 1..5 have played, up to sample 29400
     engine.stop();
+    out.calls.clear();
     run(kRate);
     EXPECT_EQ(engine.strokesPlayed(), 5u);
+    EXPECT_EQ(out.calls, (std::vector<NoteCall>{{kBassTrack, 40, 0, 29440}})); // the next block
+
     out.calls.clear();
     const int64_t press = engine.now();
     engine.start();
-    EXPECT_EQ(g.battito, 1);
     run(6000);
-    ASSERT_EQ(noteOnSamples(0).size(), 1u); // bass drum on stroke 1
-    EXPECT_EQ(noteOnSamples(0)[0], blockOf(press + 5512.5));
+    EXPECT_EQ(hits(), std::vector<int64_t>{blockOf(press + 5512.5)});
     EXPECT_EQ(engine.lastStroke(), 1);
-}
 
-TEST_F(EngineFixture, TempoChangeTimesTheWaitingStrokeFromTheLastOne) {
-    for (int s = 1; s <= 16; ++s)
-        g.pp[s - 1] = kHit;
-    engine.start();
-    run(12000); // strokes 1 (5512.5) and 2 (11025) have played
-    ASSERT_EQ(noteOnSamples(0).size(), 2u);
-    g.tempo = 60;
-    run(40000);
-    const auto hits = noteOnSamples(0);
-    ASSERT_GE(hits.size(), 4u);
-    EXPECT_EQ(hits[2], blockOf(11025 + 11025));
-    EXPECT_EQ(hits[3], blockOf(11025 + 2 * 11025));
-}
-
-TEST_F(EngineFixture, AFasterTempoPlaysAnOverdueStrokeOnceAndGoesOnFromThere) {
-    for (int s = 1; s <= 16; ++s)
-        g.pp[s - 1] = kHit;
-    g.tempo = 10;
-    engine.start();
-    run(102400);   // stroke 1 at 66150; stroke 2 waits until 132300
-    g.tempo = 240; // due at 66150 + 2756.25: long past
-    run(PlaybackEngine::kBlock);
-    auto hits = noteOnSamples(0);
-    ASSERT_EQ(hits.size(), 2u);
-    EXPECT_EQ(hits[1], 102400);
-    run(10000);
-    hits = noteOnSamples(0);
-    ASSERT_GE(hits.size(), 4u);
-    EXPECT_EQ(hits[2], blockOf(102400 + 2756.25));
-    EXPECT_EQ(hits[3], blockOf(102400 + 2 * 2756.25));
-}
-
-TEST_F(EngineFixture, PlayingOnAStaleTimelineNeverBursts) {
-    for (int s = 1; s <= 16; ++s)
-        g.pp[s - 1] = kHit;
-    engine.start();
-    run(10000);
     engine.stop();
     run(kRate * 60);
     out.calls.clear();
-    g.battito = 1; // running again, but the timeline is still the old run's
+    g.battito = 1; // running again without a start, on the old run's timeline: no burst
     run(PlaybackEngine::kBlock);
-    EXPECT_EQ(noteOnSamples(0).size(), 1u);
+    EXPECT_EQ(hits().size(), 1u);
 }
 
-TEST_F(EngineFixture, StopEndsTheSoundingBassNoteOnce) {
-    g.pp[kFirstBassCell] = 40;
+TEST_F(Engine, AFasterTempoPlaysAnOverdueStrokeOnceAndGoesOnFromThere) {
+    g.tempo = 10;
     engine.start();
-    run(6000);
-    engine.stop();
-    out.calls.clear();
-    run(kRate);
-    EXPECT_EQ(out.calls, (std::vector<NoteCall>{{kBassTrack, 40, 0, 6016}}));
-}
-
-TEST_F(EngineFixture, NothingPlaysWhileStopped) {
-    g.battito = 0;
-    run(kRate);
-    EXPECT_TRUE(out.calls.empty());
-    EXPECT_EQ(engine.now(), kRate);
+    run(102400); // stroke 1 at 66150; stroke 2 waits until 132300
+    g.tempo = 240;
+    run(8000);
+    const std::vector<int64_t> expected{blockOf(66150), 102400, blockOf(102400 + 2756.25),
+                                        blockOf(102400 + 2 * 2756.25)};
+    EXPECT_EQ(hits(), expected);
 }
 
 TEST(EventSoundMixer, MixesQueuedClipsAndFreesFinishedVoices) {
@@ -191,15 +127,16 @@ TEST(EventSoundMixer, MixesQueuedClipsAndFreesFinishedVoices) {
     mixer.mixInto(left.data(), right.data(), 2);
     EXPECT_FLOAT_EQ(left[0], 1.1f);
     EXPECT_FLOAT_EQ(right[1], -0.5f);
-    std::fill(left.begin(), left.end(), 0.0f);
+    left.assign(2, 0.0f);
     mixer.mixInto(left.data(), right.data(), 2);
-    EXPECT_FLOAT_EQ(left[0], 1.0f); // the last frame of both
-    EXPECT_FLOAT_EQ(left[1], 0.0f);
-    std::fill(left.begin(), left.end(), 0.0f);
-    for (int i = 0; i < EventSoundMixer::kQueue + 5; ++i)
-        mixer.play(clip); // more than the queue holds: the excess is dropped
+    EXPECT_EQ(left, (std::vector<float>{1.0f, 0.0f})); // the last frame of both
+    const PcmClip loud{{2.0f}, {2.0f}};
+    for (int i = 0; i < EventSoundMixer::kQueue; ++i)
+        mixer.play(clip);
+    mixer.play(loud); // the queue is full: dropped
+    left.assign(2, 0.0f);
     mixer.mixInto(left.data(), right.data(), 1);
-    EXPECT_FLOAT_EQ(left[0], 0.5f * EventSoundMixer::kVoices);
+    EXPECT_FLOAT_EQ(left[0], 0.5f * EventSoundMixer::kVoices); // the first eight clips
 }
 
 } // namespace

@@ -1,92 +1,57 @@
-#include "playback/AudioOutput.h"
+#include "playback/OfflineRender.h"
 #include "playback/SoundFontLocator.h"
-#include "playback/SoundSystem.h"
-#include "playback/Synth.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <thread>
+#include <tuple>
 
 namespace zumbal {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CallbackCount {
-    std::atomic<int> frames{0};
-    static int call(void* data, int len, int, float*[], int, float*[]) {
-        static_cast<CallbackCount*>(data)->frames += len;
-        return FLUID_OK;
-    }
-};
-
-TEST(AudioOutput, FallsBackToTheWallClockWhenNoDriverOpens) {
-    silenceSynthLog();
+TEST(AudioOutput, WithoutADeviceTheWallClockPacesTheCallback) {
     Synth synth;
-    CallbackCount count;
-    {
-        AudioOutput output(synth.settings(), &CallbackCount::call, &count, {"no-such-driver"});
-        EXPECT_EQ(output.name(), "null");
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (const std::vector<std::string>& drivers :
+         {std::vector<std::string>{"no-such-driver"}, {"null", "alsa"}}) {
+        std::atomic<int> frames{0};
+        const auto count = [](void* data, int len, int, float*[], int, float*[]) {
+            *static_cast<std::atomic<int>*>(data) += len;
+            return int{FLUID_OK};
+        };
+        {
+            AudioOutput output(synth.settings(), count, &frames, drivers);
+            EXPECT_EQ(output.name(), "null");
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        // About 0.3 s of frames: neither stalled nor free-running.
+        EXPECT_GT(frames.load(), 44100 / 10) << drivers[0];
+        EXPECT_LT(frames.load(), 44100) << drivers[0];
     }
-    // Paced by the clock: about 0.3 s of frames, neither stalled nor free-running.
-    EXPECT_GT(count.frames.load(), 44100 / 10);
-    EXPECT_LT(count.frames.load(), 44100);
 }
 
-TEST(AudioOutput, NullAsksForNoDevice) {
-    Synth synth;
-    CallbackCount count;
-    AudioOutput output(synth.settings(), &CallbackCount::call, &count, {"null", "alsa"});
-    EXPECT_EQ(output.name(), "null");
-}
-
-struct TempDir {
-    TempDir() : path(fs::temp_directory_path() / ("zumbal-test-" + std::to_string(::getpid()))) {
-        fs::create_directories(path);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string file(const std::string& name, const std::string& content) const {
-        std::ofstream(path / name) << content;
-        return (path / name).string();
-    }
-    fs::path path;
-};
+// Real files that are not SoundFonts: this source and its folder's CMakeLists.txt.
+const fs::path kSource = __FILE__, kFolder = kSource.parent_path(),
+               kOther = kFolder / "CMakeLists.txt", kMissing = kFolder / "missing.sf2";
 
 TEST(SoundFontLocator, OptionThenEnvironmentThenFirstExistingCandidate) {
-    TempDir dir;
-    const std::string a = dir.file("a.sf2", "x");
-    const std::string b = dir.file("b.sf2", "x");
-    const std::string missing = (dir.path / "missing.sf2").string();
-    struct Case {
-        std::string option;
-        const char* environment;
-        std::vector<std::string> candidates;
-        std::string expected;
-    };
-    const std::vector<Case> cases{
-        {"opt.sf2", "env.sf2", {a}, "opt.sf2"},
-        {"", "env.sf2", {a}, "env.sf2"},
-        {"", "", {missing, b, a}, b},
-        {"", nullptr, {missing}, ""},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(findSoundFont(c.option, c.environment, c.candidates), c.expected)
-            << c.option << " " << (c.environment ? c.environment : "(unset)");
+    const std::vector<std::tuple<std::string, const char*, std::vector<std::string>, std::string>>
+        cases{{"opt.sf2", "env.sf2", {kSource}, "opt.sf2"},
+              {"", "env.sf2", {kSource}, "env.sf2"},
+              {"", "", {kMissing, kFolder, kOther, kSource}, kOther},
+              {"", nullptr, {kMissing}, ""}};
+    for (const auto& [option, environment, candidates, expected] : cases)
+        EXPECT_EQ(findSoundFont(option, environment, candidates), expected) << expected;
 }
 
-TEST(Synth, RefusesFilesThatAreNotSoundFonts) {
-    silenceSynthLog();
-    TempDir dir;
-    const std::vector<std::string> bad{
-        (dir.path / "missing.sf2").string(), dir.file("empty.sf2", ""),
-        dir.file("text.sf2", "RIFF but not really a SoundFont"), dir.path.string()};
-    for (const std::string& path : bad) {
+TEST(Synth, RefusesFilesThatAreNotSoundFontsInOneLine) {
+    for (const fs::path& path : {kMissing, kFolder, kSource}) {
         Synth synth;
         std::string error;
         EXPECT_FALSE(synth.loadSoundFont(path, error)) << path;
@@ -95,23 +60,94 @@ TEST(Synth, RefusesFilesThatAreNotSoundFonts) {
     }
 }
 
-TEST(SoundSystem, WithoutASoundFontTheLoopStillRunsSilently) {
+// The start-up loop's sound system on `soundFont`, else on none, with fixed random hits.
+struct Sound {
+    explicit Sound(const std::string& soundFont = "/nonexistent/zumbal.sf2")
+        : sound(g, {soundFont, {}, {}, 1}) {
+        setStartupLoop(g);
+        setDefaultButtonStates(g);
+        ::testing::internal::CaptureStderr();
+        sound.loadSoundFont();
+        said = ::testing::internal::GetCapturedStderr();
+    }
+    // Renders `repeats` passes into the peak max(|left|, |right|) of every frame.
+    RenderResult render(int repeats) {
+        const RenderResult r =
+            renderLoop(sound, g, repeats, [&](const float* l, const float* rt, int n) {
+                EXPECT_LE(n, kRenderBuffer);
+                for (int i = 0; i < n; ++i)
+                    peak.push_back(std::max(std::abs(l[i]), std::abs(rt[i])));
+                return true;
+            });
+        EXPECT_EQ(static_cast<int64_t>(peak.size()), r.frames);
+        return r;
+    }
+
     globali g;
-    setStartupLoop(g);
-    setDefaultButtonStates(g);
-    SoundOptions options;
-    options.soundFont = "/nonexistent/zumbal.sf2";
-    SoundSystem sound(g, options);
-    ::testing::internal::CaptureStderr();
-    sound.loadSoundFont();
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find("playing silently"), std::string::npos);
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
-    sound.engine().start();
-    std::vector<float> left(44100), right(44100);
-    sound.render(left.data(), right.data(), 44100);
-    EXPECT_EQ(sound.engine().strokesPlayed(), 8u);
-    EXPECT_LT(*std::max_element(left.begin(), left.end()), 1e-6f);
+    SoundSystem sound;
+    std::string said;
+    std::vector<float> peak;
+};
+
+// Silent without a SoundFont, but the clock runs as it does with one.
+TEST(OfflineRender, WithoutASoundFontPlaysWholeBarsAndStopsWhereTheNextStrokeWouldStart) {
+    struct Case {
+        bool threeFour, ternary;
+        int tempo, repeats;
+        uint32_t strokes;
+    };
+    const std::vector<Case> cases{{false, false, 120, 2, 32},
+                                  {true, false, 97, 3, 36},
+                                  {false, true, 240, 110, 1320},
+                                  {true, true, 10, 1, 9}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.threeFour << c.ternary << " " << c.tempo << " BPM");
+        Sound s;
+        s.g.tempo = c.tempo;
+        EXPECT_NE(s.said.find("playing silently\n"), std::string::npos);
+        EXPECT_EQ(std::count(s.said.begin(), s.said.end(), '\n'), 1);
+        s.g.ter_3_4 = c.threeFour;
+        s.g.ter_ter = c.ternary;
+        const RenderResult r = s.render(c.repeats);
+        EXPECT_TRUE(r.completed);
+        EXPECT_EQ(r.strokes, c.strokes);
+        EXPECT_EQ(s.sound.engine().strokesPlayed(), c.strokes); // none after the stop
+        // A stroke sounds from the block nearest its due sample, half a block either way.
+        const double nextDue = (c.strokes + 1) * 44100 * 15.0 / c.tempo;
+        EXPECT_LE(std::abs(static_cast<double>(r.stopFrame) - nextDue),
+                  PlaybackEngine::kBlock / 2.0);
+        // Silence from the start: the tail is one quiet window, in whole buffers.
+        EXPECT_TRUE(r.tailSilent);
+        EXPECT_EQ(r.frames - r.stopFrame,
+                  (4410 + kRenderBuffer - 1) / kRenderBuffer * kRenderBuffer);
+    }
+}
+
+// A bass note on the bar's last stroke is held until playback stops: an organ
+// would sound for ever if the stop did not end it. The two programs must
+// sound different, or the loop's program was never applied.
+TEST(OfflineRender, TheStopEndsTheHeldBassNoteOnTheLoopsProgram) {
+    const std::string soundFont = findSoundFont("", std::getenv("ZUMBAL_SOUNDFONT"));
+    if (soundFont.empty())
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    std::vector<std::vector<float>> sounds;
+    for (int program : {17, 33}) { // drawbar organ, acoustic bass
+        SCOPED_TRACE(program);
+        Sound s(soundFont);
+        clearCells(s.g);
+        s.g.edfiv[kBassTrack][0] = program;
+        s.g.pp[cellIndex(kBassTrack, 16)] = 48;
+        const RenderResult r = s.render(1);
+        ASSERT_TRUE(r.completed);
+        EXPECT_TRUE(r.tailSilent);
+        EXPECT_LT(r.frames - r.stopFrame, 2 * 44100);
+        EXPECT_LT(*std::max_element(s.peak.end() - 4410, s.peak.end()), kTailSilence);
+        // The note sounded until the stop.
+        const auto stop = s.peak.begin() + r.stopFrame;
+        EXPECT_GT(*std::max_element(stop - 2000, stop), 0.01f);
+        sounds.push_back(s.peak);
+    }
+    EXPECT_NE(sounds[0], sounds[1]);
 }
 
 } // namespace

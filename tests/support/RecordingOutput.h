@@ -1,52 +1,34 @@
 #pragma once
 
-#include "playback/NoteOutput.h"
 #include "playback/PlaybackEngine.h"
-#include "playback/RandomSource.h"
 
-#include <cstdint>
-#include <deque>
 #include <vector>
 
 namespace zumbal::test {
 
 struct NoteCall {
-    int track;
-    int note;
-    int velocity;
+    int track, note, velocity;
     int64_t sample;
     bool operator==(const NoteCall&) const = default;
 };
 
-// Records every note the players send, with the engine position at the call.
-class RecordingOutput final : public NoteOutput {
-public:
+// Records every note the players send, stamped with the engine position
+// (or, without an engine, with `stamp`).
+struct RecordingOutput final : NoteOutput {
     void playNote(int track, int note, int velocity) override {
-        calls.push_back({track, note, velocity, engine ? engine->now() : 0});
+        calls.push_back({track, note, velocity, engine ? engine->now() : stamp});
     }
-    void setInstrument(int track, int instrument) override {
-        instruments.push_back({track, instrument});
-    }
-
+    void setInstrument(int, int) override {}
     const PlaybackEngine* engine = nullptr;
+    int64_t stamp = 0;
     std::vector<NoteCall> calls;
-    std::vector<std::pair<int, int>> instruments;
 };
 
-// Hands out the numbers it was given, in order, then 0.
-class ScriptedRandom final : public RandomSource {
-public:
-    explicit ScriptedRandom(std::deque<double> values) : m_values(std::move(values)) {}
-    double next() override {
-        if (m_values.empty())
-            return 0.0;
-        const double v = m_values.front();
-        m_values.pop_front();
-        return v;
-    }
-
-private:
-    std::deque<double> m_values;
+// Hands out `values` in order, then 0.
+struct ScriptedRandom final : RandomSource {
+    double next() override { return used < values.size() ? values[used++] : 0.0; }
+    std::vector<double> values;
+    size_t used = 0;
 };
 
 } // namespace zumbal::test
