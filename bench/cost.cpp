@@ -2,6 +2,7 @@
 // for a light and for the heaviest possible loop, and how long the SoundFont
 // takes to load before the audio may start.
 
+#include "BenchSupport.h"
 #include "model/globali.h"
 #include "playback/SoundFontLocator.h"
 #include "playback/SoundSystem.h"
@@ -41,12 +42,6 @@ double threadCpuSeconds() {
 double wallSeconds() {
     using Clock = std::chrono::steady_clock;
     return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 // ---- CPU time of the render callback ----
@@ -199,8 +194,9 @@ void printLoad(const std::string& path, bool dynamicSamples) {
         sounds = sounds && t.sounds;
     }
     std::printf("%-16s %-25s %7.0f %%  %8.1f %8.1f   %8.1f %8.1f   %s\n", name.c_str(), setting,
-                cached * 100, first.load * 1000, first.loadAndSetup * 1000, median(load) * 1000,
-                median(loadAndSetup) * 1000, sounds ? "yes" : "NO");
+                cached * 100, first.load * 1000, first.loadAndSetup * 1000,
+                bench::median(load) * 1000, bench::median(loadAndSetup) * 1000,
+                sounds ? "yes" : "NO");
 }
 
 int usage() {
@@ -209,19 +205,11 @@ int usage() {
 }
 
 int run(int argc, char** argv) {
-    std::string soundFontOption;
-    double minutes = 3;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--soundfont" && i + 1 < argc)
-            soundFontOption = argv[++i];
-        else if (arg == "--minutes" && i + 1 < argc)
-            minutes = std::atof(argv[++i]);
-        else
-            return usage();
-    }
-    if (minutes <= 0)
+    const auto options = bench::parseOptions(argc, argv, 3);
+    if (!options)
         return usage();
+    const std::string& soundFontOption = options->soundFont;
+    const double minutes = options->minutes;
     silenceSynthLog();
     const std::string soundFont = findSoundFont(soundFontOption, std::getenv("ZUMBAL_SOUNDFONT"));
 

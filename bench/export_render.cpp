@@ -2,6 +2,7 @@
 // which every cell sounds, at the most passes an export takes, and rendering
 // a busy factory loop to audio, against real time.
 
+#include "BenchSupport.h"
 #include "app/CommandLine.h"
 #include "app/Subcommands.h"
 #include "export/MidiWriter.h"
@@ -36,12 +37,6 @@ double seconds() {
     return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 // Every drum cell a hit and every bass cell a note: the most events a pass can hold.
 LoopRecord everyCellSounds() {
     LoopRecord loop;
@@ -69,8 +64,8 @@ void midiFigures(const char* name, const LoopRecord& loop) {
         bytes = writeMidiFile(loop, kMaxRepeats).size();
         times.push_back(seconds() - begin);
     }
-    std::printf("%-28s %4d %10zu %12.1f %12.1f\n", name, kMaxRepeats, bytes, median(times) * 1e6,
-                *std::min_element(times.begin(), times.end()) * 1e6);
+    std::printf("%-28s %4d %10zu %12.1f %12.1f\n", name, kMaxRepeats, bytes,
+                bench::median(times) * 1e6, *std::min_element(times.begin(), times.end()) * 1e6);
 }
 
 struct RenderTime {
@@ -169,12 +164,12 @@ int run(int argc, char** argv) {
     std::filesystem::remove(out, ec);
     std::printf("%-44s %8s %8s %12s\n", "", "audio s", "wall s", "x real time");
     std::printf("%-44s %8.2f %8.3f %12.1f\n", "engine + synth (SoundFont already loaded)", audio,
-                median(wall), audio / median(wall));
+                bench::median(wall), audio / bench::median(wall));
     if (*std::min_element(whole.begin(), whole.end()) < 0)
         std::printf("%-44s failed\n", "whole command (load, render, write WAV)");
     else
         std::printf("%-44s %8.2f %8.3f %12.1f\n", "whole command (load, render, write WAV)", audio,
-                    median(whole), audio / median(whole));
+                    bench::median(whole), audio / bench::median(whole));
     return 0;
 }
 

@@ -9,6 +9,7 @@
 // rendered at the moment it is due; a sound device adds its buffer latency
 // (two periods of 512 frames, 23 ms) on top.
 
+#include "BenchSupport.h"
 #include "app/App.h"
 
 #include <QApplication>
@@ -65,11 +66,6 @@ int measureOnce(int argc, char* argv[], const QString& soundFont) {
     return 0;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -93,7 +89,7 @@ int main(int argc, char* argv[]) {
             child.waitForFinished(30000);
             times.push_back(child.readAllStandardOutput().trimmed().toDouble());
         }
-        std::printf("%-40s %10.1f %10.1f %10.1f\n", soundFont, median(times),
+        std::printf("%-40s %10.1f %10.1f %10.1f\n", soundFont, zumbal::bench::median(times),
                     *std::min_element(times.begin(), times.end()),
                     *std::max_element(times.begin(), times.end()));
     }

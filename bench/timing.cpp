@@ -8,6 +8,7 @@
 // below notes the engine's position when a note-on is issued; a sparse audio
 // check then confirms on the rendered sound that notes start there.
 
+#include "BenchSupport.h"
 #include "model/globali.h"
 #include "playback/NoteOutput.h"
 #include "playback/PlaybackEngine.h"
@@ -329,19 +330,11 @@ int usage() {
 }
 
 int run(int argc, char** argv) {
-    std::string soundFontOption;
-    double minutes = 10;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--soundfont" && i + 1 < argc)
-            soundFontOption = argv[++i];
-        else if (arg == "--minutes" && i + 1 < argc)
-            minutes = std::atof(argv[++i]);
-        else
-            return usage();
-    }
-    if (minutes <= 0)
+    const auto options = bench::parseOptions(argc, argv, 10);
+    if (!options)
         return usage();
+    const std::string& soundFontOption = options->soundFont;
+    const double minutes = options->minutes;
     silenceSynthLog();
     const double seconds = minutes * 60;
 
