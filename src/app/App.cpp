@@ -33,7 +33,8 @@ App::App(AppSettings settings)
       m_preferences(m_settings.preferencesFile.isEmpty() ? Preferences::defaultPath()
                                                          : m_settings.preferencesFile),
       m_sound(m_g, m_settings.sound),
-      m_sounds(std::make_unique<EventSounds>(m_g, &m_sound.mixer())) {
+      m_sounds(m_settings.eventSounds ? m_settings.eventSounds(m_g, &m_sound.mixer())
+                                      : std::make_unique<EventSounds>(m_g, &m_sound.mixer())) {
     m_window = std::make_unique<Window_t1>(m_g, m_sound.engine(), *m_sounds);
     buildMenuBar();
     connect(m_window.get(), &Window_t1::closing, this, &App::Event_Close);
@@ -42,14 +43,6 @@ App::App(AppSettings settings)
 App::~App() {
     finishSoundFontLoad();
     m_window.reset();
-}
-
-void App::setEventSounds(std::unique_ptr<EventSounds> sounds) {
-    // The window keeps a reference, so it is rebuilt over the new player.
-    m_sounds = std::move(sounds);
-    m_window = std::make_unique<Window_t1>(m_g, m_sound.engine(), *m_sounds);
-    buildMenuBar();
-    connect(m_window.get(), &Window_t1::closing, this, &App::Event_Close);
 }
 
 void App::Event_Open() {

@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -24,6 +25,8 @@ struct AppSettings {
     SoundOptions sound;
     QString loopsFolder;     // empty: locate it (see locateLoopsFolder)
     QString preferencesFile; // empty: Preferences::defaultPath()
+    // Makes the event sound player; empty: one that plays through the mixer.
+    std::function<std::unique_ptr<EventSounds>(const globali&, EventSoundMixer*)> eventSounds;
 };
 
 AppSettings settingsFrom(const CommandLine& options);
@@ -59,8 +62,6 @@ public:
     Window_t1& window() { return *m_window; }
     SoundSystem& sound() { return m_sound; }
     EventSounds& sounds() { return *m_sounds; }
-    // Replaces the event sound player (tests record what plays).
-    void setEventSounds(std::unique_ptr<EventSounds> sounds);
 
     QMenuBar* MenuBar1 = nullptr;
     QMenu* FileMenu = nullptr;

@@ -37,10 +37,12 @@ struct AppFixture {
         settings.sound.soundFont = "/nonexistent/none.sf2";
         settings.loopsFolder = dir.filePath("loops");
         settings.preferencesFile = dir.filePath("zumbal preferences");
+        settings.eventSounds = [this](const globali& g, EventSoundMixer*) {
+            auto recorder = std::make_unique<RecordingSounds>(g, nullptr);
+            sounds = recorder.get();
+            return std::unique_ptr<EventSounds>(std::move(recorder));
+        };
         app = std::make_unique<App>(settings);
-        auto recorder = std::make_unique<RecordingSounds>(app->model(), nullptr);
-        sounds = recorder.get();
-        app->setEventSounds(std::move(recorder));
         app->Event_Open();
         app->openMainWindow();
         app->window().activateWindow();
