@@ -8,10 +8,11 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
-  libfluidsynth-dev libsndfile1-dev libasound2-dev
+  libfluidsynth-dev libsndfile1-dev libasound2-dev libpulse-dev libjack-jackd2-dev
   fonts-liberation
   fluid-soundfont-gm timgm6mb-soundfont
   libgtest-dev
+  jackd2
 )
 if [[ "${1:-}" == "--dev" ]]; then
   packages+=(xvfb xdotool imagemagick pulseaudio pulseaudio-utils sox)

@@ -15,6 +15,8 @@
 #include <QIcon>
 #include <QStandardPaths>
 
+#include <cstdio>
+
 namespace zumbal {
 
 AppSettings settingsFrom(const CommandLine& options) {
@@ -24,6 +26,9 @@ AppSettings settingsFrom(const CommandLine& options) {
         settings.sound.drivers = {options.audio.toStdString()};
     if (options.period > 0)
         settings.sound.synth.periodSize = options.period;
+    settings.sound.latencyMs = options.latency;
+    settings.sound.connectPorts = options.connectPorts;
+    settings.printAudioStats = options.stats;
     settings.loopsFolder = options.loops;
     return settings;
 }
@@ -73,6 +78,15 @@ void App::finishSoundFontLoad() {
 void App::startAudio() {
     finishSoundFontLoad();
     m_sound.startAudio();
+    connect(&m_outputWatch, &QTimer::timeout, this, &App::showOutputState);
+    m_outputWatch.start(500);
+}
+
+void App::showOutputState() {
+    const QString lost = QString::fromStdString(m_sound.lostOutput());
+    m_window->setWindowTitle(
+        lost.isEmpty() ? QStringLiteral("Zumbal")
+                       : QStringLiteral("Zumbal (no sound: %1 output lost, retrying)").arg(lost));
 }
 
 void App::buildMenuBar() {
@@ -243,6 +257,18 @@ void App::_FileFastSwitchMode_Action() {
 
 void App::Event_Close() {
     m_preferences.write(m_g);
+    if (m_settings.printAudioStats) {
+        const AudioStats s = m_sound.audioStats();
+        std::fprintf(stderr,
+                     "zumbal: audio stats: output %s, rate %d, period %d, latency %.1f ms, "
+                     "callbacks %llu, late renders %llu, underruns %llu, max render %.2f ms, "
+                     "foreign synth calls %llu\n",
+                     s.output.c_str(), s.sampleRate, s.periodSize, s.latencyMs,
+                     static_cast<unsigned long long>(s.callbacks),
+                     static_cast<unsigned long long>(s.lateRenders),
+                     static_cast<unsigned long long>(s.underruns), s.maxRenderMs,
+                     static_cast<unsigned long long>(m_sound.synth().foreignCalls()));
+    }
 }
 
 } // namespace zumbal

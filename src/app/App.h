@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -23,8 +24,9 @@ namespace zumbal {
 
 struct AppSettings {
     SoundOptions sound;
-    QString loopsFolder;     // empty: locate it (see locateLoopsFolder)
-    QString preferencesFile; // empty: Preferences::defaultPath()
+    QString loopsFolder;          // empty: locate it (see locateLoopsFolder)
+    QString preferencesFile;      // empty: Preferences::defaultPath()
+    bool printAudioStats = false; // at quit, on stderr
     // Makes the event sound player; empty: one that plays through the mixer.
     std::function<std::unique_ptr<EventSounds>(const globali&, EventSoundMixer*)> eventSounds;
 };
@@ -77,6 +79,8 @@ public:
 private:
     void buildMenuBar();
     void Event_Close();
+    // The title says when the sound output is lost and being retried.
+    void showOutputState();
     void finishSoundFontLoad();
 
     AppSettings m_settings;
@@ -89,6 +93,7 @@ private:
     QPointer<volumewin> m_volumeWindow;
     QPointer<drumswin> m_drumsWindow;
     std::thread m_soundFontLoader;
+    QTimer m_outputWatch;
 };
 
 } // namespace zumbal

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "export/MidiWriter.h"
+#include "playback/Synth.h"
 
 #include <QCommandLineParser>
 
@@ -140,10 +141,26 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
                                    QStringLiteral("DIR"));
     const QCommandLineOption period(
         QStringLiteral("period"),
-        QStringLiteral("Audio period in frames, 64 to 8192 (default 512). A larger period "
-                       "survives a busy machine without dropouts, at the cost of latency."),
+        QStringLiteral("Audio period in frames, 64 to 8192 (default %1): how much is rendered "
+                       "at a time. JACK uses its server's period.")
+            .arg(SynthOptions{}.periodSize),
         QStringLiteral("FRAMES"));
-    parser.addOptions({soundFont, audio, loops, period});
+    const QCommandLineOption latency(
+        QStringLiteral("latency"),
+        QStringLiteral("Output latency to aim for, in milliseconds, %1 to %2 (default: two "
+                       "periods). A longer one survives a busier machine without dropouts.")
+            .arg(kMinLatencyMs)
+            .arg(kMaxLatencyMs),
+        QStringLiteral("MS"));
+    const QCommandLineOption noConnect(
+        QStringLiteral("no-connect"),
+        QStringLiteral("JACK: leave the output ports unconnected instead of connecting them to "
+                       "the first two playback ports."));
+    const QCommandLineOption stats(
+        QStringLiteral("stats"),
+        QStringLiteral("At quit, print the audio output's figures (callbacks, late renders, "
+                       "underruns) on stderr."));
+    parser.addOptions({soundFont, audio, loops, period, latency, noConnect, stats});
 
     CommandLineResult result;
     if (!parser.parse(arguments)) {
@@ -183,7 +200,19 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
         result.message = QStringLiteral("--period takes a number of frames from 64 to 8192");
         return result;
     }
-    result.options = CommandLine{parser.value(soundFont), driver, parser.value(loops), frames};
+    bool latencyIsNumber = true;
+    const double ms = parser.isSet(latency) ? parser.value(latency).toDouble(&latencyIsNumber) : 0;
+    if (!latencyIsNumber ||
+        (parser.isSet(latency) && !(ms >= kMinLatencyMs && ms <= kMaxLatencyMs))) {
+        result.exitCode = 2;
+        result.message = QStringLiteral("--latency takes milliseconds from %1 to %2")
+                             .arg(kMinLatencyMs)
+                             .arg(kMaxLatencyMs);
+        return result;
+    }
+    result.options = CommandLine{
+        parser.value(soundFont), driver, parser.value(loops), frames, ms, !parser.isSet(noConnect),
+        parser.isSet(stats)};
     return result;
 }
 

@@ -9,11 +9,17 @@
 namespace zumbal {
 
 struct CommandLine {
-    QString soundFont; // --soundfont FILE
-    QString audio;     // --audio pulseaudio|alsa|jack|null; empty: try them in turn
-    QString loops;     // --loops DIR
-    int period = 0;    // --period FRAMES; 0: the synth's default
+    QString soundFont;        // --soundfont FILE
+    QString audio;            // --audio pulseaudio|alsa|jack|null; empty: try them in turn
+    QString loops;            // --loops DIR
+    int period = 0;           // --period FRAMES; 0: the synth's default
+    double latency = 0;       // --latency MS; 0: two periods
+    bool connectPorts = true; // --no-connect clears it
+    bool stats = false;       // --stats
 };
+
+inline constexpr int kMinLatencyMs = 2;
+inline constexpr int kMaxLatencyMs = 500;
 
 // Renders without --seed use this one, so that a loop always renders the same.
 inline constexpr uint64_t kDefaultRenderSeed = 1;

@@ -1,16 +1,22 @@
 #include "playback/AudioOutput.h"
 
-#include <alsa/asoundlib.h>
+#include <time.h>
 
-#include <chrono>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 namespace zumbal {
 
 namespace {
 
-// Without a sound server ALSA prints a burst of errors before failing; the
-// program reports the outcome in one line instead.
-void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+constexpr auto kPollInterval = std::chrono::milliseconds(50);
+
+int64_t monotonicNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
 
 } // namespace
 
@@ -19,48 +25,163 @@ const std::vector<std::string>& AudioOutput::defaultDrivers() {
     return drivers;
 }
 
-AudioOutput::AudioOutput(fluid_settings_t* settings, fluid_audio_func_t callback, void* data,
-                         const std::vector<std::string>& drivers)
-    : m_callback(callback), m_data(data) {
-    snd_lib_error_set_handler(quietAlsa);
+void AudioOutput::Meter::render(float* left, float* right, int frames) {
+    const int64_t begin = monotonicNs();
+    m_client.render(left, right, frames);
+    const int64_t end = monotonicNs();
+    const int64_t took = end - begin;
+    const int64_t budget =
+        static_cast<int64_t>(frames) * 1'000'000'000 / rate.load(std::memory_order_relaxed);
+    if (took > budget)
+        lateRenders.fetch_add(1, std::memory_order_relaxed);
+    if (took > maxRenderNs.load(std::memory_order_relaxed))
+        maxRenderNs.store(took, std::memory_order_relaxed);
+    callbacks.fetch_add(1, std::memory_order_relaxed);
+    lastCallbackNs.store(end, std::memory_order_release);
+}
+
+AudioOutput::AudioOutput(AudioClient& client, OutputOptions options)
+    : m_client(client), m_options(std::move(options)), m_meter(client) {
+    const auto& drivers = m_options.drivers.empty() ? defaultDrivers() : m_options.drivers;
+    std::string reasons;
     for (const std::string& driver : drivers) {
         if (driver == "null")
             break;
-        fluid_settings_setstr(settings, "audio.driver", driver.c_str());
-        m_driver.reset(new_fluid_audio_driver2(settings, callback, data));
-        if (m_driver) {
-            m_name = driver;
-            return;
+        std::string error;
+        if (auto device = open(driver, error)) {
+            switchTo(std::move(device), driver);
+            if (m_device)
+                break;
         }
+        reasons += (reasons.empty() ? "" : "; ") + error;
     }
-    double rate = 44100;
-    int period = 512;
-    fluid_settings_getnum(settings, "synth.sample-rate", &rate);
-    fluid_settings_getint(settings, "audio.period-size", &period);
-    m_name = "null";
-    m_nullThread = std::thread([this, rate, period] { runNull(static_cast<int>(rate), period); });
+    if (!m_device) {
+        // One line for a user who asked for an output that is not there.
+        if (!m_options.drivers.empty() && m_options.drivers.front() != "null")
+            std::fprintf(stderr, "zumbal: %s\n", reasons.c_str());
+        switchTo(openNullDevice(m_options.device, m_meter), "null");
+    }
+    m_supervisor = std::thread([this] { supervise(); });
 }
 
 AudioOutput::~AudioOutput() {
-    m_driver.reset();
-    m_stop = true;
-    if (m_nullThread.joinable())
-        m_nullThread.join();
+    {
+        std::lock_guard lock(m_wakeMutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_supervisor.join();
+    std::lock_guard lock(m_mutex);
+    m_device.reset();
 }
 
-void AudioOutput::runNull(int sampleRate, int periodSize) {
-    using Clock = std::chrono::steady_clock;
-    std::vector<float> left(periodSize), right(periodSize);
-    float* out[2] = {left.data(), right.data()};
-    const auto start = Clock::now();
-    for (int64_t periods = 0; !m_stop; ++periods) {
-        // Each period is due at its absolute time, so sleeping late never drifts.
-        const auto due =
-            start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-                        static_cast<double>(periods) * periodSize / sampleRate));
-        std::this_thread::sleep_until(due);
-        m_callback(m_data, periodSize, 0, nullptr, 2, out);
+std::unique_ptr<AudioDevice> AudioOutput::open(const std::string& driver, std::string& error) {
+    if (driver == "pulseaudio")
+        return openPulseDevice(m_options.device, m_meter, error);
+    if (driver == "jack")
+        return openJackDevice(m_options.device, m_meter, error);
+    if (driver == "alsa")
+        return openAlsaDevice(m_options.device, m_meter, error);
+    error = "no audio output called \"" + driver + "\"";
+    return nullptr;
+}
+
+void AudioOutput::switchTo(std::unique_ptr<AudioDevice> device, const std::string& driver) {
+    std::unique_ptr<AudioDevice> old;
+    {
+        std::lock_guard lock(m_mutex);
+        old = std::move(m_device);
+        if (old)
+            m_pastUnderruns += old->underruns();
     }
+    old.reset(); // its callbacks have ended once it is gone
+
+    // Nothing played since the last callback: the clock moves on by as much
+    // before the new output takes over.
+    const int64_t last = m_meter.lastCallbackNs.load(std::memory_order_acquire);
+    const int64_t missed = last > 0
+                               ? std::llround(static_cast<double>(monotonicNs() - last) * 1e-9 *
+                                              m_meter.rate.load(std::memory_order_relaxed))
+                               : 0;
+    const int rate = device->sampleRate();
+    m_client.prepare(missed, rate);
+    m_meter.rate.store(rate, std::memory_order_relaxed);
+    m_meter.lastCallbackNs.store(monotonicNs(), std::memory_order_release);
+    std::string error;
+    if (!device->start(error)) {
+        std::fprintf(stderr, "zumbal: %s\n", error.c_str());
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    m_device = std::move(device);
+    m_name = driver;
+}
+
+void AudioOutput::supervise() {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point nextRetry{};
+    std::unique_lock wakeLock(m_wakeMutex);
+    while (!m_wake.wait_for(wakeLock, kPollInterval, [this] { return m_stop; })) {
+        wakeLock.unlock();
+        std::string lost;
+        bool failed = false;
+        {
+            std::lock_guard lock(m_mutex);
+            lost = m_lost;
+            failed = m_device && m_device->failed();
+            if (failed)
+                lost = m_name;
+        }
+        if (failed) {
+            std::fprintf(stderr,
+                         "zumbal: audio output %s lost; playing silently, trying it again "
+                         "every 2 s\n",
+                         lost.c_str());
+            switchTo(openNullDevice(m_options.device, m_meter), "null");
+            std::lock_guard lock(m_mutex);
+            m_lost = lost;
+            // A changed rate reopens at once; a server that has gone takes longer.
+            nextRetry = Clock::now();
+        } else if (!lost.empty() && Clock::now() >= nextRetry) {
+            nextRetry = Clock::now() + kRetryInterval;
+            std::string error;
+            if (auto device = open(lost, error)) {
+                switchTo(std::move(device), lost);
+                std::lock_guard lock(m_mutex);
+                if (m_name == lost) {
+                    m_lost.clear();
+                    std::fprintf(stderr, "zumbal: audio output %s is back\n", lost.c_str());
+                }
+            }
+        }
+        wakeLock.lock();
+    }
+}
+
+std::string AudioOutput::name() const {
+    std::lock_guard lock(m_mutex);
+    return m_name;
+}
+
+std::string AudioOutput::lost() const {
+    std::lock_guard lock(m_mutex);
+    return m_lost;
+}
+
+AudioStats AudioOutput::stats() const {
+    AudioStats s;
+    std::lock_guard lock(m_mutex);
+    s.output = m_name;
+    s.sampleRate = m_meter.rate.load(std::memory_order_relaxed);
+    if (m_device) {
+        s.periodSize = m_device->periodSize();
+        s.latencyMs = m_device->latencyMs();
+        s.underruns = m_pastUnderruns + m_device->underruns();
+    }
+    s.callbacks = m_meter.callbacks.load(std::memory_order_relaxed);
+    s.lateRenders = m_meter.lateRenders.load(std::memory_order_relaxed);
+    s.maxRenderMs = static_cast<double>(m_meter.maxRenderNs.load(std::memory_order_relaxed)) / 1e6;
+    return s;
 }
 
 } // namespace zumbal

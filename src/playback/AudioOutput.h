@@ -1,47 +1,105 @@
 #pragma once
 
-#include <fluidsynth.h>
+#include "playback/AudioDevice.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace zumbal {
 
-struct AudioDriverDeleter {
-    void operator()(fluid_audio_driver_t* d) const { delete_fluid_audio_driver(d); }
+// What the output drives: the render callback, and a way to follow the rate
+// of whichever device is open.
+class AudioClient : public AudioSource {
+public:
+    // Called while no callback runs: `missedFrames` (at the old rate) went by
+    // with no device playing, and the callbacks begin again at `sampleRate`,
+    // on a thread that may be new.
+    virtual void prepare(int64_t missedFrames, int sampleRate) = 0;
 };
 
-// Runs the program's render callback: on a sound device through one of
-// FluidSynth's drivers, or, when none opens, on a thread paced by the wall
-// clock that throws the sound away. Either way the stroke clock advances the
-// same, so the program behaves the same with or without a sound card.
+struct OutputOptions {
+    // Tried in order; "null" ends the list. Empty: defaultDrivers().
+    std::vector<std::string> drivers;
+    DeviceOptions device;
+};
+
+// What the audio side has been through, for the benchmark and --stats.
+struct AudioStats {
+    std::string output;
+    int sampleRate = 0;
+    int periodSize = 0;
+    double latencyMs = 0;
+    uint64_t callbacks = 0;
+    // Callbacks whose render took longer than the sound it made.
+    uint64_t lateRenders = 0;
+    uint64_t underruns = 0;
+    double maxRenderMs = 0;
+};
+
+// Opens the first output of the list that works, else the silent one, and
+// keeps the clock going whatever happens to it: when the output is lost
+// (server killed, device gone) the silent output takes over without a jump
+// in the clock, the program says so once, and the lost output is tried again
+// every two seconds until sound comes back, in time with the running clock.
 class AudioOutput {
 public:
     static const std::vector<std::string>& defaultDrivers();
+    static constexpr auto kRetryInterval = std::chrono::seconds(2);
 
-    // Tries `drivers` in order ("null" is always the last resort); FluidSynth
-    // does not fall back by itself.
-    AudioOutput(fluid_settings_t* settings, fluid_audio_func_t callback, void* data,
-                const std::vector<std::string>& drivers);
+    AudioOutput(AudioClient& client, OutputOptions options);
     ~AudioOutput();
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
 
-    // The driver in use: "pulseaudio", "alsa", "jack" or "null".
-    const std::string& name() const { return m_name; }
+    // The output in use: "pulseaudio", "alsa", "jack" or "null".
+    std::string name() const;
+    // The output that was lost and is being retried; empty while all is well.
+    std::string lost() const;
+    AudioStats stats() const;
 
 private:
-    void runNull(int sampleRate, int periodSize);
+    // Forwards the callbacks and measures them; lock-free.
+    class Meter final : public AudioSource {
+    public:
+        explicit Meter(AudioClient& client) : m_client(client) {}
+        void render(float* left, float* right, int frames) override;
+        void skip(int frames) override { m_client.skip(frames); }
 
-    std::unique_ptr<fluid_audio_driver_t, AudioDriverDeleter> m_driver;
+        std::atomic<int> rate{44100};
+        std::atomic<int64_t> lastCallbackNs{0};
+        std::atomic<uint64_t> callbacks{0};
+        std::atomic<uint64_t> lateRenders{0};
+        std::atomic<int64_t> maxRenderNs{0};
+
+    private:
+        AudioClient& m_client;
+    };
+
+    std::unique_ptr<AudioDevice> open(const std::string& driver, std::string& error);
+    // Starts `device` in place of the running one, carrying the clock over the switch.
+    void switchTo(std::unique_ptr<AudioDevice> device, const std::string& driver);
+    void supervise();
+
+    AudioClient& m_client;
+    OutputOptions m_options;
+    Meter m_meter;
+
+    mutable std::mutex m_mutex; // guards the fields below against the readers
+    std::unique_ptr<AudioDevice> m_device;
     std::string m_name;
-    fluid_audio_func_t m_callback;
-    void* m_data;
-    std::atomic<bool> m_stop{false};
-    std::thread m_nullThread;
+    std::string m_lost;
+    uint64_t m_pastUnderruns = 0;
+
+    std::mutex m_wakeMutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::thread m_supervisor;
 };
 
 } // namespace zumbal

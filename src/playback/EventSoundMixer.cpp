@@ -27,13 +27,28 @@ void EventSoundMixer::mixInto(float* left, float* right, int frames) {
     for (Voice& v : m_voices) {
         if (!v.clip)
             continue;
-        const size_t n = std::min<size_t>(frames, v.clip->frames() - v.pos);
-        for (size_t i = 0; i < n; ++i) {
-            left[i] += v.clip->left[v.pos + i];
-            right[i] += v.clip->right[v.pos + i];
+        const size_t end = v.clip->frames();
+        if (m_step == 1) {
+            const auto from = static_cast<size_t>(v.pos);
+            const size_t n = std::min<size_t>(frames, end - from);
+            for (size_t i = 0; i < n; ++i) {
+                left[i] += v.clip->left[from + i];
+                right[i] += v.clip->right[from + i];
+            }
+            v.pos += static_cast<double>(n);
+        } else {
+            // Linear interpolation is plenty for short interface sounds.
+            for (int i = 0; i < frames && v.pos + 1 < static_cast<double>(end); ++i) {
+                const auto at = static_cast<size_t>(v.pos);
+                const auto frac = static_cast<float>(v.pos - static_cast<double>(at));
+                left[i] += v.clip->left[at] + frac * (v.clip->left[at + 1] - v.clip->left[at]);
+                right[i] += v.clip->right[at] + frac * (v.clip->right[at + 1] - v.clip->right[at]);
+                v.pos += m_step;
+            }
+            if (v.pos + 1 >= static_cast<double>(end))
+                v.pos = static_cast<double>(end);
         }
-        v.pos += n;
-        if (v.pos >= v.clip->frames())
+        if (v.pos >= static_cast<double>(end))
             v = Voice{};
     }
 }

@@ -7,7 +7,7 @@
 
 namespace zumbal {
 
-// A decoded sound at the output's sample rate.
+// A decoded sound, at kClipRate.
 struct PcmClip {
     std::vector<float> left;
     std::vector<float> right;
@@ -21,9 +21,13 @@ class EventSoundMixer {
 public:
     static constexpr int kQueue = 32;
     static constexpr int kVoices = 8;
+    static constexpr int kClipRate = 44100;
 
     // GUI thread. The clip must outlive the mixer. A full queue drops the request.
     void play(const PcmClip& clip);
+
+    // While no audio runs: the clips are played back at `rate`.
+    void setSampleRate(int rate) { m_step = static_cast<double>(kClipRate) / rate; }
 
     // Audio thread.
     void mixInto(float* left, float* right, int frames);
@@ -31,13 +35,14 @@ public:
 private:
     struct Voice {
         const PcmClip* clip = nullptr;
-        size_t pos = 0;
+        double pos = 0; // in the clip's frames
     };
 
     std::array<std::atomic<const PcmClip*>, kQueue> m_queue{};
     std::atomic<uint32_t> m_head{0}; // next slot the GUI writes
     std::atomic<uint32_t> m_tail{0}; // next slot the audio thread reads
     std::array<Voice, kVoices> m_voices{};
+    double m_step = 1; // clip frames per output frame
 };
 
 } // namespace zumbal

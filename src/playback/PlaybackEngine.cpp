@@ -17,6 +17,11 @@ void PlaybackEngine::start() {
     m_g.battito = 1;
 }
 
+void PlaybackEngine::setSampleRate(int rate) {
+    m_timeline.setSampleRate(rate, static_cast<double>(now()));
+    m_rate.store(rate, std::memory_order_relaxed);
+}
+
 void PlaybackEngine::stop() {
     m_g.battito = 0;
 }

@@ -38,7 +38,14 @@ public:
     uint32_t strokesPlayed() const { return m_strokesPlayed.load(std::memory_order_acquire); }
 
     NotePlayers& players() { return m_players; }
-    int sampleRate() const { return m_rate; }
+    int sampleRate() const { return m_rate.load(std::memory_order_relaxed); }
+
+    // While no audio runs: the samples to come are at `rate`. A stroke that is
+    // waiting keeps its place in time.
+    void setSampleRate(int rate);
+    // While no audio runs: `frames` went by unheard and unrendered. The
+    // stroke clock treats the strokes due meanwhile as overdue.
+    void jump(int64_t frames) { m_pos.fetch_add(frames, std::memory_order_acq_rel); }
 
     // Audio side: advance the timeline by `frames`, calling render(offset, count)
     // for consecutive pieces of the buffer that never cross a block boundary.
@@ -61,7 +68,7 @@ private:
     globali& m_g;
     NotePlayers m_players;
     RandomSource& m_random;
-    int m_rate;
+    std::atomic<int> m_rate;
     StrokeTimeline m_timeline;
 
     std::atomic<int64_t> m_pos{0};

@@ -2,6 +2,7 @@
 
 #include "playback/SoundFontLocator.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,16 +28,27 @@ void SoundSystem::loadSoundFont() {
 }
 
 void SoundSystem::startAudio() {
-    const auto& drivers =
-        m_options.drivers.empty() ? AudioOutput::defaultDrivers() : m_options.drivers;
-    m_output =
-        std::make_unique<AudioOutput>(m_synth.settings(), &SoundSystem::callback, this, drivers);
-    std::fprintf(stderr, "zumbal: audio output: %s\n", m_output->name().c_str());
+    OutputOptions options;
+    options.drivers = m_options.drivers;
+    options.device.sampleRate = m_options.synth.sampleRate;
+    options.device.periodSize = m_options.synth.periodSize;
+    options.device.latencyMs = m_options.latencyMs;
+    options.device.connectPorts = m_options.connectPorts;
+    m_output = std::make_unique<AudioOutput>(*this, std::move(options));
+    const AudioStats s = m_output->stats();
+    std::fprintf(stderr, "zumbal: audio output: %s, %d Hz\n", s.output.c_str(), s.sampleRate);
 }
 
-const std::string& SoundSystem::outputName() const {
-    static const std::string none = "none";
-    return m_output ? m_output->name() : none;
+std::string SoundSystem::outputName() const {
+    return m_output ? m_output->name() : "none";
+}
+
+std::string SoundSystem::lostOutput() const {
+    return m_output ? m_output->lost() : std::string();
+}
+
+AudioStats SoundSystem::audioStats() const {
+    return m_output ? m_output->stats() : AudioStats{};
 }
 
 void SoundSystem::render(float* left, float* right, int frames) {
@@ -46,11 +58,25 @@ void SoundSystem::render(float* left, float* right, int frames) {
     m_mixer.mixInto(left, right, frames);
 }
 
-int SoundSystem::callback(void* data, int len, int, float*[], int nout, float* out[]) {
-    if (nout < 2)
-        return FLUID_FAILED;
-    static_cast<SoundSystem*>(data)->render(out[0], out[1], len);
-    return FLUID_OK;
+void SoundSystem::skip(int frames) {
+    // Rendered, not merely counted: the synth's voices move on in step.
+    for (int done = 0; done < frames;) {
+        const int n = std::min(frames - done, kRenderChunk);
+        render(m_scratchLeft.data(), m_scratchRight.data(), n);
+        done += n;
+    }
+}
+
+void SoundSystem::prepare(int64_t missedFrames, int sampleRate) {
+    m_synth.release();
+    if (missedFrames > kMaxRenderedSkip)
+        m_engine.jump(missedFrames);
+    else if (missedFrames > 0)
+        skip(static_cast<int>(missedFrames));
+    m_synth.setSampleRate(sampleRate);
+    m_engine.setSampleRate(sampleRate);
+    m_mixer.setSampleRate(sampleRate);
+    m_synth.release();
 }
 
 } // namespace zumbal

@@ -41,6 +41,17 @@ public:
         m_count = 0;
     }
 
+    // From `position` on, samples come at `rate`: what is left of the wait
+    // for the next stroke keeps its length in time.
+    void setSampleRate(int rate, double position) {
+        if (rate == m_rate)
+            return;
+        m_anchor = position + (m_last - position) * rate / m_rate;
+        m_last = m_anchor;
+        m_count = 0;
+        m_rate = rate;
+    }
+
     void strokeDone() {
         m_last = nextDue();
         ++m_count;

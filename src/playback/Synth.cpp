@@ -32,7 +32,8 @@ void silenceSynthLog() {
         fluid_set_log_function(level, quiet, nullptr);
 }
 
-Synth::Synth(const SynthOptions& options) : m_options(options), m_settings(new_fluid_settings()) {
+Synth::Synth(const SynthOptions& options)
+    : m_options(options), m_settings(new_fluid_settings()), m_rate(options.sampleRate) {
     silenceSynthLog();
     applySettings(m_settings.get(), options);
     m_synth.reset(new_fluid_synth(m_settings.get()));
@@ -48,6 +49,7 @@ bool Synth::loadSoundFont(const std::string& path, std::string& error) {
         error = "not a SoundFont: " + path;
         return false;
     }
+    checkCaller();
     if (fluid_synth_sfload(m_synth.get(), path.c_str(), 1) == FLUID_FAILED) {
         error = "cannot load SoundFont: " + path;
         return false;
@@ -56,8 +58,56 @@ bool Synth::loadSoundFont(const std::string& path, std::string& error) {
     return true;
 }
 
+void Synth::setSampleRate(int rate) {
+    if (rate == m_rate)
+        return;
+    checkCaller();
+    // Deprecated because it is not real-time safe, which does not matter
+    // here: no audio runs. A new synth at the new rate would have to load
+    // the SoundFont again, which takes far longer.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    fluid_synth_set_sample_rate(m_synth.get(), static_cast<float>(rate));
+#pragma GCC diagnostic pop
+    m_rate = rate;
+}
+
+void Synth::checkCaller(bool binds) {
+    const std::thread::id self = std::this_thread::get_id();
+    std::thread::id owner = m_owner.load(std::memory_order_acquire);
+    if (owner == self || owner == std::thread::id{}) {
+        if (binds && owner != self)
+            m_owner.compare_exchange_strong(owner, self);
+        return;
+    }
+    m_foreignCalls.fetch_add(1, std::memory_order_relaxed);
+}
+
 void Synth::render(float* left, float* right, int frames) {
+    checkCaller(true);
     fluid_synth_write_float(m_synth.get(), frames, left, 0, 1, right, 0, 1);
+}
+
+void Synth::noteOn(int channel, int note, int velocity) {
+    checkCaller();
+    fluid_synth_noteon(m_synth.get(), channel, note, velocity);
+}
+
+void Synth::noteOff(int channel, int note) {
+    checkCaller();
+    fluid_synth_noteoff(m_synth.get(), channel, note);
+}
+
+void Synth::selectProgram(int channel, int bank, int program) {
+    checkCaller();
+    fluid_synth_bank_select(m_synth.get(), channel, bank);
+    fluid_synth_program_change(m_synth.get(), channel, program);
+}
+
+void Synth::setDrumChannel(int channel, bool drum) {
+    checkCaller();
+    fluid_synth_set_channel_type(m_synth.get(), channel,
+                                 drum ? CHANNEL_TYPE_DRUM : CHANNEL_TYPE_MELODIC);
 }
 
 FluidNoteOutput::FluidNoteOutput(Synth& synth) : m_synth(synth) {
@@ -68,10 +118,8 @@ FluidNoteOutput::FluidNoteOutput(Synth& synth) : m_synth(synth) {
 }
 
 void FluidNoteOutput::setupChannels() {
-    fluid_synth_t* s = m_synth.get();
-    for (int t = 0; t < 6; ++t)
-        fluid_synth_set_channel_type(s, kChannels[t], CHANNEL_TYPE_DRUM);
-    fluid_synth_set_channel_type(s, kChannels[6], CHANNEL_TYPE_MELODIC);
+    for (int t = 0; t < 7; ++t)
+        m_synth.setDrumChannel(kChannels[t], t < 6);
     for (int t = 0; t < 7; ++t)
         applyProgram(t);
 }
@@ -81,26 +129,21 @@ void FluidNoteOutput::applyProgram(int track) {
     if (wanted == m_applied[track])
         return;
     m_applied[track] = wanted;
-    fluid_synth_t* s = m_synth.get();
     const int ch = kChannels[track];
-    if (wanted == kDrumKit) {
-        fluid_synth_bank_select(s, ch, kDrumBank);
-        fluid_synth_program_change(s, ch, 0);
-    } else {
-        // Programs are counted from 1; a cleared field (0) plays program 1.
-        fluid_synth_bank_select(s, ch, 0);
-        fluid_synth_program_change(s, ch, clampMidi(wanted - 1));
-    }
+    if (wanted == kDrumKit)
+        m_synth.selectProgram(ch, kDrumBank, 0);
+    else // programs are counted from 1; a cleared field (0) plays program 1
+        m_synth.selectProgram(ch, 0, clampMidi(wanted - 1));
 }
 
 void FluidNoteOutput::playNote(int track, int note, int velocity) {
     const int ch = kChannels[track];
     if (velocity == 0) {
-        fluid_synth_noteoff(m_synth.get(), ch, note);
+        m_synth.noteOff(ch, note);
         return;
     }
     applyProgram(track);
-    fluid_synth_noteon(m_synth.get(), ch, note, velocity);
+    m_synth.noteOn(ch, note, velocity);
 }
 
 void FluidNoteOutput::setInstrument(int track, int instrument) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace zumbal {
 
@@ -28,9 +29,18 @@ struct SynthDeleter {
 using SettingsPtr = std::unique_ptr<fluid_settings_t, SettingsDeleter>;
 using SynthPtr = std::unique_ptr<fluid_synth_t, SynthDeleter>;
 
-// The one FluidSynth instance. Load the SoundFont before the audio starts:
-// the load holds the synth for its whole length. After that only the audio
-// thread calls into it.
+// The one FluidSynth instance, and the one way into it.
+//
+// The rule that keeps the sound from breaking: while audio runs, only the
+// audio thread calls into the synth. The GUI's requests (programs, the stop's
+// note-off) reach the audio thread through atomics and queues and are applied
+// there at a block start. FluidSynth's API lock is off, so a call from any
+// other thread would race the render instead of merely stalling it. The
+// SoundFont is loaded, and the rate changed, only while no audio runs: both
+// hold the synth for a long time.
+//
+// Every call checks the rule: the first render after release() binds the
+// synth to its thread, and a later call from another thread is counted.
 class Synth {
 public:
     explicit Synth(const SynthOptions& options = {});
@@ -38,18 +48,34 @@ public:
     // Returns false, with a one-line reason, when the file is not a usable SoundFont.
     bool loadSoundFont(const std::string& path, std::string& error);
     bool hasSoundFont() const { return m_soundFontLoaded; }
+    // Changes the rate of a synth that no audio thread is rendering.
+    void setSampleRate(int rate);
+    int sampleRate() const { return m_rate; }
 
     void render(float* left, float* right, int frames);
+    void noteOn(int channel, int note, int velocity);
+    void noteOff(int channel, int note);
+    void selectProgram(int channel, int bank, int program);
+    void setDrumChannel(int channel, bool drum);
 
-    fluid_synth_t* get() const { return m_synth.get(); }
+    // No audio thread renders until the next render binds one.
+    void release() { m_owner.store(std::thread::id{}, std::memory_order_release); }
+    // Calls made from a thread other than the bound one.
+    uint64_t foreignCalls() const { return m_foreignCalls.load(std::memory_order_relaxed); }
+
     fluid_settings_t* settings() const { return m_settings.get(); }
     const SynthOptions& options() const { return m_options; }
 
 private:
+    void checkCaller(bool binds = false);
+
     SynthOptions m_options;
     SettingsPtr m_settings;
     SynthPtr m_synth;
+    int m_rate;
     bool m_soundFontLoaded = false;
+    std::atomic<std::thread::id> m_owner{};
+    std::atomic<uint64_t> m_foreignCalls{0};
 };
 
 // Every setting the program gives FluidSynth passes through here.
@@ -68,7 +94,7 @@ public:
 
     explicit FluidNoteOutput(Synth& synth);
 
-    // Sets up the channels; call after the SoundFont is loaded.
+    // Sets up the channels; call after the SoundFont is loaded, before the audio starts.
     void setupChannels();
 
     void playNote(int track, int note, int velocity) override;

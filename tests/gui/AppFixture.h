@@ -23,12 +23,13 @@ public:
 };
 
 // A fresh application with its own preferences and loops folder, opened
-// as at start-up but without an audio output: the test drives the clock.
+// as at start-up. Without `audio` there is no audio output and the test
+// drives the clock; with it the silent output's thread does, as in the program.
 struct AppFixture {
     using Files = std::vector<std::pair<QString, QByteArray>>;
 
     // `loops`: files written into the loops folder before the program opens.
-    explicit AppFixture(const char* preference = "1", const Files& loops = {}) {
+    explicit AppFixture(const char* preference = "1", const Files& loops = {}, bool audio = false) {
         QDir().mkpath(dir.filePath("loops"));
         for (const auto& [name, content] : loops)
             write("loops/" + name, content);
@@ -42,9 +43,12 @@ struct AppFixture {
             sounds = recorder.get();
             return std::unique_ptr<EventSounds>(std::move(recorder));
         };
+        settings.sound.drivers = {"null"};
         app = std::make_unique<App>(settings);
         app->Event_Open();
         app->openMainWindow();
+        if (audio)
+            app->startAudio();
         app->window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&app->window()));
     }

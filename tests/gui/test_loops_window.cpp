@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "editor/GridGeometry.h"
 #include "loops/LoopFile.h"
 #include "loops/finestrasalva.h"
 
@@ -35,6 +36,39 @@ class LoopsWindowTest : public QObject {
     }
 
 private slots:
+    // While audio runs only its thread may call the synth: a burst of edits of
+    // every kind leaves no call from the GUI thread.
+    void editsWhilePlayingNeverCallTheSynth() {
+        Fixture f("1", files(), true);
+        QTRY_VERIFY(f.app->sound().audioStats().callbacks > 10);
+        Window_t1& w = f.w();
+        for (int round = 0; round < 3; ++round) {
+            for (int cell : {0, 5, 17, 40, 90})
+                QTest::mouseClick(w.CanvasImageW, Qt::LeftButton, {},
+                                  QPoint(cellOrigin(cell).x + 10, cellOrigin(cell).y + 10));
+            w.Slider1->setValue(90 + 40 * round);
+            for (int button : {kThreeFourButton, kTernaryButton, kBassButton, 0, 6})
+                QTest::mouseClick(w.buttons().canv_bott[button], Qt::LeftButton);
+            w.EditFI[kBassTrack]->setText(QString::number(20 + round));
+            w.EditFV[2]->setText("64");
+            choose(f, 2 + round);
+            f.app->_FileFastSwitchMode_Action();
+            QCoreApplication::processEvents();
+            for (auto key : {Qt::Key_Right, Qt::Key_E, Qt::Key_A, Qt::Key_1})
+                QTest::keyClick(&w, key);
+            f.app->_FileFastSwitchMode_Action();
+            QCoreApplication::processEvents();
+            f.app->_FileNew_Action();
+            QTest::keyClick(&w, Qt::Key_Space);
+            QTest::qWait(30);
+            QTest::keyClick(&w, Qt::Key_Space);
+        }
+        const uint64_t callbacks = f.app->sound().audioStats().callbacks;
+        QTRY_VERIFY(f.app->sound().audioStats().callbacks > callbacks + 10);
+        QVERIFY(f.app->sound().engine().strokesPlayed() > 0);
+        QCOMPARE(f.app->sound().synth().foreignCalls(), uint64_t{0});
+    }
+
     void presetsFastSwitchAndSaving() {
         Fixture f("1", files());
         QCOMPARE(rows(f),

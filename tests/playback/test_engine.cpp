@@ -30,6 +30,27 @@ TEST(StrokeTimeline, StrokesNeverDriftAndANewTempoCountsFromTheLastStrokeOrThePr
     EXPECT_DOUBLE_EQ(timeline.nextDue(), 700 + 2756.25 + 11025);
 }
 
+// A device at another rate takes over while a stroke waits: the stroke stays
+// at its time in seconds, and the strokes after it are as long as ever.
+TEST(StrokeTimeline, ANewSampleRateKeepsTheWaitingStrokeInTime) {
+    struct Case {
+        int from, to;
+        double at; // samples since the last stroke at the old rate
+    };
+    for (const Case& c : {Case{44100, 48000, 2000}, {48000, 96000, 0}, {96000, 44100, 11999.5}}) {
+        SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to);
+        StrokeTimeline timeline(c.from);
+        timeline.start(5000, 120);
+        timeline.strokeDone();
+        const double last = 5000 + c.from / 8.0, position = last + c.at;
+        timeline.setSampleRate(c.to, position);
+        const double left = (c.from / 8.0 - c.at) / c.from; // seconds until the next stroke
+        EXPECT_NEAR(timeline.nextDue(), position + left * c.to, 1e-6);
+        timeline.strokeDone();
+        EXPECT_NEAR(timeline.nextDue(), position + left * c.to + c.to / 8.0, 1e-6);
+    }
+}
+
 // The start-up loop, plus a bass drum on every stroke, on an engine driven by
 // a virtual clock: every note is recorded with the block start at which the
 // synth would start it.
@@ -137,6 +158,22 @@ TEST(EventSoundMixer, MixesQueuedClipsAndFreesFinishedVoices) {
     left.assign(2, 0.0f);
     mixer.mixInto(left.data(), right.data(), 1);
     EXPECT_FLOAT_EQ(left[0], 0.5f * EventSoundMixer::kVoices); // the first eight clips
+}
+
+// On an output at another rate a clip keeps its length and pitch in time.
+TEST(EventSoundMixer, PlaysClipsAtTheOutputsRate) {
+    const PcmClip ramp{{0.0f, 0.2f, 0.4f, 0.6f, 0.8f}, {0.0f, 0.2f, 0.4f, 0.6f, 0.8f}};
+    for (const auto& [rate, expected] : std::vector<std::pair<int, std::vector<float>>>{
+             {88200, {0.0f, 0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.0f, 0.0f}},
+             {22050, {0.0f, 0.4f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f}}}) {
+        EventSoundMixer mixer;
+        mixer.setSampleRate(rate);
+        mixer.play(ramp);
+        std::vector<float> left(10, 0.0f), right(10, 0.0f);
+        mixer.mixInto(left.data(), right.data(), 10);
+        for (size_t i = 0; i < left.size(); ++i)
+            EXPECT_NEAR(left[i], expected[i], 1e-6) << rate << " frame " << i;
+    }
 }
 
 } // namespace

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace zumbal {
+
+// What an audio device drives. Called on the device's audio thread, one
+// callback at a time; nothing here may lock, allocate or log.
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+    // Fills `frames` of both channels.
+    virtual void render(float* left, float* right, int frames) = 0;
+    // The device played `frames` without us (an underrun): the clock moves on
+    // by as much, so that the beat stays on the device's grid.
+    virtual void skip(int frames) = 0;
+};
+
+struct DeviceOptions {
+    // The rate to ask for where the device lets us choose.
+    int sampleRate = 44100;
+    // Frames per period, and the latency to aim for (0: two periods).
+    int periodSize = 512;
+    double latencyMs = 0;
+    // JACK: connect the outputs to the first two physical playback ports.
+    bool connectPorts = true;
+
+    double latencyFrames(int rate) const {
+        return latencyMs > 0 ? latencyMs * rate / 1000.0 : 2.0 * periodSize;
+    }
+};
+
+// A sound output of one kind. Opening it finds out its real sample rate
+// without calling the source yet; start() then begins the callbacks. The
+// device reports an end it cannot recover from (server gone, device
+// unplugged) through failed(); its owner then closes it.
+class AudioDevice {
+public:
+    virtual ~AudioDevice() = default;
+
+    virtual int sampleRate() const = 0;
+    // Returns false, with a one-line reason, when the callbacks cannot begin.
+    virtual bool start(std::string& error) = 0;
+    // The output's latency as last measured, in milliseconds.
+    double latencyMs() const { return m_latencyMs.load(std::memory_order_relaxed); }
+    int periodSize() const { return m_periodSize.load(std::memory_order_relaxed); }
+    bool failed() const { return m_failed.load(std::memory_order_acquire); }
+    // Underruns (xruns) the device reported.
+    uint64_t underruns() const { return m_underruns.load(std::memory_order_relaxed); }
+
+protected:
+    void setFailed() { m_failed.store(true, std::memory_order_release); }
+    void countUnderrun() { m_underruns.fetch_add(1, std::memory_order_relaxed); }
+    void setLatency(double ms) { m_latencyMs.store(ms, std::memory_order_relaxed); }
+    void setPeriodSize(int frames) { m_periodSize.store(frames, std::memory_order_relaxed); }
+
+private:
+    std::atomic<bool> m_failed{false};
+    std::atomic<uint64_t> m_underruns{0};
+    std::atomic<double> m_latencyMs{0};
+    std::atomic<int> m_periodSize{0};
+};
+
+// Each returns nullptr, with a one-line reason in `error`, when the output
+// cannot be opened. None starts a sound server.
+std::unique_ptr<AudioDevice> openPulseDevice(const DeviceOptions& options, AudioSource& source,
+                                             std::string& error);
+std::unique_ptr<AudioDevice> openJackDevice(const DeviceOptions& options, AudioSource& source,
+                                            std::string& error);
+std::unique_ptr<AudioDevice> openAlsaDevice(const DeviceOptions& options, AudioSource& source,
+                                            std::string& error);
+// Throws the sound away, paced by the wall clock; always opens.
+std::unique_ptr<AudioDevice> openNullDevice(const DeviceOptions& options, AudioSource& source);
+
+// Asks for real-time scheduling of the calling thread where the system
+// permits it; quietly does nothing where it does not.
+void requestRealtimePriority();
+
+} // namespace zumbal

@@ -1,0 +1,138 @@
+#include "playback/AudioDevice.h"
+
+#include <jack/jack.h>
+
+namespace zumbal {
+
+namespace {
+
+// libjack prints its own complaints (no server, shared memory) on stderr;
+// the program says what matters in one line of its own.
+void quietJack(const char*) {}
+
+// Zumbal's own JACK client: its ports carry the program's name, are
+// connected to the speakers unless the user patches them, and the synth runs
+// at the server's rate. The process callback is the audio thread.
+class JackDevice final : public AudioDevice {
+public:
+    JackDevice(const DeviceOptions& options, AudioSource& source)
+        : m_options(options), m_source(source) {}
+
+    ~JackDevice() override {
+        if (m_client)
+            jack_client_close(m_client);
+    }
+
+    bool open(std::string& error) {
+        jack_set_error_function(quietJack);
+        jack_set_info_function(quietJack);
+        jack_status_t status{};
+        m_client = jack_client_open("Zumbal", JackNoStartServer, &status);
+        if (!m_client) {
+            error = (status & JackServerFailed) ? "JACK: no server is running"
+                                                : "JACK: cannot open a client";
+            return false;
+        }
+        m_rate = static_cast<int>(jack_get_sample_rate(m_client));
+        setPeriodSize(static_cast<int>(jack_get_buffer_size(m_client)));
+        m_left =
+            jack_port_register(m_client, "out_left", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        m_right =
+            jack_port_register(m_client, "out_right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        if (!m_left || !m_right) {
+            error = "JACK: cannot register the output ports";
+            return false;
+        }
+        jack_set_process_callback(m_client, &JackDevice::process, this);
+        jack_set_xrun_callback(m_client, &JackDevice::xrun, this);
+        jack_set_sample_rate_callback(m_client, &JackDevice::rateChanged, this);
+        jack_set_buffer_size_callback(m_client, &JackDevice::bufferSizeChanged, this);
+        jack_on_shutdown(m_client, &JackDevice::shutdown, this);
+        return true;
+    }
+
+    int sampleRate() const override { return m_rate; }
+
+    bool start(std::string& error) override {
+        if (jack_activate(m_client) != 0) {
+            error = "JACK: cannot activate the client";
+            return false;
+        }
+        if (m_options.connectPorts)
+            connectToPlayback();
+        updateLatency();
+        return true;
+    }
+
+private:
+    void connectToPlayback() {
+        const char** ports = jack_get_ports(m_client, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                            JackPortIsPhysical | JackPortIsInput);
+        if (!ports)
+            return;
+        // A mono playback device gets both channels.
+        const char* left = ports[0];
+        const char* right = left && ports[1] ? ports[1] : left;
+        if (left) {
+            jack_connect(m_client, jack_port_name(m_left), left);
+            jack_connect(m_client, jack_port_name(m_right), right);
+        }
+        jack_free(ports);
+    }
+
+    void updateLatency() {
+        jack_latency_range_t range{};
+        jack_port_get_latency_range(m_left, JackPlaybackLatency, &range);
+        const double frames = range.max > 0 ? range.max : jack_get_buffer_size(m_client);
+        setLatency(frames * 1000.0 / m_rate);
+    }
+
+    static int process(jack_nframes_t frames, void* data) {
+        auto* self = static_cast<JackDevice*>(data);
+        auto* left = static_cast<float*>(jack_port_get_buffer(self->m_left, frames));
+        auto* right = static_cast<float*>(jack_port_get_buffer(self->m_right, frames));
+        self->m_source.render(left, right, static_cast<int>(frames));
+        return 0;
+    }
+
+    static int xrun(void* data) {
+        static_cast<JackDevice*>(data)->countUnderrun();
+        return 0;
+    }
+
+    // The synth and the stroke clock cannot change rate under the running
+    // callback: the owner reopens the output at the new rate.
+    static int rateChanged(jack_nframes_t rate, void* data) {
+        auto* self = static_cast<JackDevice*>(data);
+        if (static_cast<int>(rate) != self->m_rate)
+            self->setFailed();
+        return 0;
+    }
+
+    // The callback renders whatever length it is given.
+    static int bufferSizeChanged(jack_nframes_t frames, void* data) {
+        static_cast<JackDevice*>(data)->setPeriodSize(static_cast<int>(frames));
+        return 0;
+    }
+
+    static void shutdown(void* data) { static_cast<JackDevice*>(data)->setFailed(); }
+
+    DeviceOptions m_options;
+    AudioSource& m_source;
+    jack_client_t* m_client = nullptr;
+    jack_port_t* m_left = nullptr;
+    jack_port_t* m_right = nullptr;
+    int m_rate = 0;
+};
+
+} // namespace
+
+std::unique_ptr<AudioDevice> openJackDevice(const DeviceOptions& options, AudioSource& source,
+                                            std::string& error) {
+    auto device = std::make_unique<JackDevice>(options, source);
+    if (!device->open(error))
+        return nullptr;
+    return device;
+}
+
+} // namespace zumbal

@@ -1,0 +1,172 @@
+#include "playback/SoundFontLocator.h"
+#include "playback/SoundSystem.h"
+#include "support/DummyJack.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace zumbal {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A second JACK client that records what arrives on its input, frame by
+// frame, into a buffer allocated up front.
+class Capture {
+public:
+    explicit Capture(int64_t frames) : m_left(static_cast<size_t>(frames)) {
+        jack_status_t status{};
+        m_client = jack_client_open("capture", JackNoStartServer, &status);
+        if (!m_client)
+            return;
+        m_in = jack_port_register(m_client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        jack_set_process_callback(m_client, &Capture::process, this);
+        jack_activate(m_client);
+    }
+    ~Capture() {
+        if (m_client)
+            jack_client_close(m_client);
+    }
+    bool connect(const char* from) {
+        return m_client && jack_connect(m_client, from, jack_port_name(m_in)) == 0;
+    }
+    bool full() const { return m_used.load() >= static_cast<int64_t>(m_left.size()); }
+    const std::vector<float>& left() const { return m_left; }
+
+private:
+    static int process(jack_nframes_t frames, void* data) {
+        auto* self = static_cast<Capture*>(data);
+        const auto* in = static_cast<const float*>(jack_port_get_buffer(self->m_in, frames));
+        int64_t used = self->m_used.load(std::memory_order_relaxed);
+        for (jack_nframes_t i = 0; i < frames && used < static_cast<int64_t>(self->m_left.size());
+             ++i)
+            self->m_left[static_cast<size_t>(used++)] = in[i];
+        self->m_used.store(used, std::memory_order_release);
+        return 0;
+    }
+
+    jack_client_t* m_client = nullptr;
+    jack_port_t* m_in = nullptr;
+    std::vector<float> m_left;
+    std::atomic<int64_t> m_used{0};
+};
+
+// Sound rises after at least `quiet` frames of near silence: the same
+// threshold finds every hit of one instrument at the same point of its attack.
+std::vector<int64_t> onsets(const std::vector<float>& signal, int quiet) {
+    std::vector<int64_t> found;
+    int64_t silentFor = 0;
+    for (size_t i = 0; i < signal.size(); ++i) {
+        const float level = std::abs(signal[i]);
+        if (level > 0.02f && silentFor >= quiet)
+            found.push_back(static_cast<int64_t>(i));
+        silentFor = level < 0.004f ? silentFor + 1 : (level > 0.02f ? 0 : silentFor);
+    }
+    return found;
+}
+
+struct JackSound {
+    JackSound() {
+        setStartupLoop(g);
+        setDefaultButtonStates(g);
+        SoundOptions options;
+        options.soundFont = findSoundFont("", std::getenv("ZUMBAL_SOUNDFONT"));
+        options.drivers = {"jack"};
+        options.connectPorts = false;
+        options.seed = 1;
+        sound = std::make_unique<SoundSystem>(g, options);
+        sound->loadSoundFont();
+    }
+    globali g;
+    std::unique_ptr<SoundSystem> sound;
+};
+
+bool jackdInstalled() {
+    return std::system("command -v jackd >/dev/null 2>&1") == 0;
+}
+
+// The client plays at the server's rate: the start-up loop strikes its bass
+// drum once a second and its snare half a second later, whatever the rate.
+TEST(JackOutput, StrokesLandOnTheTimelinesFramesAtTheServersRate) {
+    if (!jackdInstalled() || findSoundFont("", std::getenv("ZUMBAL_SOUNDFONT")).empty())
+        GTEST_SKIP() << "needs jackd and a General MIDI SoundFont";
+    jack_set_error_function([](const char*) {});
+    for (int rate : {48000, 96000, 44100}) {
+        SCOPED_TRACE(rate);
+        test::DummyJack server(rate);
+        ASSERT_TRUE(server.ready());
+        JackSound s;
+        ::testing::internal::CaptureStderr();
+        s.sound->startAudio();
+        ::testing::internal::GetCapturedStderr();
+        ASSERT_EQ(s.sound->outputName(), "jack");
+        EXPECT_EQ(s.sound->engine().sampleRate(), rate);
+        Capture capture(4 * rate);
+        ASSERT_TRUE(capture.connect("Zumbal:out_left"));
+        s.sound->engine().start();
+        for (int i = 0; i < 200 && !capture.full(); ++i)
+            std::this_thread::sleep_for(50ms);
+        ASSERT_TRUE(capture.full());
+
+        const std::vector<int64_t> found = onsets(capture.left(), rate / 10);
+        ASSERT_GE(found.size(), 6u);
+        // Every second hit is the same instrument, so its attack is the same:
+        // hit k + 2 comes exactly one second (`rate` frames) after hit k, give
+        // or take the synth's block on either side.
+        for (size_t k = 2; k < found.size(); ++k)
+            EXPECT_NEAR(found[k] - found[k - 2], rate, PlaybackEngine::kBlock) << k;
+        // No drift: every hit is on the grid laid from the first of its kind.
+        for (size_t k = 2; k < found.size(); ++k)
+            EXPECT_NEAR(found[k] - found[k % 2], static_cast<double>(k / 2) * rate,
+                        PlaybackEngine::kBlock)
+                << k;
+        EXPECT_EQ(s.sound->synth().foreignCalls(), 0u);
+    }
+}
+
+// The clock outlives the server: it goes on silently and the sound comes back
+// with a new server, at that server's rate.
+TEST(JackOutput, ASilentClockBridgesAServerThatGoesAwayAndComesBack) {
+    if (!jackdInstalled())
+        GTEST_SKIP() << "needs jackd";
+    jack_set_error_function([](const char*) {});
+    JackSound s;
+    const std::string name = test::DummyJack::uniqueName();
+    auto server = std::make_unique<test::DummyJack>(48000, name);
+    ASSERT_TRUE(server->ready());
+    ::testing::internal::CaptureStderr();
+    s.sound->startAudio();
+    s.sound->engine().start();
+    ASSERT_EQ(s.sound->outputName(), "jack");
+
+    server.reset();
+    const auto waitFor = [&](auto done) {
+        for (int i = 0; i < 200 && !done(); ++i)
+            std::this_thread::sleep_for(50ms);
+        return done();
+    };
+    ASSERT_TRUE(waitFor([&] { return s.sound->outputName() == "null"; }));
+    EXPECT_EQ(s.sound->lostOutput(), "jack");
+    const int64_t before = s.sound->engine().now();
+    const uint32_t strokes = s.sound->engine().strokesPlayed();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GT(s.sound->engine().now(), before);
+    EXPECT_GT(s.sound->engine().strokesPlayed(), strokes);
+
+    server = std::make_unique<test::DummyJack>(96000, name);
+    ASSERT_TRUE(server->ready());
+    EXPECT_TRUE(waitFor([&] { return s.sound->outputName() == "jack"; }));
+    EXPECT_EQ(s.sound->lostOutput(), "");
+    EXPECT_EQ(s.sound->engine().sampleRate(), 96000);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("audio output jack lost"), std::string::npos) << said;
+    EXPECT_NE(said.find("audio output jack is back"), std::string::npos) << said;
+    EXPECT_EQ(s.sound->synth().foreignCalls(), 0u);
+}
+
+} // namespace
+} // namespace zumbal
