@@ -2,6 +2,8 @@
 
 #include <jack/jack.h>
 
+#include <cstdint>
+
 namespace zumbal {
 
 namespace {
@@ -89,6 +91,16 @@ private:
 
     static int process(jack_nframes_t frames, void* data) {
         auto* self = static_cast<JackDevice*>(data);
+        // Cycles the server ran without us (an xrun) move the clock on by as
+        // much, so that the beat stays on the server's frames.
+        const jack_nframes_t start = jack_last_frame_time(self->m_client);
+        if (self->m_started) {
+            const auto missed = static_cast<int32_t>(start - self->m_expected);
+            if (missed > 0 && missed <= self->m_rate * kMaxFollowedSeconds)
+                self->m_source.skip(missed);
+        }
+        self->m_started = true;
+        self->m_expected = start + frames;
         auto* left = static_cast<float*>(jack_port_get_buffer(self->m_left, frames));
         auto* right = static_cast<float*>(jack_port_get_buffer(self->m_right, frames));
         self->m_source.render(left, right, static_cast<int>(frames));
@@ -119,10 +131,16 @@ private:
 
     DeviceOptions m_options;
     AudioSource& m_source;
+    // Longer gaps (a suspended machine) are not worth rendering through.
+    static constexpr int kMaxFollowedSeconds = 2;
+
     jack_client_t* m_client = nullptr;
     jack_port_t* m_left = nullptr;
     jack_port_t* m_right = nullptr;
     int m_rate = 0;
+    // Process thread only.
+    bool m_started = false;
+    jack_nframes_t m_expected = 0;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "playback/SoundFontLocator.h"
 #include "playback/SoundSystem.h"
 #include "support/DummyJack.h"
+#include "support/JackCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -13,61 +14,6 @@ namespace zumbal {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A second JACK client that records what arrives on its input, frame by
-// frame, into a buffer allocated up front.
-class Capture {
-public:
-    explicit Capture(int64_t frames) : m_left(static_cast<size_t>(frames)) {
-        jack_status_t status{};
-        m_client = jack_client_open("capture", JackNoStartServer, &status);
-        if (!m_client)
-            return;
-        m_in = jack_port_register(m_client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-        jack_set_process_callback(m_client, &Capture::process, this);
-        jack_activate(m_client);
-    }
-    ~Capture() {
-        if (m_client)
-            jack_client_close(m_client);
-    }
-    bool connect(const char* from) {
-        return m_client && jack_connect(m_client, from, jack_port_name(m_in)) == 0;
-    }
-    bool full() const { return m_used.load() >= static_cast<int64_t>(m_left.size()); }
-    const std::vector<float>& left() const { return m_left; }
-
-private:
-    static int process(jack_nframes_t frames, void* data) {
-        auto* self = static_cast<Capture*>(data);
-        const auto* in = static_cast<const float*>(jack_port_get_buffer(self->m_in, frames));
-        int64_t used = self->m_used.load(std::memory_order_relaxed);
-        for (jack_nframes_t i = 0; i < frames && used < static_cast<int64_t>(self->m_left.size());
-             ++i)
-            self->m_left[static_cast<size_t>(used++)] = in[i];
-        self->m_used.store(used, std::memory_order_release);
-        return 0;
-    }
-
-    jack_client_t* m_client = nullptr;
-    jack_port_t* m_in = nullptr;
-    std::vector<float> m_left;
-    std::atomic<int64_t> m_used{0};
-};
-
-// Sound rises after at least `quiet` frames of near silence: the same
-// threshold finds every hit of one instrument at the same point of its attack.
-std::vector<int64_t> onsets(const std::vector<float>& signal, int quiet) {
-    std::vector<int64_t> found;
-    int64_t silentFor = 0;
-    for (size_t i = 0; i < signal.size(); ++i) {
-        const float level = std::abs(signal[i]);
-        if (level > 0.02f && silentFor >= quiet)
-            found.push_back(static_cast<int64_t>(i));
-        silentFor = level < 0.004f ? silentFor + 1 : (level > 0.02f ? 0 : silentFor);
-    }
-    return found;
-}
 
 struct JackSound {
     JackSound() {
@@ -105,14 +51,14 @@ TEST(JackOutput, StrokesLandOnTheTimelinesFramesAtTheServersRate) {
         ::testing::internal::GetCapturedStderr();
         ASSERT_EQ(s.sound->outputName(), "jack");
         EXPECT_EQ(s.sound->engine().sampleRate(), rate);
-        Capture capture(4 * rate);
+        test::JackCapture capture(4 * rate);
         ASSERT_TRUE(capture.connect("Zumbal:out_left"));
         s.sound->engine().start();
         for (int i = 0; i < 200 && !capture.full(); ++i)
             std::this_thread::sleep_for(50ms);
         ASSERT_TRUE(capture.full());
 
-        const std::vector<int64_t> found = onsets(capture.left(), rate / 10);
+        const std::vector<int64_t> found = test::onsets(capture.left(), rate / 10);
         ASSERT_GE(found.size(), 6u);
         // Every second hit is the same instrument, so its attack is the same:
         // hit k + 2 comes exactly one second (`rate` frames) after hit k, give

@@ -26,11 +26,12 @@ public:
         return "zumbal-test-" + std::to_string(getpid()) + "-" + std::to_string(++count);
     }
 
-    DummyJack(int rate, std::string name = uniqueName()) : m_name(std::move(name)) {
+    explicit DummyJack(int rate, std::string name = uniqueName(), int period = 256)
+        : m_name(std::move(name)) {
         setenv("JACK_DEFAULT_SERVER", m_name.c_str(), 1);
-        const std::string rateArg = std::to_string(rate);
-        const char* argv[] = {"jackd",         "-n", m_name.c_str(), "-d",   "dummy", "-r",
-                              rateArg.c_str(), "-p", "256",          nullptr};
+        const std::string rateArg = std::to_string(rate), periodArg = std::to_string(period);
+        const char* argv[] = {"jackd",         "-n", m_name.c_str(),    "-d",   "dummy", "-r",
+                              rateArg.c_str(), "-p", periodArg.c_str(), nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);

@@ -1,0 +1,132 @@
+// How exactly Zumbal keeps time through its own JACK client. For each server
+// rate, a private dummy JACK server runs (in real time: the dummy driver
+// cannot go faster), Zumbal's client plays the start-up loop into a second client that records it,
+// and the bass drum's onsets (one a second at 120 BPM) are compared with the ideal grid: effective
+// tempo, largest distance from the grid, and drift from the first minute to the last.
+//
+//   jack_timing [--soundfont FILE] [--minutes M]     (default 10 minutes)
+
+#include "BenchSupport.h"
+#include "playback/SoundFontLocator.h"
+#include "playback/SoundSystem.h"
+#include "support/DummyJack.h"
+#include "support/JackCapture.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+namespace zumbal {
+namespace {
+
+constexpr int kTempo = 120;
+constexpr double kTargetTempoErrorPct = 0.01;
+
+struct Figures {
+    size_t onsets = 0;
+    double tempo = 0, worstMs = 0, driftMs = 0, seconds = 0;
+    uint64_t xruns = 0;
+};
+
+Figures measure(int rate, const std::string& soundFont, double minutes) {
+    Figures f;
+    test::DummyJack server(rate);
+    if (!server.ready())
+        return f;
+    globali g;
+    setStartupLoop(g);
+    setDefaultButtonStates(g);
+    SoundOptions options;
+    options.soundFont = soundFont;
+    options.drivers = {"jack"};
+    options.connectPorts = false;
+    options.seed = 1;
+    SoundSystem sound(g, options);
+    sound.loadSoundFont();
+    sound.startAudio();
+    const auto frames = static_cast<int64_t>(minutes * 60 * rate);
+    test::JackCapture capture(frames);
+    if (!capture.connect("Zumbal:out_left"))
+        return f;
+    const auto begin = std::chrono::steady_clock::now();
+    sound.engine().start();
+    while (!capture.full())
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    f.xruns = sound.audioStats().underruns;
+
+    // Bass drum and snare alternate every half second: the even onsets are the bass drum.
+    std::vector<int64_t> kicks;
+    const std::vector<int64_t> all = test::onsets(capture.left(), rate / 10);
+    for (size_t k = 0; k < all.size(); k += 2)
+        kicks.push_back(all[k]);
+    f.onsets = kicks.size();
+    if (kicks.size() < 3)
+        return f;
+    const double n = static_cast<double>(kicks.size());
+    double meanK = (n - 1) / 2, meanT = 0, num = 0, den = 0;
+    for (int64_t t : kicks)
+        meanT += static_cast<double>(t) / n;
+    for (size_t k = 0; k < kicks.size(); ++k) {
+        num += (static_cast<double>(k) - meanK) * (static_cast<double>(kicks[k]) - meanT);
+        den += (static_cast<double>(k) - meanK) * (static_cast<double>(k) - meanK);
+    }
+    const double period = num / den; // frames per bass drum: two beats
+    f.tempo = 2 * 60.0 * rate / period;
+    // Distance from the ideal grid (one hit every `rate` frames) laid through
+    // the middle of the hits: the block rule allows half a block either way.
+    double low = 1e18, high = -1e18;
+    std::vector<double> residuals;
+    for (size_t k = 0; k < kicks.size(); ++k) {
+        const double r = static_cast<double>(kicks[k] - kicks[0]) - static_cast<double>(k) * rate;
+        residuals.push_back(r);
+        low = std::min(low, r);
+        high = std::max(high, r);
+    }
+    f.worstMs = (high - low) / 2 * 1000 / rate;
+    const size_t minute = std::min<size_t>(60, residuals.size() / 2);
+    double first = 0, last = 0;
+    for (size_t k = 0; k < minute; ++k) {
+        first += residuals[k] / static_cast<double>(minute);
+        last += residuals[residuals.size() - 1 - k] / static_cast<double>(minute);
+    }
+    f.driftMs = (last - first) * 1000 / rate;
+    return f;
+}
+
+} // namespace
+} // namespace zumbal
+
+int main(int argc, char** argv) {
+    using namespace zumbal;
+    const auto options = bench::parseOptions(argc, argv, 10);
+    if (!options) {
+        std::fprintf(stderr, "usage: jack_timing [--soundfont FILE] [--minutes M]\n");
+        return 2;
+    }
+    const std::string soundFont =
+        findSoundFont(options->soundFont, std::getenv("ZUMBAL_SOUNDFONT"));
+    if (soundFont.empty()) {
+        std::fprintf(stderr, "jack_timing: no General MIDI SoundFont\n");
+        return 1;
+    }
+    jack_set_error_function([](const char*) {});
+    std::printf("Start-up loop at %d BPM through Zumbal's JACK client on a dummy server, %.1f "
+                "minutes of audio per rate\nSoundFont: %s\n\n",
+                kTempo, options->minutes, soundFont.c_str());
+    std::printf("rate    onsets  effective BPM  tempo error %%  max from grid ms  half block ms  "
+                "drift ms  xruns  wall s  target met\n");
+    for (int rate : {44100, 48000, 96000}) {
+        const Figures f = measure(rate, soundFont, options->minutes);
+        const double error = 100 * (f.tempo / kTempo - 1);
+        const double halfBlock = 1000.0 * PlaybackEngine::kBlock / 2 / rate;
+        std::printf("%-7d %6zu  %13.5f  %13.5f  %16.3f  %13.3f  %8.3f  %5llu  %6.1f  %s\n", rate,
+                    f.onsets, f.tempo, error, f.worstMs, halfBlock, f.driftMs,
+                    static_cast<unsigned long long>(f.xruns), f.seconds,
+                    std::abs(error) <= kTargetTempoErrorPct && f.worstMs <= halfBlock + 1e-9
+                        ? "yes"
+                        : "NO");
+    }
+    return 0;
+}
