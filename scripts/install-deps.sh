@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Zumbal needs to build, run and test.
 # Only missing packages are installed, and the package lists are refreshed
-# only when something is missing. Pass --dev for the tools used to look at
-# and listen to the running program (Xvfb, xdotool, ImageMagick, PulseAudio, sox).
+# only when something is missing. jackd2 is for the tests, which start a
+# private JACK server of their own. Pass --dev for the tools used to look at
+# and listen to the running program (Xvfb, a window manager, xdotool,
+# ImageMagick, PulseAudio, sox, the JACK tools, FluidSynth's player and
+# numpy for the live benchmark).
 set -euo pipefail
 
 packages=(
@@ -15,7 +18,8 @@ packages=(
   jackd2
 )
 if [[ "${1:-}" == "--dev" ]]; then
-  packages+=(xvfb xdotool imagemagick pulseaudio pulseaudio-utils sox)
+  packages+=(xvfb openbox x11-utils xdotool imagemagick pulseaudio pulseaudio-utils sox
+    jack-tools fluidsynth python3-numpy)
 fi
 
 missing=()

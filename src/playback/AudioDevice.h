@@ -19,6 +19,10 @@ public:
     virtual void skip(int frames) = 0;
 };
 
+// The rates the synthesizer can play at.
+inline constexpr int kMinSampleRate = 8000;
+inline constexpr int kMaxSampleRate = 96000;
+
 struct DeviceOptions {
     // The rate to ask for where the device lets us choose.
     int sampleRate = 44100;

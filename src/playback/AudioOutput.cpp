@@ -43,7 +43,6 @@ void AudioOutput::Meter::render(float* left, float* right, int frames) {
 AudioOutput::AudioOutput(AudioClient& client, OutputOptions options)
     : m_client(client), m_options(std::move(options)), m_meter(client) {
     const auto& drivers = m_options.drivers.empty() ? defaultDrivers() : m_options.drivers;
-    std::string reasons;
     for (const std::string& driver : drivers) {
         if (driver == "null")
             break;
@@ -53,14 +52,10 @@ AudioOutput::AudioOutput(AudioClient& client, OutputOptions options)
             if (m_device)
                 break;
         }
-        reasons += (reasons.empty() ? "" : "; ") + error;
+        m_refusals += (m_refusals.empty() ? "" : "; ") + error;
     }
-    if (!m_device) {
-        // One line for a user who asked for an output that is not there.
-        if (!m_options.drivers.empty() && m_options.drivers.front() != "null")
-            std::fprintf(stderr, "zumbal: %s\n", reasons.c_str());
+    if (!m_device)
         switchTo(openNullDevice(m_options.device, m_meter), "null");
-    }
     m_supervisor = std::thread([this] { supervise(); });
 }
 
@@ -76,14 +71,25 @@ AudioOutput::~AudioOutput() {
 }
 
 std::unique_ptr<AudioDevice> AudioOutput::open(const std::string& driver, std::string& error) {
+    std::unique_ptr<AudioDevice> device;
     if (driver == "pulseaudio")
-        return openPulseDevice(m_options.device, m_meter, error);
-    if (driver == "jack")
-        return openJackDevice(m_options.device, m_meter, error);
-    if (driver == "alsa")
-        return openAlsaDevice(m_options.device, m_meter, error);
-    error = "no audio output called \"" + driver + "\"";
-    return nullptr;
+        device = openPulseDevice(m_options.device, m_meter, error);
+    else if (driver == "jack")
+        device = openJackDevice(m_options.device, m_meter, error);
+    else if (driver == "alsa")
+        device = openAlsaDevice(m_options.device, m_meter, error);
+    else
+        error = "no audio output called \"" + driver + "\"";
+    // Played at another rate than the device's, the loop would be out of
+    // tune and out of time: better another output, or silence.
+    if (device &&
+        (device->sampleRate() < kMinSampleRate || device->sampleRate() > kMaxSampleRate)) {
+        error = driver + " runs at " + std::to_string(device->sampleRate()) +
+                " Hz, outside the synthesizer's " + std::to_string(kMinSampleRate) + " to " +
+                std::to_string(kMaxSampleRate) + " Hz";
+        device.reset();
+    }
+    return device;
 }
 
 void AudioOutput::switchTo(std::unique_ptr<AudioDevice> device, const std::string& driver) {

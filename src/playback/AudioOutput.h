@@ -61,6 +61,8 @@ public:
     std::string name() const;
     // The output that was lost and is being retried; empty while all is well.
     std::string lost() const;
+    // Why the outputs tried before the one in use did not open, in one line.
+    const std::string& refusals() const { return m_refusals; }
     AudioStats stats() const;
 
 private:
@@ -89,6 +91,7 @@ private:
     AudioClient& m_client;
     OutputOptions m_options;
     Meter m_meter;
+    std::string m_refusals;
 
     mutable std::mutex m_mutex; // guards the fields below against the readers
     std::unique_ptr<AudioDevice> m_device;

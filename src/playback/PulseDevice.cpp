@@ -81,7 +81,8 @@ public:
                 pa_threaded_mainloop_wait(m_loop);
             pa_operation_unref(op);
         }
-        if (m_rate <= 0)
+        // The server resamples a rate the synthesizer cannot play at.
+        if (m_rate < kMinSampleRate || m_rate > kMaxSampleRate)
             m_rate = m_options.sampleRate;
         return true;
     }

@@ -36,7 +36,9 @@ void SoundSystem::startAudio() {
     options.device.connectPorts = m_options.connectPorts;
     m_output = std::make_unique<AudioOutput>(*this, std::move(options));
     const AudioStats s = m_output->stats();
-    std::fprintf(stderr, "zumbal: audio output: %s, %d Hz\n", s.output.c_str(), s.sampleRate);
+    const std::string& refusals = m_output->refusals();
+    std::fprintf(stderr, "zumbal: audio output: %s, %d Hz%s%s%s\n", s.output.c_str(), s.sampleRate,
+                 refusals.empty() ? "" : " (", refusals.c_str(), refusals.empty() ? "" : ")");
 }
 
 std::string SoundSystem::outputName() const {

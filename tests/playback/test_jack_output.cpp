@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -41,7 +42,7 @@ TEST(JackOutput, StrokesLandOnTheTimelinesFramesAtTheServersRate) {
     if (!jackdInstalled() || findSoundFont("", std::getenv("ZUMBAL_SOUNDFONT")).empty())
         GTEST_SKIP() << "needs jackd and a General MIDI SoundFont";
     jack_set_error_function([](const char*) {});
-    for (int rate : {48000, 96000, 44100}) {
+    for (int rate : {48000, 96000, 22050}) {
         SCOPED_TRACE(rate);
         test::DummyJack server(rate);
         ASSERT_TRUE(server.ready());
@@ -72,6 +73,22 @@ TEST(JackOutput, StrokesLandOnTheTimelinesFramesAtTheServersRate) {
                 << k;
         EXPECT_EQ(s.sound->synth().foreignCalls(), 0u);
     }
+}
+
+// A rate the synthesizer cannot play at is refused, not played out of time.
+TEST(JackOutput, AServerAtARateTheSynthCannotPlayIsRefused) {
+    if (!jackdInstalled())
+        GTEST_SKIP() << "needs jackd";
+    jack_set_error_function([](const char*) {});
+    test::DummyJack server(192000);
+    ASSERT_TRUE(server.ready());
+    JackSound s;
+    ::testing::internal::CaptureStderr();
+    s.sound->startAudio();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(s.sound->outputName(), "null");
+    EXPECT_NE(said.find("jack runs at 192000 Hz"), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
 
 // The clock outlives the server: it goes on silently and the sound comes back

@@ -32,20 +32,18 @@ TEST(AudioOutput, WithoutADeviceTheWallClockPacesTheCallback) {
     for (const std::vector<std::string>& drivers :
          {std::vector<std::string>{"no-such-driver"}, {"null", "alsa"}}) {
         CountingClient client;
-        ::testing::internal::CaptureStderr();
         {
             AudioOutput output(client, {drivers, {}});
             EXPECT_EQ(output.name(), "null");
             EXPECT_EQ(output.lost(), "");
+            // Only an output that was tried and refused has a reason to give.
+            EXPECT_EQ(output.refusals().empty(), drivers[0] == "null") << output.refusals();
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
         }
-        const std::string said = ::testing::internal::GetCapturedStderr();
         // About 0.3 s of frames: neither stalled nor free-running.
         EXPECT_GT(client.rendered.load(), 44100 / 10) << drivers[0];
         EXPECT_LT(client.rendered.load(), 44100) << drivers[0];
         EXPECT_EQ(client.rate.load(), 44100);
-        // Only an output that was asked for and is missing is worth a line.
-        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), drivers[0] == "null" ? 0 : 1) << said;
     }
 }
 
