@@ -52,14 +52,23 @@ TEST(JackOutput, StrokesLandOnTheTimelinesFramesAtTheServersRate) {
         ::testing::internal::GetCapturedStderr();
         ASSERT_EQ(s.sound->outputName(), "jack");
         EXPECT_EQ(s.sound->engine().sampleRate(), rate);
-        test::JackCapture capture(4 * rate);
-        ASSERT_TRUE(capture.connect("Zumbal:out_left"));
-        s.sound->engine().start();
-        for (int i = 0; i < 200 && !capture.full(); ++i)
-            std::this_thread::sleep_for(50ms);
-        ASSERT_TRUE(capture.full());
+        // An xrun (a loaded machine) loses frames of the recording itself,
+        // whatever Zumbal plays: such a take is recorded again.
+        std::unique_ptr<test::JackCapture> capture;
+        for (int take = 0; take < 3; ++take) {
+            const uint64_t xruns = s.sound->audioStats().underruns;
+            capture = std::make_unique<test::JackCapture>(4 * rate);
+            ASSERT_TRUE(capture->connect("Zumbal:out_left"));
+            if (take == 0)
+                s.sound->engine().start();
+            for (int i = 0; i < 200 && !capture->full(); ++i)
+                std::this_thread::sleep_for(50ms);
+            ASSERT_TRUE(capture->full());
+            if (s.sound->audioStats().underruns == xruns)
+                break;
+        }
 
-        const std::vector<int64_t> found = test::onsets(capture.left(), rate / 10);
+        const std::vector<int64_t> found = test::onsets(capture->left(), rate / 10);
         ASSERT_GE(found.size(), 6u);
         // Every second hit is the same instrument, so its attack is the same:
         // hit k + 2 comes exactly one second (`rate` frames) after hit k, give
