@@ -40,6 +40,7 @@ App::App(AppSettings settings)
       m_sound(m_g, m_settings.sound),
       m_sounds(m_settings.eventSounds ? m_settings.eventSounds(m_g, &m_sound.mixer())
                                       : std::make_unique<EventSounds>(m_g, &m_sound.mixer())) {
+    m_soundFontLoader = std::thread([this] { m_sound.loadSoundFont(); });
     m_window = std::make_unique<Window_t1>(m_g, m_sound.engine(), *m_sounds);
     buildMenuBar();
     connect(m_window.get(), &Window_t1::closing, this, &App::Event_Close);
@@ -62,7 +63,6 @@ void App::Event_Open() {
     QApplication::setWindowIcon(QIcon(applicationIcon(qApp->devicePixelRatio())));
     m_preferences.leggipref(m_g);
     m_sounds->playIfOn(SoundId::Loaded2);
-    m_soundFontLoader = std::thread([this] { m_sound.loadSoundFont(); });
 }
 
 void App::openMainWindow() {

@@ -38,11 +38,12 @@ AppSettings settingsFrom(const CommandLine& options);
 class App : public QObject {
     Q_OBJECT
 public:
+    // Starts loading the SoundFont first, so that the load overlaps with
+    // building the window.
     explicit App(AppSettings settings);
     ~App() override;
 
-    // Locates the loops folder, reads the preferences, plays the start sound
-    // and starts loading the SoundFont.
+    // Locates the loops folder, reads the preferences and plays the start sound.
     void Event_Open();
     // Opens the main window, which starts the start-up loop.
     void openMainWindow();
