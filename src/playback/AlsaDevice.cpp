@@ -129,10 +129,7 @@ private:
 
 std::unique_ptr<AudioDevice> openAlsaDevice(const DeviceOptions& options, AudioSource& source,
                                             std::string& error) {
-    auto device = std::make_unique<AlsaDevice>(options, source);
-    if (!device->open(error))
-        return nullptr;
-    return device;
+    return openedOrNull(std::make_unique<AlsaDevice>(options, source), error);
 }
 
 } // namespace zumbal

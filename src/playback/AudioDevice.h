@@ -68,6 +68,14 @@ private:
     std::atomic<int> m_periodSize{0};
 };
 
+// `device` once it opens; nullptr, with the reason in `error`, when it does not.
+template <class Device>
+std::unique_ptr<AudioDevice> openedOrNull(std::unique_ptr<Device> device, std::string& error) {
+    if (!device->open(error))
+        return nullptr;
+    return device;
+}
+
 // Each returns nullptr, with a one-line reason in `error`, when the output
 // cannot be opened. None starts a sound server.
 std::unique_ptr<AudioDevice> openPulseDevice(const DeviceOptions& options, AudioSource& source,

@@ -147,10 +147,7 @@ private:
 
 std::unique_ptr<AudioDevice> openJackDevice(const DeviceOptions& options, AudioSource& source,
                                             std::string& error) {
-    auto device = std::make_unique<JackDevice>(options, source);
-    if (!device->open(error))
-        return nullptr;
-    return device;
+    return openedOrNull(std::make_unique<JackDevice>(options, source), error);
 }
 
 } // namespace zumbal

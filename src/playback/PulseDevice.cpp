@@ -211,10 +211,7 @@ private:
 
 std::unique_ptr<AudioDevice> openPulseDevice(const DeviceOptions& options, AudioSource& source,
                                              std::string& error) {
-    auto device = std::make_unique<PulseDevice>(options, source);
-    if (!device->open(error))
-        return nullptr;
-    return device;
+    return openedOrNull(std::make_unique<PulseDevice>(options, source), error);
 }
 
 } // namespace zumbal
