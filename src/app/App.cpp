@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QMap>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -83,7 +84,11 @@ void App::startAudio() {
 }
 
 void App::showOutputState() {
-    const QString lost = QString::fromStdString(m_sound.lostOutput());
+    static const QMap<QString, QString> names{
+        {QStringLiteral("pulseaudio"), QStringLiteral("PulseAudio")},
+        {QStringLiteral("alsa"), QStringLiteral("ALSA")},
+        {QStringLiteral("jack"), QStringLiteral("JACK")}};
+    const QString lost = names.value(QString::fromStdString(m_sound.lostOutput()));
     m_window->setWindowTitle(
         lost.isEmpty() ? QStringLiteral("Zumbal")
                        : QStringLiteral("Zumbal (no sound: %1 output lost, retrying)").arg(lost));
