@@ -1,5 +1,6 @@
 #include "app/App.h"
 #include "app/CommandLine.h"
+#include "app/QuitOnSignals.h"
 #include "app/Subcommands.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(ZUMBAL_VERSION));
 
     zumbal::App app(zumbal::settingsFrom(*parsed.options));
+    const zumbal::QuitOnSignals quit([&app] { app.window().close(); });
     app.Event_Open();
     app.openMainWindow();
     app.startAudio();

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <signal.h>
+
 #include <cmath>
 #include <cstdlib>
 
@@ -178,6 +180,41 @@ TEST(Render, BeatsLandOnTheirSamplesAndTheSeedDecidesTheRandomHits) {
     }
     EXPECT_TRUE(wavs[0] == wavs[1] && wavs[2] == wavs[3]);
     EXPECT_TRUE(wavs[0] != wavs[2] && wavs[0] != wavs[4] && wavs[2] != wavs[4]);
+}
+
+// The end of a session (logout, a closed terminal, Ctrl+C) quits the
+// program as File > Quit does: the preferences are written, the exit is 0.
+TEST(Program, SessionEndSignalsQuitAsFileQuitDoes) {
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signal);
+        QTemporaryDir dir;
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("HOME", dir.path());
+        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        env.insert("XDG_DATA_HOME", dir.filePath("data"));
+        QDir().mkpath(dir.filePath("runtime"));
+        QFile::setPermissions(dir.filePath("runtime"), QFileDevice::ReadOwner |
+                                                           QFileDevice::WriteOwner |
+                                                           QFileDevice::ExeOwner);
+        env.insert("XDG_RUNTIME_DIR", dir.filePath("runtime"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(ZUMBAL_BINARY),
+                      {"--audio", "null", "--soundfont", "/nonexistent.sf2", "--loops",
+                       dir.filePath("loops")});
+        // Up and playing once it has named its audio output.
+        process.setReadChannel(QProcess::StandardError);
+        QByteArray said;
+        while (!said.contains("audio output") && process.waitForReadyRead(10000))
+            said += process.readAllStandardError();
+        ASSERT_TRUE(said.contains("audio output")) << said.toStdString();
+        kill(static_cast<pid_t>(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+        EXPECT_EQ(readFile(dir.filePath("config/Zumbal/zumbal preferences")), "1\n");
+    }
 }
 
 } // namespace
