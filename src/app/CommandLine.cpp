@@ -122,7 +122,14 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Zumbal, a drum-loop machine. Starts playing as soon as it opens."));
-    const QCommandLineOption help = parser.addHelpOption();
+    // Not addHelpOption(): its --help-all promises Qt's own options, which the
+    // parser cannot list before the application object exists.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays this help."));
+    const QCommandLineOption helpAll(
+        QStringLiteral("help-all"),
+        QStringLiteral("Displays this help and the options of every command."));
+    parser.addOptions({help, helpAll});
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption soundFont(
         QStringLiteral("soundfont"),
@@ -168,11 +175,17 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
         result.message = parser.errorText();
         return result;
     }
-    if (parser.isSet(help)) {
+    if (parser.isSet(help) || parser.isSet(helpAll)) {
         // Without an application object the parser cannot know the program's name.
         result.message = parser.helpText().replace(QStringLiteral("<executable_name>"),
                                                    QStringLiteral("zumbal")) +
                          kCommandsHelp;
+        // The full help goes on with every command's own options.
+        if (parser.isSet(helpAll))
+            for (const QString& command : {kExportMidi, kRender})
+                result.message += "\n" + parseSubcommand({QStringLiteral("zumbal"), command,
+                                                          QStringLiteral("--help")})
+                                             .message;
         return result;
     }
     if (parser.isSet(version)) {

@@ -90,12 +90,14 @@ TEST(CommandLine, OptionsAndUsageErrors) {
     // r: the program runs, s: a subcommand runs, m: a message only; exit 2 on a
     // usage error, of a subcommand (u) in one line starting "zumbal: ".
     const std::vector<std::pair<char, std::vector<const char*>>> cases{
-        {'r', {"", "--audio null --soundfont a.sf2 --loops /tmp/l", "--period 1024"}},
-        {'m', {"--help", "--version", "render -h"}},
+        {'r',
+         {"", "--audio null --soundfont a.sf2 --loops /tmp/l", "--period 1024",
+          "--latency 50 --no-connect --stats"}},
+        {'m', {"--help", "--help-all", "--version", "render -h"}},
         {'s', {"export-midi l", "render l -r 110 --seed 0"}},
         {'2',
          {"--audio oss", "--bogus", "stray", "--soundfont", "--period 32", "--period lots",
-          "--audio null render l"}},
+          "--audio null render l", "--latency 1", "--latency 501", "--latency soon"}},
         {'u',
          {"export-midi", "render l extra", "export-midi l -r 0", "export-midi l -r 111",
           "render l -r four", "render l --seed -1", "render l --seed 18446744073709551616",
@@ -123,6 +125,9 @@ TEST(CommandLine, OptionsAndUsageErrors) {
          {"--soundfont", "--audio", "--loops", "--period", "export-midi", "render LOOPFILE"})
         EXPECT_TRUE(help.message.contains(option)) << option;
     EXPECT_TRUE(parseCommandLine({"zumbal", "render", "-h"}).message.contains("--seed"));
+    const QString all = parseCommandLine({"zumbal", "--help-all"}).message;
+    for (const char* option : {"--latency", "--no-connect", "zumbal export-midi", "--seed"})
+        EXPECT_TRUE(all.contains(option)) << option;
 
     const auto render = parseCommandLine({"zumbal", "render", "-o", "out.wav", "a loop", "-r", "8",
                                           "--seed", "77", "--soundfont", "f.sf2"});
