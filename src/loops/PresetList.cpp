@@ -67,8 +67,10 @@ std::vector<std::string> listLoopFiles(const std::filesystem::path& folder) {
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
+        // Only regular files (or links to them) are read: opening a named
+        // pipe would wait for a writer for ever.
         std::error_code typeError;
-        if (it->is_directory(typeError))
+        if (!it->is_regular_file(typeError))
             continue;
         if (isLoopFile(it->path()))
             names.push_back(it->path().filename().string());

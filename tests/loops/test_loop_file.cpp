@@ -3,8 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 
 namespace zumbal {
@@ -109,6 +118,38 @@ TEST(PresetList, ListsFilesWithTheWholeTagAtTheEndOfTheFirstLine) {
     EXPECT_EQ(listLoopFiles(dir),
               (std::vector<std::string>{"A loop", "b loop", "exact", "Fixture 130"}));
     EXPECT_TRUE(listLoopFiles(dir / "missing").empty());
+    fs::remove_all(dir);
+}
+
+// Opening a named pipe for reading waits for a writer that never comes, and a
+// socket cannot be opened at all: the list skips both, beside a real loop.
+TEST(PresetList, OnlyRegularFilesAreOpened) {
+    const fs::path dir = fs::temp_directory_path() / ("zumbal-special-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "loop", std::ios::binary) << std::string(kLoopFileTag) << "\n130\n";
+    const fs::path pipe = dir / "pipe", socketPath = dir / "socket";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    fs::create_symlink(pipe, dir / "link to pipe");
+
+    auto listed = std::async(std::launch::async, [&] { return listLoopFiles(dir); });
+    if (listed.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // Give every stuck reader a writer that closes at once, so that the
+        // test ends instead of hanging.
+        while (listed.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+            const int writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                close(writer);
+        }
+        fs::remove_all(dir);
+        FAIL() << "the list waited on the named pipe";
+    }
+    EXPECT_EQ(listed.get(), std::vector<std::string>{"loop"});
+    close(sock);
     fs::remove_all(dir);
 }
 
