@@ -2,6 +2,7 @@
 
 #include <jack/jack.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -36,9 +37,15 @@ private:
     static int process(jack_nframes_t frames, void* data) {
         auto* self = static_cast<JackCapture*>(data);
         const auto* in = static_cast<const float*>(jack_port_get_buffer(self->m_in, frames));
+        const auto size = static_cast<int64_t>(self->m_left.size());
         int64_t used = self->m_used.load(std::memory_order_relaxed);
-        for (jack_nframes_t i = 0; i < frames && used < static_cast<int64_t>(self->m_left.size());
-             ++i)
+        // Cycles missed in an xrun stay in the recording as silence, so that
+        // it keeps the server's frame count.
+        const jack_nframes_t start = jack_last_frame_time(self->m_client);
+        if (used > 0)
+            used = std::min(size, used + static_cast<int32_t>(start - self->m_expected));
+        self->m_expected = start + frames;
+        for (jack_nframes_t i = 0; i < frames && used < size; ++i)
             self->m_left[static_cast<size_t>(used++)] = in[i];
         self->m_used.store(used, std::memory_order_release);
         return 0;
@@ -48,6 +55,7 @@ private:
     jack_port_t* m_in = nullptr;
     std::vector<float> m_left;
     std::atomic<int64_t> m_used{0};
+    jack_nframes_t m_expected = 0; // process thread only
 };
 
 // Sound rises after at least `quiet` frames of near silence: the same
