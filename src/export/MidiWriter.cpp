@@ -108,7 +108,9 @@ Bytes drumTrack(const LoopRecord& loop, const std::vector<int>& walk, int repeat
 }
 
 Bytes bassTrack(const LoopRecord& loop, const std::vector<int>& walk, int repeats, uint8_t L) {
-    Bytes out{0x00, 0xC8, dataByte(loop.edfiv[kBassTrack][0] - 1)};
+    // Programs are counted from 1 in the loop; clamped first, so that no
+    // number from a file can overflow.
+    Bytes out{0x00, 0xC8, dataByte(std::clamp(loop.edfiv[kBassTrack][0], 0, 128) - 1)};
     uint8_t last = 0;
     if (isOn(loop.pb[kBassButton])) {
         for (int r = 0; r < repeats; ++r) {

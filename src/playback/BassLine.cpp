@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 namespace zumbal {
 
@@ -36,11 +38,15 @@ std::string crea_basso_testo(int note) {
 }
 
 void transpose(globali& g, int n, const std::function<void(int cell)>& relabel) {
-    g.trans_start = g.trans_start + n;
+    // A note from a loop file may be any int: the sum saturates instead of overflowing.
+    const auto moved = [n](int value) {
+        return static_cast<int>(std::clamp<int64_t>(int64_t{value} + n, INT_MIN, INT_MAX));
+    };
+    g.trans_start = moved(g.trans_start);
     for (int c = kFirstBassCell; c < kCells; ++c) {
         if (g.pp[c] < 11)
             continue;
-        g.pp[c] = g.pp[c] + n;
+        g.pp[c] = moved(g.pp[c]);
         if (!g.fastswitch && relabel)
             relabel(c);
     }

@@ -1,5 +1,6 @@
 #include "playback/Synth.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace zumbal {
@@ -133,7 +134,7 @@ void FluidNoteOutput::applyProgram(int track) {
     if (wanted == kDrumKit)
         m_synth.selectProgram(ch, kDrumBank, 0);
     else // programs are counted from 1; a cleared field (0) plays program 1
-        m_synth.selectProgram(ch, 0, clampMidi(wanted - 1));
+        m_synth.selectProgram(ch, 0, std::clamp(wanted, 1, 128) - 1);
 }
 
 void FluidNoteOutput::playNote(int track, int note, int velocity) {

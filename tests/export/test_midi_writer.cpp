@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace zumbal {
 namespace {
 
@@ -124,6 +126,18 @@ TEST(MidiWriter, DrumAndBassEventsAndRepeats) {
                     {0x30, 0x89, 127, 0x40, 0x00, 0x89, 42, 0x40}, 15, {0x30, 0x89, 127, 0x40}));
     EXPECT_EQ(t[2], track({0x00, 0xC8, 0, 0x30, 0x88, 0, 0x40, 0x00, 0x98, 127, 127},
                           {0x30, 0x88, 0x00, 0x40}, 15, {0x30, 0x88, 127, 0x40}));
+}
+
+// A loop file may hold any int: the program byte is clamped before the
+// program number is made 0-based, so the extremes cannot overflow.
+TEST(MidiWriter, BassProgramsFromAnyNumberInTheFile) {
+    LoopRecord loop = silentLoop();
+    const std::vector<std::pair<int, uint8_t>> cases{
+        {INT_MIN, 0}, {-5, 0}, {0, 0}, {1, 0}, {34, 33}, {128, 127}, {129, 127}, {INT_MAX, 127}};
+    for (const auto& [program, byte] : cases) {
+        loop.edfiv[kBassTrack][0] = program;
+        EXPECT_EQ(tracks(loop, 1)[2], track({0x00, 0xC8, byte, 0x30, 0x88, 0x00, 0x40})) << program;
+    }
 }
 
 TEST(ExportReader, OldFilesHaveNoBassAndTakeTheirTrackVolumes) {

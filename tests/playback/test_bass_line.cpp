@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace zumbal {
 namespace {
 
@@ -44,6 +46,13 @@ TEST(Transpose, MovesNotesOnlyAndNeverRestoresARest) {
     transpose(g, 1, record);
     EXPECT_EQ(relabelled.size(), 5u); // FastSwitch relabels nothing
     EXPECT_EQ(g.pp[97], 62);
+    // A note from a loop file at the end of the int range stays there.
+    g.pp[97] = INT_MAX;
+    g.trans_start = INT_MIN;
+    transpose(g, 1, record);
+    transpose(g, -12, record);
+    EXPECT_EQ(g.pp[97], INT_MAX - 12);
+    EXPECT_EQ(g.trans_start, INT_MIN);
 }
 
 TEST(FastSwitchKeys, LettersTransposeRelativeToTheLoadedLoop) {
