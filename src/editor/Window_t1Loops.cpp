@@ -94,9 +94,12 @@ void Window_t1::applyLoop(const LoopRecord& loop, const QString& name) {
             buttons().can_bot[i][2] = QString::number(m_g.pb[i]);
             aggiorna_bottone(i);
         }
+        // A field holds three digits: a number from the file is clamped
+        // first, or the field would cut 1000 to 100 and -5 to 5, and the
+        // loop would play otherwise than it exports.
         for (int t = 0; t < kTracks; ++t) {
-            EditFI[t]->setText(QString::number(m_g.edfiv[t][0]));
-            EditFV[t]->setText(QString::number(m_g.edfiv[t][1]));
+            EditFI[t]->setText(QString::number(clampMidi(m_g.edfiv[t][0])));
+            EditFV[t]->setText(QString::number(clampMidi(m_g.edfiv[t][1])));
         }
     }
     m_engine.players()[kBassTrack].setInstrument(m_g.edfiv[kBassTrack][0]);

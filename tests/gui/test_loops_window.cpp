@@ -6,6 +6,9 @@
 #include <QPointer>
 #include <QTest>
 
+#include <QTest>
+#include <climits>
+
 namespace zumbal {
 
 // Loop files through the real main window: the presets list, loading each
@@ -67,6 +70,32 @@ private slots:
         QTRY_VERIFY(f.app->sound().audioStats().callbacks > callbacks + 10);
         QVERIFY(f.app->sound().engine().strokesPlayed() > 0);
         QCOMPARE(f.app->sound().synth().foreignCalls(), uint64_t{0});
+    }
+
+    // Out-of-range numbers in a file are clamped before the three-digit
+    // fields see them, so the loop plays as it exports.
+    void fieldsClampNumbersFromTheFile() {
+        LoopRecord loop = parseLoop(Fixture::loopFixture("new-130").toStdString());
+        const std::vector<std::pair<int, int>> cases{{1000, 127},  {-5, 0},        {128, 127},
+                                                     {INT_MIN, 0}, {INT_MAX, 127}, {77, 77}};
+        Fixture::Files files;
+        for (size_t i = 0; i < cases.size(); ++i) {
+            loop.edfiv[i % kTracks][0] = cases[i].first;
+            loop.edfiv[kBassTrack][0] = cases[i].first;
+            loop.edfiv[i % kTracks][1] = cases[i].first;
+            files.emplace_back(QString("case %1").arg(i),
+                               QByteArray::fromStdString(writeLoop("case", loop)));
+        }
+        Fixture f("1", files);
+        for (size_t i = 0; i < cases.size(); ++i) {
+            choose(f, 2 + static_cast<int>(i));
+            const QString expected = QString::number(cases[i].second);
+            const int t = static_cast<int>(i % kTracks);
+            QCOMPARE((QStringList{f.w().EditFI[t]->text(), f.w().EditFV[t]->text(),
+                                  f.w().EditFI[kBassTrack]->text()}),
+                     (QStringList{expected, expected, expected}));
+            QCOMPARE(f.g().edfiv[kBassTrack][0].load(), cases[i].second);
+        }
     }
 
     void presetsFastSwitchAndSaving() {
