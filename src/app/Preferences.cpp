@@ -1,9 +1,9 @@
 #include "app/Preferences.h"
 
+#include "loops/ReplaceFile.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace zumbal {
@@ -34,11 +34,7 @@ bool Preferences::write(const globali& g) const {
     if (m_unreadable && g.prefe[0] == m_readValue)
         return false;
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(QByteArray::fromStdString(g.prefe[0]) + '\n');
-    return file.commit();
+    return replaceFile(m_path, QByteArray::fromStdString(g.prefe[0]) + '\n').isEmpty();
 }
 
 } // namespace zumbal

@@ -3,6 +3,7 @@
 #include "export/MidiWriter.h"
 #include "loops/LoopFile.h"
 #include "loops/LoopModel.h"
+#include "loops/ReplaceFile.h"
 #include "model/FileTypes.h"
 #include "playback/OfflineRender.h"
 #include "playback/SoundFontLocator.h"
@@ -15,8 +16,10 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,11 +68,11 @@ QString writeError(const QSaveFile& file, const QString& reason = {}) {
 
 int exportMidi(const Subcommand& command, const std::string& text) {
     const std::vector<uint8_t> bytes = writeMidiFile(readLoopForExport(text), command.repeats);
-    QSaveFile file(outputPath(command, QString::fromLatin1(primaryExtension(pAudioMid))));
-    const auto size = static_cast<qint64>(bytes.size());
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(bytes.data()), size) != size || !file.commit())
-        return fail(writeError(file));
+    const QString path = outputPath(command, QString::fromLatin1(primaryExtension(pAudioMid)));
+    const QString error = replaceFile(path, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                       static_cast<qsizetype>(bytes.size())));
+    if (!error.isEmpty())
+        return fail(QStringLiteral("cannot write %1: %2").arg(path, error));
     return 0;
 }
 
@@ -112,16 +115,23 @@ int render(const Subcommand& command, const std::string& text) {
         return fail(writeError(file, sf_strerror(nullptr)));
 
     std::vector<float> frames(2 * kRenderBuffer);
+    int systemError = 0;
     const RenderResult result = renderLoop(
         sound, *g, command.repeats, [&](const float* left, const float* right, int count) {
             for (int i = 0; i < count; ++i) {
                 frames[2 * i] = std::clamp(left[i], -1.0f, 1.0f);
                 frames[2 * i + 1] = std::clamp(right[i], -1.0f, 1.0f);
             }
-            return sf_writef_float(wav.get(), frames.data(), count) == count;
+            if (sf_writef_float(wav.get(), frames.data(), count) == count)
+                return true;
+            systemError = errno;
+            return false;
         });
+    // The system's own words ("No space left on device") where it refused the write.
     if (!result.completed)
-        return fail(writeError(file, sf_strerror(wav.get())));
+        return fail(writeError(file, systemError != 0
+                                         ? QString::fromLocal8Bit(std::strerror(systemError))
+                                         : QString::fromUtf8(sf_strerror(wav.get()))));
     if (sf_close(wav.release()) != 0)
         return fail(writeError(file, sf_strerror(nullptr)));
     if (!file.commit())

@@ -4,11 +4,11 @@
 #include "loops/LoopFile.h"
 #include "loops/LoopModel.h"
 #include "loops/PresetList.h"
+#include "loops/ReplaceFile.h"
 #include "model/NumberText.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardItemModel>
 #include <QTimer>
 
@@ -132,15 +132,10 @@ LoopRecord Window_t1::currentLoop() const {
 
 bool Window_t1::loop_salva(QString& error) {
     const QString name = QString::fromStdString(m_g.nome_file);
-    QSaveFile file(loopPath(m_g, name));
     const std::string text = writeLoop(m_g.nome_file, currentLoop());
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        error = file.errorString();
+    error = replaceFile(loopPath(m_g, name), QByteArray::fromStdString(text));
+    if (!error.isEmpty())
         return false;
-    }
     PopupMenu1->addItem(name);
     emit presetsChanged();
     return true;

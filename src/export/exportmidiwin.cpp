@@ -2,6 +2,7 @@
 
 #include "export/MidiWriter.h"
 #include "loops/PresetList.h"
+#include "loops/ReplaceFile.h"
 #include "widgets/TextFilter.h"
 #include "widgets/WindowLook.h"
 
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <filesystem>
@@ -236,14 +236,11 @@ void exportmidiwin::exportLoop() {
     m_sounds.playIfOn(SoundId::Loaded2);
     const std::vector<uint8_t> bytes = writeMidiFile(loop, repeats);
     QDir().mkpath(dovesalvare);
-    QSaveFile out(path);
-    const auto size = static_cast<qint64>(bytes.size());
-    const bool written = out.open(QIODevice::WriteOnly) &&
-                         out.write(reinterpret_cast<const char*>(bytes.data()), size) == size &&
-                         out.commit();
-    if (!written)
+    const QString error = replaceFile(path, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                       static_cast<qsizetype>(bytes.size())));
+    if (!error.isEmpty())
         warn(owner, QStringLiteral("The export failed: \"%1\" could not be written (%2).")
-                        .arg(QDir::toNativeSeparators(path), out.errorString()));
+                        .arg(QDir::toNativeSeparators(path), error));
 }
 
 } // namespace zumbal

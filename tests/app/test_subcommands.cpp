@@ -15,16 +15,22 @@
 #include <sndfile.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 
 namespace zumbal {
 namespace {
 
 // The exit code (-1: crashed or hung) and stderr; stdout must stay empty.
-std::pair<int, std::string> run(const QStringList& args, const QString& workDir) {
+// `inChild` runs in the child before the program starts.
+std::pair<int, std::string> run(const QStringList& args, const QString& workDir,
+                                const std::function<void()>& inChild = {}) {
     QProcess process;
+    if (inChild)
+        process.setChildProcessModifier(inChild);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(display);
@@ -120,6 +126,59 @@ TEST(Subcommands, ExportMidiWritesTheWritersBytesUnderTheRightName) {
                   QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
         EXPECT_EQ(entries(dir.path()).size(), 2); // and "in"
     }
+}
+
+// A write that cannot finish (the disk is full; here the file size limit
+// stands in for it) exits 1 with the system's reason and leaves the older
+// file as it was, with no temporary file beside it.
+TEST(Subcommands, AWriteThatCannotFinishKeepsTheOlderFile) {
+    const bool soundFont = !findSoundFont("", std::getenv("ZUMBAL_SOUNDFONT")).empty();
+    const std::vector<std::pair<const char*, rlim_t>> cases{
+        {"export-midi LOOP -r 110 -o out.mid", 100}, {"render LOOP -r 1 -o out.mid", 10000}};
+    for (const auto& [line, limit] : cases) {
+        SCOPED_TRACE(line);
+        if (QString(line).startsWith("render") && !soundFont)
+            continue;
+        QTemporaryDir dir;
+        writeFile(dir.filePath("out.mid"), "an older file, to be kept");
+        const auto [code, said] = run(prepare(dir, line), dir.path(), [limit = limit] {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit small{limit, limit};
+            setrlimit(RLIMIT_FSIZE, &small);
+        });
+        EXPECT_EQ(code, 1);
+        EXPECT_EQ(said, "zumbal: cannot write out.mid: File too large\n");
+        EXPECT_EQ(readFile(dir.filePath("out.mid")), "an older file, to be kept");
+        EXPECT_EQ(entries(dir.path()), (QStringList{"in", "out.mid"}));
+    }
+}
+
+// The real thing, where this test may mount a small file system: a full
+// disk keeps the earlier export and names itself.
+TEST(Subcommands, AFullDiskKeepsTheEarlierExport) {
+    QTemporaryDir dir;
+    const QString full = dir.filePath("full");
+    QDir().mkpath(full);
+    if (std::system(("mount -t tmpfs -o size=64k tmpfs '" + full.toStdString() + "' 2>/dev/null")
+                        .c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+    writeFile(full + "/prev.mid", "an earlier export");
+    {
+        QFile filler(full + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    const auto [code, said] =
+        run(prepare(dir, "export-midi LOOP -r 2 -o " + full + "/prev.mid"), dir.path());
+    const QByteArray kept = readFile(full + "/prev.mid");
+    const QStringList left = entries(full);
+    std::system(("umount '" + full.toStdString() + "'").c_str());
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(said.find("No space left on device"), std::string::npos) << said;
+    EXPECT_EQ(kept, "an earlier export");
+    EXPECT_EQ(left, (QStringList{"filler", "prev.mid"}));
 }
 
 // max(|left|, |right|) of each frame of a 44.1 kHz 16-bit stereo WAV file.
