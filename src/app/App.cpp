@@ -9,6 +9,7 @@
 #include "windows/finestrapref.h"
 #include "windows/volumewin.h"
 
+#include <QDir>
 #include <QFileDialog>
 
 #include <QApplication>
@@ -201,11 +202,16 @@ void App::_FileSavecurrentloop_Action() {
     Window_t1& w = *m_window;
     auto* dialog = new finestrasalva(
         m_g, *m_sounds,
-        [&w] {
-            QStringList rows;
+        [this, &w] {
+            // The menu's rows, and whatever the folder holds at this moment
+            // (files that are not loops, another instance's new loop).
+            QStringList names;
             for (int i = 1; i < w.PopupMenu1->count(); ++i)
-                rows << w.PopupMenu1->itemText(i);
-            return rows;
+                names << w.PopupMenu1->itemText(i);
+            names << QDir(QString::fromStdString(m_g.drumloopsfolder.string()))
+                         .entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                    QDir::NoDotAndDotDot);
+            return names;
         },
         [this, &w](const QString& name, QString& error) {
             m_g.nome_file = name.toStdString();

@@ -133,7 +133,7 @@ LoopRecord Window_t1::currentLoop() const {
 bool Window_t1::loop_salva(QString& error) {
     const QString name = QString::fromStdString(m_g.nome_file);
     const std::string text = writeLoop(m_g.nome_file, currentLoop());
-    error = replaceFile(loopPath(m_g, name), QByteArray::fromStdString(text));
+    error = createFile(loopPath(m_g, name), QByteArray::fromStdString(text));
     if (!error.isEmpty())
         return false;
     PopupMenu1->addItem(name);

@@ -12,4 +12,9 @@ namespace zumbal {
 // returns an empty string.
 QString replaceFile(const QString& path, const QByteArray& bytes);
 
+// As replaceFile(), but for a file that must not exist yet: an item of that
+// name that appears meanwhile (another instance saving into the same folder)
+// is never replaced, and the reason is "File exists".
+QString createFile(const QString& path, const QByteArray& bytes);
+
 } // namespace zumbal

@@ -20,6 +20,7 @@ class LoopsWindowTest : public QObject {
 
     static Fixture::Files files() {
         Fixture::Files files{{"notes.txt", "not a loop\n"},
+                             {"notes", "my own notes, not a loop\n"},
                              {"short", "s drum loop created by Zumbal (Zumbal loop text file "
                                        "format)\n130\n101\n"}};
         for (const char* name : {"old-119", "mid-120", "new-130"})
@@ -234,6 +235,7 @@ private slots:
         for (auto [text, where, message] :
              {std::tuple{"", folder, "Please write"},
               {"short", folder, "Name already in use, please change it!"},
+              {"notes", folder, "Name already in use, please change it!"},
               {"Fresh", unwritable, "Could not save"}}) {
             f.g().drumloopsfolder = where;
             name->setText(text);
@@ -243,6 +245,7 @@ private slots:
         QCOMPARE(rows(f), presets);
         QCOMPARE(QDir(f.dir.filePath("loops")).count(), files);
         QVERIFY(f.read("loops/short").endsWith("130\n101\n"));
+        QCOMPARE(f.read("loops/notes"), "my own notes, not a loop\n");
 
         f.g().drumloopsfolder = folder;
         QVERIFY(!click(1));

@@ -40,6 +40,20 @@ TEST(ReplaceFile, OnlyACompleteWriteReplacesTheTarget) {
     }
 }
 
+// A new file never takes the place of one that is there, whatever it is.
+TEST(CreateFile, MakesANewFileButNeverReplacesAnItemOfThatName) {
+    QTemporaryDir dir;
+    ASSERT_EQ(replaceFile(dir.filePath("theirs"), "another instance's loop\n"), "");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    for (const auto& [name, expected] : std::vector<std::pair<QString, QString>>{
+             {"mine", ""}, {"theirs", "File exists"}, {"folder", "File exists"}})
+        EXPECT_EQ(createFile(dir.filePath(name), "my loop\n"), expected) << name.toStdString();
+    EXPECT_EQ(readAll(dir.filePath("mine")), "my loop\n");
+    EXPECT_EQ(readAll(dir.filePath("theirs")), "another instance's loop\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{"folder", "mine", "theirs"}));
+}
+
 TEST(ReplaceFile, AMissingFolderIsReportedNotCreated) {
     QTemporaryDir dir;
     EXPECT_FALSE(replaceFile(dir.filePath("missing/loop"), "x").isEmpty());
