@@ -32,6 +32,17 @@ void EditField_Numero::filterDigits() {
     setCursorPosition(filtered.cursor);
 }
 
+bool EditField_Numero::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & Qt::ControlModifier) && key->key() != Qt::Key_A) {
+            event->ignore();
+            return false;
+        }
+    }
+    return QLineEdit::event(event);
+}
+
 void EditField_Numero::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space) {
         emit spaceBar();

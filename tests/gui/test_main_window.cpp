@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 namespace zumbal {
@@ -8,6 +9,33 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Every File menu shortcut reaches its command while a track field has
+    // the focus, as a volume or drum pick leaves it; Ctrl+A stays the field's.
+    void menuShortcutsWorkWhileAFieldHasTheFocus() {
+        test::AppFixture f("1", {{"a loop", test::AppFixture::loopFixture("new-130")}});
+        App& app = *f.app;
+        const std::vector<std::pair<QAction*, Qt::Key>> shortcuts{
+            {app.FileNew, Qt::Key_N},
+            {app.FileLoadDrum, Qt::Key_O},
+            {app.FileSavecurrentloop, Qt::Key_S},
+            {app.FileExportMidiFile, Qt::Key_E},
+            {app.FileFastSwitchMode, Qt::Key_M},
+            {app.FilePreferences, Qt::Key_Comma},
+            {app.FileQuit, Qt::Key_Q}};
+        for (EditField_Numero* field : {f.w().EditFV[0], f.w().EditFI[3], f.w().EditFV[6]}) {
+            for (const auto& [action, key] : shortcuts) {
+                action->disconnect(); // only whether it fires matters here
+                QSignalSpy fired(action, &QAction::triggered);
+                field->setFocus();
+                QTest::keyClick(field, key, Qt::ControlModifier);
+                QVERIFY2(fired.count() == 1, qPrintable(action->text()));
+            }
+            field->setText("12");
+            QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+            QCOMPARE(field->selectedText(), "12");
+        }
+    }
+
     void mainWindowFromStartupToNewLoop() {
         test::AppFixture f;
         QCOMPARE(f.w().windowTitle(), "Zumbal");
