@@ -4,6 +4,7 @@
 #include "widgets/WindowLook.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 
 namespace zumbal {
 
@@ -25,7 +26,7 @@ finestrasalva::finestrasalva(const globali& g, EventSounds& sounds, ListedNames 
     EditField1->setFont(arial(12));
     EditField1->setStyleSheet(QStringLiteral("QLineEdit { color: #000080; background: white; }"));
     connect(EditField1, &QLineEdit::textChanged, this, &finestrasalva::filterName);
-    StaticText2 = makeLabel(QStringLiteral("Write loop name above"), {10, 55, 240, 20}, arial(12),
+    StaticText2 = makeLabel(QStringLiteral("Write loop name above"), {10, 54, 240, 24}, arial(12),
                             light, this, Qt::AlignCenter);
 
     m_bar = new ButtonBar(this, ButtonTable::Dialog, m_sounds);
@@ -42,8 +43,10 @@ void finestrasalva::Event_Open() {
 }
 
 void finestrasalva::filterName() {
-    const FilteredText kept =
-        keepNameCharacters(EditField1->text().toStdString(), EditField1->cursorPosition());
+    // The filter counts the caret in bytes of UTF-8, the field in characters.
+    const QString text = EditField1->text();
+    const int caret = static_cast<int>(text.left(EditField1->cursorPosition()).toUtf8().size());
+    const FilteredText kept = keepNameCharacters(text.toStdString(), caret);
     const QString name = QString::fromStdString(kept.text);
     if (name == EditField1->text())
         return;
@@ -59,6 +62,19 @@ void finestrasalva::gestisci_evento_bottone(int button, int) {
 }
 
 void finestrasalva::refuse(const QString& message) {
+    // The whole message shows: the font shrinks until it fits on the line,
+    // and the smallest size wraps onto two.
+    constexpr int kSmallest = 8;
+    for (int size = 12; size >= kSmallest; --size) {
+        const QFont font = arial(size);
+        const bool fits =
+            QFontMetrics(font).horizontalAdvance(message) <= StaticText2->contentsRect().width();
+        if (fits || size == kSmallest) {
+            StaticText2->setFont(font);
+            StaticText2->setWordWrap(!fits);
+            break;
+        }
+    }
     StaticText2->setText(message);
     QApplication::beep();
 }

@@ -228,6 +228,12 @@ private slots:
         QCOMPARE(name->text(), "abcdx");
         name->setText(QString(40, 'n'));
         QCOMPARE(name->text().size(), 32);
+        // A paste with letters the filter drops leaves the caret after what was pasted.
+        name->setText("loop");
+        name->setCursorPosition(2);
+        name->insert(QStringLiteral("\u00e9\u00e8x"));
+        QCOMPARE((std::pair{name->text(), name->cursorPosition()}),
+                 (std::pair{QString("loxop"), 3}));
 
         // Refused, the dialog staying: no name, a listed name, a folder that cannot be written.
         const auto files = QDir(f.dir.filePath("loops")).count();
@@ -241,6 +247,13 @@ private slots:
             name->setText(text);
             QVERIFY(click(1));
             QVERIFY(dialog->StaticText2->text().startsWith(message));
+            // The whole message shows, however long the system's reason.
+            const QLabel* label = dialog->StaticText2;
+            const QRect needed =
+                QFontMetrics(label->font())
+                    .boundingRect(label->contentsRect(), Qt::AlignCenter | Qt::TextWordWrap,
+                                  label->text());
+            QVERIFY2(label->contentsRect().contains(needed), qPrintable(label->text()));
         }
         QCOMPARE(rows(f), presets);
         QCOMPARE(QDir(f.dir.filePath("loops")).count(), files);
