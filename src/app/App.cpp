@@ -199,6 +199,11 @@ void App::openDrumsWindow(int y, int track) {
 }
 
 void App::_FileSavecurrentloop_Action() {
+    if (m_saveDialog) {
+        m_saveDialog->raise();
+        m_saveDialog->activateWindow();
+        return;
+    }
     Window_t1& w = *m_window;
     auto* dialog = new finestrasalva(
         m_g, *m_sounds,
@@ -218,7 +223,9 @@ void App::_FileSavecurrentloop_Action() {
             return w.loop_salva(error);
         },
         &w);
-    dialog->setWindowModality(Qt::WindowModal);
+    // Not modal: edits made while it is open are saved with the loop. As a
+    // child of the main window it stays above it.
+    m_saveDialog = dialog;
     dialog->Event_Open();
 }
 

@@ -4,6 +4,7 @@
 #include "app/Preferences.h"
 #include "assets/EventSounds.h"
 #include "editor/Window_t1.h"
+#include "loops/finestrasalva.h"
 #include "model/globali.h"
 #include "playback/SoundSystem.h"
 #include "windows/drumswin.h"
@@ -93,6 +94,8 @@ private:
     // Made on first use, then only shown and hidden; the main window owns them.
     QPointer<volumewin> m_volumeWindow;
     QPointer<drumswin> m_drumsWindow;
+    // Open while the user goes on editing; one at a time.
+    QPointer<finestrasalva> m_saveDialog;
     std::thread m_soundFontLoader;
     QTimer m_outputWatch;
 };

@@ -220,6 +220,16 @@ private slots:
         open();
         QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::openWind});
         QCOMPARE(dialog->StaticText2->text(), "Write loop name above");
+        // The grid takes edits while the dialog is open, and they are saved too.
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        const int stroke2 = f.pp(1);
+        QTest::mouseClick(f.w().CanvasImageW, Qt::LeftButton, {},
+                          QPoint(cellOrigin(1).x + 10, cellOrigin(1).y + 10));
+        QVERIFY(f.pp(1) != stroke2);
+        const QString edited = QString::fromStdString(writeLoop("Fresh", f.w().currentLoop()));
+        QVERIFY(edited != before);
+        f.app->FileSavecurrentloop->trigger(); // a second request shows the same dialog
+        QCOMPARE(f.w().findChildren<finestrasalva*>().size(), 1);
         // Typed and pasted characters alike: only letters, digits and spaces stay.
         QLineEdit* name = dialog->EditField1;
         name->clear();
@@ -266,7 +276,7 @@ private slots:
         QCOMPARE(f.g().nome_file, std::string("Fresh"));
         f.app->FileNew->trigger();
         choose(f, rows(f).size() - 1);
-        QCOMPARE(QString::fromStdString(writeLoop("Fresh", f.w().currentLoop())), before);
+        QCOMPARE(QString::fromStdString(writeLoop("Fresh", f.w().currentLoop())), edited);
         open();
         QVERIFY(!click(0));
     }
