@@ -16,7 +16,6 @@ int strokesPerBar(bool threeFour, bool ternary);
 // returns false to abandon it.
 using AudioSink = std::function<bool(const float* left, const float* right, int frames)>;
 
-inline constexpr int kRenderBuffer = 512;
 // The release tail ends once it stays below kTailSilence for kTailQuietSeconds,
 // or after kMaxTailSeconds of it, whichever comes first.
 inline constexpr float kTailSilence = 1e-4f; // -80 dBFS

@@ -66,14 +66,8 @@ public:
         // No autospawn: a missing server is the next output's turn, not ours to start.
         if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
             return fail(error);
-        for (;;) {
-            const pa_context_state_t state = pa_context_get_state(m_context);
-            if (state == PA_CONTEXT_READY)
-                break;
-            if (!PA_CONTEXT_IS_GOOD(state))
-                return fail(error);
-            pa_threaded_mainloop_wait(m_loop);
-        }
+        if (!waitUntilReady(m_context, pa_context_get_state, PA_CONTEXT_READY, PA_CONTEXT_IS_GOOD))
+            return fail(error);
         // The server's own rate spares it a resampler.
         pa_operation* op = pa_context_get_server_info(m_context, &PulseDevice::serverInfo, this);
         if (op) {
@@ -91,10 +85,10 @@ public:
 
     bool start(std::string& error) override {
         Lock lock(m_loop);
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(m_rate), kChannels};
+        const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(m_rate), kChannels};
         pa_proplist* props = pa_proplist_new();
         pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
-        m_stream = pa_stream_new_with_proplist(m_context, "Drum loop", &spec, nullptr, props);
+        m_stream = pa_stream_new_with_proplist(m_context, "Drum loop", &format, nullptr, props);
         pa_proplist_free(props);
         if (!m_stream)
             return fail(error);
@@ -116,14 +110,8 @@ public:
             PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
         if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
             return fail(error);
-        for (;;) {
-            const pa_stream_state_t state = pa_stream_get_state(m_stream);
-            if (state == PA_STREAM_READY)
-                break;
-            if (!PA_STREAM_IS_GOOD(state))
-                return fail(error);
-            pa_threaded_mainloop_wait(m_loop);
-        }
+        if (!waitUntilReady(m_stream, pa_stream_get_state, PA_STREAM_READY, PA_STREAM_IS_GOOD))
+            return fail(error);
         if (const pa_buffer_attr* got = pa_stream_get_buffer_attr(m_stream))
             setPeriodSize(static_cast<int>(got->minreq / kFrameBytes));
         return true;
@@ -137,6 +125,17 @@ private:
         ~Lock() { pa_threaded_mainloop_unlock(m_loop); }
         pa_threaded_mainloop* m_loop;
     };
+
+    // Waits on the main loop until `object` is ready; false once it has failed.
+    template <class Object, class State>
+    bool waitUntilReady(Object* object, State (*stateOf)(const Object*), State ready,
+                        int (*isGood)(State)) {
+        for (State state; (state = stateOf(object)) != ready; pa_threaded_mainloop_wait(m_loop)) {
+            if (!isGood(state))
+                return false;
+        }
+        return true;
+    }
 
     bool fail(std::string& error) {
         error = std::string("PulseAudio: ") + pa_strerror(pa_context_errno(m_context));

@@ -63,7 +63,7 @@ void SoundSystem::render(float* left, float* right, int frames) {
 void SoundSystem::skip(int frames) {
     // Rendered, not merely counted: the synth's voices move on in step.
     for (int done = 0; done < frames;) {
-        const int n = std::min(frames - done, kRenderChunk);
+        const int n = std::min(frames - done, kRenderBuffer);
         render(m_scratchLeft.data(), m_scratchRight.data(), n);
         done += n;
     }

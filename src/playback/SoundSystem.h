@@ -16,7 +16,8 @@
 
 namespace zumbal {
 
-inline constexpr int kRenderChunk = 512;
+// The most the program renders at a time where it chooses (offline, skipping).
+inline constexpr int kRenderBuffer = 512;
 
 struct SoundOptions {
     std::string soundFont;            // empty: search (see findSoundFont)
@@ -72,7 +73,7 @@ private:
     PlaybackEngine m_engine;
     EventSoundMixer m_mixer;
     std::string m_soundFontPath;
-    std::array<float, kRenderChunk> m_scratchLeft{}, m_scratchRight{};
+    std::array<float, kRenderBuffer> m_scratchLeft{}, m_scratchRight{};
     std::unique_ptr<AudioOutput> m_output;
 };
 
