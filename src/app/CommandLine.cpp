@@ -32,8 +32,10 @@ CommandLineResult parseSubcommand(const QStringList& arguments) {
         render ? QStringLiteral(
                      "Plays a loop file through the General MIDI synthesizer, as the program "
                      "plays it, and writes the sound as a 44.1 kHz 16-bit stereo WAV file. "
-                     "Playback stops after the last pass; the sound then rings out (at most "
-                     "5 s). Needs no display and no sound device.")
+                     "Stroke 1 falls on the file's first sample, so the file lines up with a "
+                     "DAW's grid. Playback stops after the last pass; the sound then rings out "
+                     "(at most 5 s), unless --no-tail is given. Needs no display and no sound "
+                     "device.")
                : QStringLiteral("Writes a loop file as a Standard MIDI File (format 1, drums on "
                                 "channel 10, bass on channel 9). Random hits are left out. Needs "
                                 "no display."));
@@ -67,9 +69,13 @@ CommandLineResult parseSubcommand(const QStringList& arguments) {
         QStringLiteral("General MIDI SoundFont to play with (default: $ZUMBAL_SOUNDFONT, then "
                        "the Debian GM SoundFonts). Without one nothing is written."),
         QStringLiteral("FILE"));
+    const QCommandLineOption noTail(
+        QStringLiteral("no-tail"),
+        QStringLiteral("Write exactly the passes' length: what rings past the end is added "
+                       "onto the start, so the file loops seamlessly."));
     parser.addOptions({help, repeats, output});
     if (render)
-        parser.addOptions({seed, soundFont});
+        parser.addOptions({seed, soundFont, noTail});
 
     if (!parser.parse(QStringList{QStringLiteral("zumbal")} + arguments.mid(2)))
         return usageError(command, parser.errorText());
@@ -106,8 +112,10 @@ CommandLineResult parseSubcommand(const QStringList& arguments) {
             return usageError(command, QStringLiteral("--seed takes a whole number from 0 to "
                                                       "18446744073709551615"));
     }
-    if (render)
+    if (render) {
         sub.soundFont = parser.value(soundFont);
+        sub.noTail = parser.isSet(noTail);
+    }
     CommandLineResult result;
     result.subcommand = sub;
     return result;

@@ -34,6 +34,7 @@ struct Subcommand {
     QString output;  // -o FILE; empty: named after the loop, in the current folder
     uint64_t seed = kDefaultRenderSeed; // --seed S, render only
     QString soundFont;                  // --soundfont FILE, render only; empty: the usual search
+    bool noTail = false;                // --no-tail, render only
 };
 
 struct CommandLineResult {

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -116,22 +117,49 @@ int render(const Subcommand& command, const std::string& text) {
 
     std::vector<float> frames(2 * kRenderBuffer);
     int systemError = 0;
+    const auto write = [&](const float* interleaved, int count) {
+        if (sf_writef_float(wav.get(), interleaved, count) == count)
+            return true;
+        systemError = errno;
+        return false;
+    };
+    const auto clampInto = [](std::vector<float>& out, const float* in, size_t count) {
+        out.resize(count);
+        std::transform(in, in + count, out.begin(),
+                       [](float x) { return std::clamp(x, -1.0f, 1.0f); });
+    };
+    const int rate = sound.engine().sampleRate();
+    std::optional<TailFolder> folder;
+    if (command.noTail)
+        folder.emplace(passesLength(*g, command.repeats, rate),
+                       static_cast<int64_t>(std::ceil(kMaxTailSeconds * rate)));
+    std::vector<float> interleaved(2 * kRenderBuffer);
     const RenderResult result = renderLoop(
         sound, *g, command.repeats, [&](const float* left, const float* right, int count) {
             for (int i = 0; i < count; ++i) {
-                frames[2 * i] = std::clamp(left[i], -1.0f, 1.0f);
-                frames[2 * i + 1] = std::clamp(right[i], -1.0f, 1.0f);
+                interleaved[2 * i] = left[i];
+                interleaved[2 * i + 1] = right[i];
             }
-            if (sf_writef_float(wav.get(), frames.data(), count) == count)
-                return true;
-            systemError = errno;
-            return false;
+            const int own = folder ? folder->feed(left, right, count) : count;
+            clampInto(frames, interleaved.data(), 2 * static_cast<size_t>(own));
+            return write(frames.data(), own);
         });
     // The system's own words ("No space left on device") where it refused the write.
-    if (!result.completed)
+    const auto failedWrite = [&] {
         return fail(writeError(file, systemError != 0
                                          ? QString::fromLocal8Bit(std::strerror(systemError))
                                          : QString::fromUtf8(sf_strerror(wav.get()))));
+    };
+    if (!result.completed)
+        return failedWrite();
+    // With the ring-out folded back, the start is written again with it added.
+    if (folder) {
+        const std::vector<float>& start = folder->foldedStart();
+        clampInto(frames, start.data(), start.size());
+        if (sf_seek(wav.get(), 0, SEEK_SET) != 0 ||
+            !write(frames.data(), static_cast<int>(start.size() / 2)))
+            return failedWrite();
+    }
     if (sf_close(wav.release()) != 0)
         return fail(writeError(file, sf_strerror(nullptr)));
     if (!file.commit())

@@ -10,16 +10,27 @@ int strokesPerBar(bool threeFour, bool ternary) {
     return (threeFour ? 12 : 16) * (ternary ? 3 : 4) / 4;
 }
 
+namespace {
+
+double strokeLength(const globali& g, int rate) {
+    return rate * 15.0 / std::clamp<int>(g.tempo, kMinTempo, kMaxTempo);
+}
+
+} // namespace
+
+int64_t passesLength(const globali& g, int repeats, int rate) {
+    return std::llround(repeats * strokesPerBar(g.ter_3_4, g.ter_ter) * strokeLength(g, rate));
+}
+
 RenderResult renderLoop(SoundSystem& sound, const globali& g, int repeats, const AudioSink& sink) {
     PlaybackEngine& engine = sound.engine();
     const int rate = engine.sampleRate();
     const int strokes = repeats * strokesPerBar(g.ter_3_4, g.ter_ter);
-    const double strokeLength = rate * 15.0 / std::clamp<int>(g.tempo, kMinTempo, kMaxTempo);
     const int64_t start = engine.now();
     // The engine plays a stroke at the block start nearest its due sample, so
     // up to half a block early: stopping just short of that keeps the stroke
     // after the last one from being played, and lets the last sound its length.
-    const double nextDue = static_cast<double>(start) + (strokes + 1) * strokeLength;
+    const double nextDue = static_cast<double>(start) + strokes * strokeLength(g, rate);
     const auto stopAt =
         static_cast<int64_t>(std::floor(nextDue - PlaybackEngine::kBlock / 2.0)) + 1;
 
@@ -33,7 +44,7 @@ RenderResult renderLoop(SoundSystem& sound, const globali& g, int repeats, const
 
     // As when the window loads a loop; the drum tracks take their sounds per note.
     sound.NotePl()[kBassTrack].setInstrument(g.edfiv[kBassTrack][0]);
-    engine.start();
+    engine.start(PlaybackEngine::FirstStroke::AtStart);
     while (engine.now() < stopAt) {
         if (!renderPiece(static_cast<int>(std::min<int64_t>(kRenderBuffer, stopAt - engine.now()))))
             return result;
@@ -56,6 +67,33 @@ RenderResult renderLoop(SoundSystem& sound, const globali& g, int repeats, const
     result.tailSilent = quiet >= quietNeeded;
     result.completed = true;
     return result;
+}
+
+TailFolder::TailFolder(int64_t loopFrames, int64_t longestTail)
+    : m_loopFrames(std::max<int64_t>(loopFrames, 1)) {
+    // The playback stops up to half a block before the loop's end; its tail
+    // starts there.
+    m_start.resize(
+        2 * static_cast<size_t>(std::min(m_loopFrames, longestTail + PlaybackEngine::kBlock)));
+}
+
+int TailFolder::feed(const float* left, const float* right, int frames) {
+    const auto keep = static_cast<int64_t>(m_start.size() / 2);
+    int own = 0;
+    for (int i = 0; i < frames; ++i, ++m_fed) {
+        const int64_t at = m_fed % m_loopFrames;
+        if (m_fed < m_loopFrames) {
+            ++own;
+            if (at < keep) {
+                m_start[2 * at] = left[i];
+                m_start[2 * at + 1] = right[i];
+            }
+        } else if (at < keep) {
+            m_start[2 * at] += left[i];
+            m_start[2 * at + 1] += right[i];
+        }
+    }
+    return own;
 }
 
 bool checkSoundFont(const std::string& path, std::string& error) {

@@ -6,11 +6,16 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zumbal {
 
 // The strokes one pass of the bar plays: 16, 12 under 3/4 or ternary, 9 under both.
 int strokesPerBar(bool threeFour, bool ternary);
+
+// The length of `repeats` passes of the loop in `g` at `rate`: all their
+// strokes' lengths, to the nearest frame.
+int64_t passesLength(const globali& g, int repeats, int rate);
 
 // Receives the render piece by piece, at most kRenderBuffer frames at a time;
 // returns false to abandon it.
@@ -32,10 +37,36 @@ struct RenderResult {
 
 // Plays `repeats` passes of the loop in `g` through `sound`, which has not
 // played yet, with its clock driven by the render instead of an audio
-// device, and the bass on the loop's program. Playback starts on the first
-// frame and stops at the end of the last stroke's length, which ends the bass
-// note; then the release tail is rendered.
+// device, and the bass on the loop's program. Stroke 1 falls on the first
+// frame, so the file lines up with a DAW's grid; playback stops at the end of
+// the last stroke's length, which ends the bass note; then the release tail
+// is rendered.
 RenderResult renderLoop(SoundSystem& sound, const globali& g, int repeats, const AudioSink& sink);
+
+// Folds what rings past the end of a loop back onto its start, so that the
+// loop's frames played over and over sound as if the loop had gone on.
+// Frames are fed in order: those before `loopFrames` pass through unchanged
+// (the caller writes them); the start that will take the fold is kept, and
+// the frames after the end are added onto it, wrapping again if the ring-out
+// outlasts the loop.
+class TailFolder {
+public:
+    // `longestTail` bounds the frames that can come after the end.
+    TailFolder(int64_t loopFrames, int64_t longestTail);
+
+    // Takes the next `frames` frames; returns how many of them, from the
+    // first on, belong to the loop itself.
+    int feed(const float* left, const float* right, int frames);
+
+    // The loop's first frames with the ring-out added: left and right
+    // interleaved, to be written over the start.
+    const std::vector<float>& foldedStart() const { return m_start; }
+
+private:
+    int64_t m_loopFrames;
+    int64_t m_fed = 0;
+    std::vector<float> m_start;
+};
 
 // Whether `path` is a SoundFont the synth can load, judged from its structure
 // without reading its samples; `error` says why not.

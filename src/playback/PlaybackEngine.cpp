@@ -6,9 +6,10 @@ PlaybackEngine::PlaybackEngine(globali& g, NoteOutput& out, RandomSource& random
     : m_g(g), m_players(makeNotePlayers(out)), m_random(random), m_rate(sampleRate),
       m_timeline(sampleRate) {}
 
-void PlaybackEngine::start() {
+void PlaybackEngine::start(FirstStroke first) {
     const int64_t at = now();
     m_startSample.store(at, std::memory_order_relaxed);
+    m_strokeAtStart.store(first == FirstStroke::AtStart, std::memory_order_relaxed);
     m_g.metronomo.store(at);
     // The serial is published before `battito`: the audio side reads them in
     // the opposite order, so whenever it sees playback running it also sees
@@ -32,7 +33,8 @@ void PlaybackEngine::atBlockStart(int64_t blockStart) {
     if (serial != m_seenSerial) {
         m_seenSerial = serial;
         m_timeline.start(m_startSample.load(std::memory_order_relaxed),
-                         std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
+                         std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo),
+                         m_strokeAtStart.load(std::memory_order_relaxed));
     }
     if (!playingNow) {
         if (m_wasPlaying)

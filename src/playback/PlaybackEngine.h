@@ -26,9 +26,14 @@ public:
 
     PlaybackEngine(globali& g, NoteOutput& out, RandomSource& random, int sampleRate);
 
-    // GUI side. Start: stroke 1 is due one stroke length from now. Stop takes
-    // effect at the next block, and ends the sounding bass note.
-    void start();
+    // When stroke 1 of a play is due: one stroke length after the start, as
+    // live play has always done, or on the start's own sample, as a render
+    // that must line up with a DAW's grid needs.
+    enum class FirstStroke { AfterOneStroke, AtStart };
+
+    // GUI side. Start takes effect at the next block. Stop too, and it ends
+    // the sounding bass note.
+    void start(FirstStroke first = FirstStroke::AfterOneStroke);
     void stop();
     bool playing() const { return m_g.battito > 0; }
     // Samples rendered so far: the present on the audio timeline.
@@ -74,6 +79,7 @@ private:
     std::atomic<int64_t> m_pos{0};
     std::atomic<int64_t> m_startSample{0};
     std::atomic<uint32_t> m_startSerial{0};
+    std::atomic<bool> m_strokeAtStart{false};
     std::atomic<int> m_lastStroke{0};
     std::atomic<uint32_t> m_strokesPlayed{0};
 

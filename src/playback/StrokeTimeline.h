@@ -12,12 +12,13 @@ class StrokeTimeline {
 public:
     explicit StrokeTimeline(int sampleRate) : m_rate(sampleRate) {}
 
-    // Playback starts at `sample`; stroke 1 is due one stroke length later.
-    void start(int64_t sample, int tempo) {
-        m_anchor = static_cast<double>(sample);
+    // Playback starts at `sample`; stroke 1 is due one stroke length later,
+    // or at `sample` itself when `strokeAtStart`.
+    void start(int64_t sample, int tempo, bool strokeAtStart = false) {
+        m_tempo = tempo;
+        m_anchor = static_cast<double>(sample) - (strokeAtStart ? strokeLength() : 0.0);
         m_last = m_anchor;
         m_count = 0;
-        m_tempo = tempo;
     }
 
     void setTempo(int tempo) {

@@ -181,17 +181,24 @@ TEST(Subcommands, AFullDiskKeepsTheEarlierExport) {
     EXPECT_EQ(left, (QStringList{"filler", "prev.mid"}));
 }
 
-// max(|left|, |right|) of each frame of a 44.1 kHz 16-bit stereo WAV file.
-std::vector<float> readPeaks(const QString& path) {
+// The interleaved frames of a 44.1 kHz 16-bit stereo WAV file.
+std::vector<float> readFrames(const QString& path) {
     SF_INFO info{};
     SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
     if (!file)
         return {};
     EXPECT_TRUE(info.format == (SF_FORMAT_WAV | SF_FORMAT_PCM_16) && info.samplerate == 44100 &&
                 info.channels == 2);
-    std::vector<float> frames(size_t(info.frames * info.channels)), peak;
+    std::vector<float> frames(size_t(info.frames * info.channels));
     sf_readf_float(file, frames.data(), info.frames);
     sf_close(file);
+    return frames;
+}
+
+// max(|left|, |right|) of each frame of a 44.1 kHz 16-bit stereo WAV file.
+std::vector<float> readPeaks(const QString& path) {
+    const std::vector<float> frames = readFrames(path);
+    std::vector<float> peak;
     for (size_t i = 0; i + 1 < frames.size(); i += 2)
         peak.push_back(std::max(std::abs(frames[i]), std::abs(frames[i + 1])));
     return peak;
@@ -214,19 +221,42 @@ TEST(Render, BeatsLandOnTheirSamplesAndTheSeedDecidesTheRandomHits) {
             heard.push_back(i);
         below = peak[i] < 1e-3f ? below + 1 : 0;
     }
-    // 2 bars of 4 beats; beat k is due at (4k + 1) x 5512.5 samples. Each note
-    // starts on a 64-frame block, then sounds after the SoundFont's own
-    // constant attack delay, which the first onset gives.
+    // 2 bars of 4 beats; beat k is due at 4k x 5512.5 samples, so the file
+    // lines up with a DAW's grid. Each note starts on a 64-frame block, then
+    // sounds after the SoundFont's own constant attack delay, which the first
+    // onset gives.
     ASSERT_EQ(heard.size(), 8u);
-    EXPECT_GE(heard[0] - 5512.5, -32);
-    EXPECT_LT(heard[0] - 5512.5, 2205);
+    EXPECT_LT(heard[0], 2205);
     for (size_t k = 1; k < heard.size(); ++k)
         EXPECT_LE(std::abs(double(heard[k] - heard[0]) - k * 22050.0), 64) << "beat " << k;
     // The last stroke (32) sounds up to where stroke 33 would start; the tail
     // then ends once it has been silent for 100 ms, within 5 s.
-    EXPECT_GE(peak.size(), 33 * 5512.5 - 32 + 4410);
-    EXPECT_LE(peak.size(), 33 * 5512.5 + 32 + 5 * 44100 + 512);
+    constexpr size_t passes = 32 * 5512.5;
+    EXPECT_GE(peak.size(), passes - 32 + 4410);
+    EXPECT_LE(peak.size(), passes + 32 + 5 * 44100 + 512);
     EXPECT_LT(*std::max_element(peak.end() - 4410, peak.end()), 1e-4f + 1.0f / 32768);
+
+    // --no-tail: exactly the passes, with what rang past their end added onto
+    // the start (to 16-bit rounding), so that the file loops seamlessly.
+    writeFile(dir.filePath("in/Long Ring"), loopText(49, kHit)); // a crash cymbal rings on
+    for (const QStringList& extra : {QStringList{}, QStringList{"--no-tail", "-o", "folded.wav"}})
+        ASSERT_EQ(
+            run(QStringList{"render", dir.filePath("in/Long Ring"), "-r", "2"} + extra, dir.path())
+                .first,
+            0);
+    const std::vector<float> rung = readFrames(dir.filePath("Long Ring.wav"));
+    const std::vector<float> folded = readFrames(dir.filePath("folded.wav"));
+    ASSERT_EQ(folded.size(), 2 * passes);
+    ASSERT_GT(rung.size(), 2 * folded.size());
+    // It rings on past the loop's own length, so the ring-out wraps more than once.
+    double worst = 0;
+    for (size_t i = 0; i < folded.size(); ++i) {
+        float sum = 0;
+        for (size_t at = i; at < rung.size(); at += folded.size())
+            sum += rung[at];
+        worst = std::max(worst, double(std::abs(folded[i] - std::clamp(sum, -1.f, 1.f))));
+    }
+    EXPECT_LE(worst, 2.0 / 32768);
 
     // Renders with one seed are the same, with different seeds not.
     writeFile(dir.filePath("random"), loopText(76, kRandomHit, 1));
