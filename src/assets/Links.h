@@ -6,11 +6,15 @@
 
 namespace zumbal {
 
-// Every address the program opens. The pages are sections of the user guide
-// shipped beside the program; real web addresses can replace them here.
+// Every address the program opens, with the short texts that name them. The
+// pages are sections of the user guide shipped beside the program; real web
+// addresses can replace them here. There is no contact address to show, so
+// the contact line opens the guide's page on how to reach the project.
 inline constexpr const char* kHomePage = "guide.html";
-inline constexpr const char* kDrumLoopsPage = "guide.html#loops";
-inline constexpr const char* kMailSubject = "Zumbal";
+inline constexpr const char* kHomePageText = "The user guide (opens in the browser)";
+inline constexpr const char* kContactPage = "guide.html#contact";
+inline constexpr const char* kContactText = "Contact: how to reach the project";
+inline constexpr const char* kDrumLoopsPage = "guide.html#sharing";
 
 // A page of the guide in the "docs" folder beside the program.
 inline QUrl guideUrl(const char* page) {

@@ -62,11 +62,10 @@ finestrainfo::finestrainfo(EventSounds& sounds, QWidget* parent)
     const QColor blue(0x00, 0x00, 0x7F);
     StaticText1 =
         makeLabel(QStringLiteral("Zumbal 1.7.0"), {10, 9, 300, 20}, arial(16), Qt::black, this);
-    StaticText2 = new LinkLabel(QStringLiteral("The Zumbal project\n") +
-                                    guideUrl(kHomePage).toDisplayString(),
-                                guideUrl(kHomePage), this);
-    StaticText3 = new LinkLabel(QStringLiteral("E-mail: write to the Zumbal project"),
-                                QUrl(QStringLiteral("mailto:?subject=%1").arg(kMailSubject)), this);
+    StaticText2 =
+        new LinkLabel(QStringLiteral("The Zumbal project\n") + QString::fromLatin1(kHomePageText),
+                      guideUrl(kHomePage), this);
+    StaticText3 = new LinkLabel(QString::fromLatin1(kContactText), guideUrl(kContactPage), this);
     StaticText5 = new LinkLabel(QStringLiteral("Get drum loops shared by other users"),
                                 guideUrl(kDrumLoopsPage), this);
     const std::array<std::pair<LinkLabel*, QRect>, 3> links{{{StaticText2, {10, 37, 300, 30}},

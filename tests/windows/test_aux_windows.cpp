@@ -118,7 +118,6 @@ private slots:
     void infoWindowGradientLinksAndClose() {
         Fixture f;
         QDesktopServices::setUrlHandler("file", this, "open");
-        QDesktopServices::setUrlHandler("mailto", this, "open");
         const QImage image = finestrainfo::gradient(320, 240);
         QCOMPARE(image.pixel(0, 10), QColor::fromHsvF(0, 0.5, 1).rgb());
         QCOMPARE(image.pixel(160, 200), QColor::fromHsvF(0.5, 0.25, 1).rgb());
@@ -129,17 +128,30 @@ private slots:
         info->Event_Open();
         QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::openWind});
         QVERIFY(info->StaticText1->text().contains("1.7.0"));
-        QTest::mouseClick(info->StaticText3, Qt::LeftButton);
-        QTest::mouseClick(info->StaticText5, Qt::LeftButton);
-        QCOMPARE(opened.size(), 2);
-        QCOMPARE(opened[0].scheme(), QStringLiteral("mailto"));
-        QVERIFY(opened[0].toString().contains("subject=Zumbal"));
-        QCOMPARE(opened[1].fragment(), QStringLiteral("loops"));
+        // Each link's lines fit its label, and each opens a page that is there.
+        for (LinkLabel* link : {info->StaticText2, info->StaticText3, info->StaticText5}) {
+            for (const QString& line : link->text().split('\n'))
+                QVERIFY2(link->fontMetrics().horizontalAdvance(line) <= link->width(),
+                         qPrintable(line));
+            QVERIFY(link->fontMetrics().lineSpacing() * link->text().count('\n') +
+                        link->fontMetrics().height() <=
+                    link->height());
+            QTest::mouseClick(link, Qt::LeftButton);
+            QCOMPARE(opened.last(), link->target());
+            QVERIFY2(link->target().toLocalFile().endsWith("/docs/guide.html"),
+                     qPrintable(link->target().toString()));
+            QFile page(ZUMBAL_GUIDE);
+            QVERIFY(page.open(QIODevice::ReadOnly));
+            const QString fragment = link->target().fragment();
+            QVERIFY(fragment.isEmpty() ||
+                    page.readAll().contains(QStringLiteral("id=\"%1\"").arg(fragment).toUtf8()));
+        }
+        QCOMPARE(opened.size(), 3);
+        QCOMPARE(opened[2].fragment(), QStringLiteral("sharing"));
         QVERIFY(info->isVisible()); // a click on a link does not close it
         QTest::mouseClick(info, Qt::LeftButton, {}, QPoint(300, 150));
         QTRY_VERIFY(info.isNull());
         QDesktopServices::unsetUrlHandler("file");
-        QDesktopServices::unsetUrlHandler("mailto");
     }
 };
 
