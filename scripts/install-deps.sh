@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Zumbal needs to build, run and test.
 # Only missing packages are installed, and the package lists are refreshed
-# only when something is missing. jackd2 is for the tests, which start a
-# private JACK server of their own. Pass --dev for the tools used to look at
-# and listen to the running program (Xvfb, a window manager, xdotool,
-# ImageMagick, PulseAudio, sox, the JACK tools, FluidSynth's player and
-# numpy for the live benchmark).
+# only when something is missing. jackd2, Xvfb and openbox are for the
+# tests, which start a private JACK server, and a private X server with a
+# window manager, of their own. Pass --dev for the tools used to look at and
+# listen to the running program (xdotool, ImageMagick, PulseAudio, sox, the
+# JACK tools, FluidSynth's player and numpy for the live benchmark).
 set -euo pipefail
 
 packages=(
@@ -15,10 +15,10 @@ packages=(
   fonts-liberation
   fluid-soundfont-gm timgm6mb-soundfont
   libgtest-dev
-  jackd2
+  jackd2 xvfb openbox
 )
 if [[ "${1:-}" == "--dev" ]]; then
-  packages+=(xvfb openbox x11-utils xdotool imagemagick pulseaudio pulseaudio-utils sox
+  packages+=(x11-utils xdotool imagemagick pulseaudio pulseaudio-utils sox
     jack-tools fluidsynth python3-numpy)
 fi
 

@@ -32,7 +32,8 @@ drumswin::drumswin(const globali& g, Window_t1& main, QWidget* parent)
 
 void drumswin::apri(int y, int track) {
     cont_m = track;
-    move(m_main.client()->mapToGlobal(QPoint(210, y - 20)));
+    // The point is where the client area goes; move() would put the frame there.
+    setGeometry(QRect(m_main.client()->mapToGlobal(QPoint(210, y - 20)), size()));
     const int n = m_g.edfiv[track][0];
     strum = n >= kFirstNote && n <= kLastChoosable ? n : kNotChoosable;
     const int c = std::min(2, (strum - kFirstNote) / 16);

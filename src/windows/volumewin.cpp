@@ -27,7 +27,8 @@ volumewin::volumewin(globali& g, Window_t1& main, QWidget* parent)
 }
 
 void volumewin::apri(bool all, int t, int c, int left, int top) {
-    move(left, top);
+    // The point is where the client area goes; move() would put the frame there.
+    setGeometry(QRect(QPoint(left, top), size()));
     m_main.autoaggiorna = true;
     ind_a_text->setText(QString::number(t));
     int value = 0;

@@ -56,7 +56,8 @@ private slots:
         QTest::mouseClick(f.w().CanvasImageW, Qt::RightButton, {}, QPoint(152, 85));
         auto* volume = f.w().findChild<volumewin*>();
         QVERIFY(volume && volume->isVisible());
-        QCOMPARE(volume->pos(), at + QPoint(168 + 146, 7 + 80)); // the canvas is at 168, 7
+        QCOMPARE(volume->geometry().topLeft(),
+                 at + QPoint(168 + 146, 7 + 80)); // the canvas is at 168, 7
         QCOMPARE(volume->ind_a_text->text() + " " + volume->ind_b_text->text(), "2 4");
         QCOMPARE(volume->Slider1->value(), 70);
         volume->Slider1->setValue(0);
@@ -69,7 +70,7 @@ private slots:
         f.g().edfiv[6][1] = 80;
         f.g().volum[100] = 5;
         QTest::mouseClick(f.w().EditFV[6], Qt::LeftButton);
-        QCOMPARE(volume->pos(), at + QPoint(764, 273));
+        QCOMPARE(volume->geometry().topLeft(), at + QPoint(764, 273));
         QCOMPARE(volume->ind_a_text->text() + " " + volume->ind_b_text->text(), "6 ALL");
         QCOMPARE(std::pair(volume->Slider1->value(), velocity(100)), std::pair(80, 5));
         volume->Slider1->setValue(40);
