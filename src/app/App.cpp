@@ -3,6 +3,7 @@
 #include "app/FactoryLoops.h"
 #include "app/LoopsFolder.h"
 #include "export/exportmidiwin.h"
+#include "loops/FileNames.h"
 #include "loops/finestrasalva.h"
 #include "windows/drumswin.h"
 #include "windows/finestrainfo.h"
@@ -219,7 +220,7 @@ void App::_FileSavecurrentloop_Action() {
             return names;
         },
         [this, &w](const QString& name, QString& error) {
-            m_g.nome_file = name.toStdString();
+            m_g.nome_file = fileNameBytes(name);
             return w.loop_salva(error);
         },
         &w);
@@ -261,14 +262,14 @@ void App::_FileFastSwitchMode_Action() {
     }
     w.client()->setFocus();
     if (on) {
-        m_g.nome_file = w.PopupMenu1->itemText(2).toStdString();
+        m_g.nome_file = fileNameBytes(w.PopupMenu1->itemText(2));
         w.loop_aprithr();
         m_g.fastswitch = true;
         Event_EnableMenuItems();
     } else {
         m_g.fastswitch = false;
         Event_EnableMenuItems();
-        m_g.nome_file = w.PopupMenu1->itemText(2).toStdString();
+        m_g.nome_file = fileNameBytes(w.PopupMenu1->itemText(2));
         w.loop_aprithr();
     }
 }

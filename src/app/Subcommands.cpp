@@ -1,6 +1,7 @@
 #include "app/Subcommands.h"
 
 #include "export/MidiWriter.h"
+#include "loops/FileNames.h"
 #include "loops/LoopFile.h"
 #include "loops/LoopModel.h"
 #include "loops/ReplaceFile.h"
@@ -30,27 +31,17 @@ namespace zumbal {
 
 namespace {
 
-// A loop file is some 1 kB; reading no more keeps a wrong argument such as a
-// device from being read forever, as in the window's loader.
-constexpr qint64 kMaxLoopFileBytes = 1 << 20;
-
 int fail(const QString& message) {
     std::fprintf(stderr, "zumbal: %s\n", qPrintable(message));
     return 1;
 }
 
 std::optional<std::string> readLoopText(const QString& path, QString& error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    const QByteArray bytes = file.read(kMaxLoopFileBytes);
-    if (file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    return bytes.toStdString();
+    QString reason;
+    std::optional<std::string> text = readLoopBytes(fileNameBytes(path), reason);
+    if (!text)
+        error = QStringLiteral("cannot read %1: %2").arg(path, reason);
+    return text;
 }
 
 // -o as given, else the export's own file name for the loop, in the current folder.

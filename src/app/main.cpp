@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/QuitOnSignals.h"
 #include "app/Subcommands.h"
+#include "loops/FileNames.h"
 
 #include <QApplication>
 
@@ -10,9 +11,11 @@
 int main(int argc, char* argv[]) {
     // The command line is read before any window system is touched, so that
     // --help and the subcommands work without a display.
+    // Read as file names are, so that a loop file named in another encoding
+    // than UTF-8 opens under its own name.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << zumbal::fileNameText(argv[i]);
     const zumbal::CommandLineResult parsed = zumbal::parseCommandLine(arguments);
     if (parsed.subcommand)
         return zumbal::runSubcommand(*parsed.subcommand);

@@ -74,7 +74,8 @@ public:
     void PopupMenu1_Change(int row);
     // Loads the loop named `nome_file` once the current event is handled.
     void loop_aprithr();
-    void loop_apri(const QString& name);
+    // `name` is the file's name as the file system holds it.
+    void loop_apri(const std::string& name);
     void applyLoop(const LoopRecord& loop, const QString& name);
     // Writes the loop as `nome_file` in the loops folder and lists it last.
     bool loop_salva(QString& error);

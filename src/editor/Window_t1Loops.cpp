@@ -1,6 +1,7 @@
 // The main window's loop files and presets list.
 
 #include "editor/Window_t1.h"
+#include "loops/FileNames.h"
 #include "loops/LoopFile.h"
 #include "loops/LoopModel.h"
 #include "loops/PresetList.h"
@@ -8,15 +9,12 @@
 #include "model/NumberText.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStandardItemModel>
 #include <QTimer>
 
 namespace zumbal {
 
 namespace {
-// No loop file comes near this; a larger item chosen by name is not a loop.
-constexpr qint64 kMaxLoopFileBytes = 1 << 20;
 constexpr int kNoOrigin = 999;
 
 QString loopPath(const globali& g, const QString& name) {
@@ -32,7 +30,7 @@ void Window_t1::creapopupmenu() {
         rows->item(1)->setEnabled(false);
     if (!m_g.drumloopsfolder.empty()) {
         for (const std::string& name : listLoopFiles(m_g.drumloopsfolder))
-            PopupMenu1->addItem(QString::fromStdString(name));
+            PopupMenu1->addItem(fileNameText(name));
     }
     PopupMenu1->setCurrentIndex(0);
     emit presetsChanged();
@@ -40,7 +38,7 @@ void Window_t1::creapopupmenu() {
 
 void Window_t1::PopupMenu1_Change(int row) {
     if (row > 1) {
-        m_g.nome_file = PopupMenu1->itemText(row).toStdString();
+        m_g.nome_file = fileNameBytes(PopupMenu1->itemText(row));
         loop_aprithr();
     }
     PopupMenu1->setCurrentIndex(0);
@@ -49,13 +47,12 @@ void Window_t1::PopupMenu1_Change(int row) {
 void Window_t1::loop_aprithr() {
     // The load runs on this thread once the current event is handled; the
     // caller goes on at once.
-    const QString name = QString::fromStdString(m_g.nome_file);
-    QTimer::singleShot(0, this, [this, name] { loop_apri(name); });
+    QTimer::singleShot(0, this, [this, name = m_g.nome_file] { loop_apri(name); });
 }
 
 void Window_t1::loadPresetRow(int row) {
     m_g.loopattuale = row;
-    m_g.nome_file = PopupMenu1->itemText(row).toStdString();
+    m_g.nome_file = fileNameBytes(PopupMenu1->itemText(row));
     loop_aprithr();
 }
 
@@ -73,14 +70,10 @@ void Window_t1::presetKey(int code) {
     }
 }
 
-void Window_t1::loop_apri(const QString& name) {
-    QFile file(loopPath(m_g, name));
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
-        return;
-    const QByteArray text = file.read(kMaxLoopFileBytes);
-    file.close();
-    applyLoop(parseLoop(std::string_view(text.constData(), static_cast<size_t>(text.size()))),
-              name);
+void Window_t1::loop_apri(const std::string& name) {
+    QString error;
+    if (const auto text = readLoopBytes(m_g.drumloopsfolder / name, error))
+        applyLoop(parseLoop(*text), fileNameText(name));
 }
 
 void Window_t1::applyLoop(const LoopRecord& loop, const QString& name) {
@@ -131,7 +124,7 @@ LoopRecord Window_t1::currentLoop() const {
 }
 
 bool Window_t1::loop_salva(QString& error) {
-    const QString name = QString::fromStdString(m_g.nome_file);
+    const QString name = fileNameText(m_g.nome_file);
     const std::string text = writeLoop(m_g.nome_file, currentLoop());
     error = createFile(loopPath(m_g, name), QByteArray::fromStdString(text));
     if (!error.isEmpty())

@@ -1,6 +1,7 @@
 #include "export/exportmidiwin.h"
 
 #include "export/MidiWriter.h"
+#include "loops/FileNames.h"
 #include "loops/PresetList.h"
 #include "loops/ReplaceFile.h"
 #include "widgets/TextFilter.h"
@@ -20,9 +21,6 @@
 namespace zumbal {
 
 namespace {
-
-// A loop file is 258 short lines; anything past this is not a loop.
-constexpr qint64 kMaxLoopFileBytes = 1 << 20;
 
 QFrame* makeRectangle(const QRect& geometry, const QString& style, QWidget* parent) {
     auto* rectangle = new QFrame(parent);
@@ -127,7 +125,7 @@ void exportmidiwin::ListBox1_Open() {
     if (m_g.drumloopsfolder.empty() || !std::filesystem::is_directory(m_g.drumloopsfolder, error))
         return;
     for (const std::string& name : listLoopFiles(m_g.drumloopsfolder))
-        new QTreeWidgetItem(ListBox1, {QString::fromStdString(name)});
+        new QTreeWidgetItem(ListBox1, {fileNameText(name)});
 }
 
 void exportmidiwin::setLoopChosen(bool chosen) {
@@ -214,17 +212,14 @@ void exportmidiwin::gestisci_evento_bottone(int, int) {
 }
 
 void exportmidiwin::exportLoop() {
-    const QDir loops(QString::fromStdString(m_g.drumloopsfolder.string()));
-    QFile file(loops.filePath(nome_emf));
-    if (!file.open(QIODevice::ReadOnly)) {
-        warn(this, QStringLiteral("The loop \"%1\" could not be read: %2")
-                       .arg(nome_emf, file.errorString()));
+    QString readError;
+    const auto text = readLoopBytes(m_g.drumloopsfolder / fileNameBytes(nome_emf), readError);
+    if (!text) {
+        warn(this,
+             QStringLiteral("The loop \"%1\" could not be read: %2").arg(nome_emf, readError));
         return;
     }
-    const QByteArray text = file.read(kMaxLoopFileBytes);
-    file.close();
-    const LoopRecord loop =
-        readLoopForExport(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    const LoopRecord loop = readLoopForExport(*text);
     const int repeats = Slider1->value();
     const QString path = QDir(dovesalvare)
                              .filePath(QString::fromStdString(exportFileName(

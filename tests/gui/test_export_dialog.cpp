@@ -1,9 +1,12 @@
 #include "AppFixture.h"
 #include "export/MidiWriter.h"
 #include "export/exportmidiwin.h"
+#include "loops/FileNames.h"
 
 #include <QMessageBox>
 #include <QStandardPaths>
+
+#include <fstream>
 
 namespace zumbal {
 
@@ -154,6 +157,34 @@ private slots:
         press(win);
         QVERIFY(win->isVisible());
         QVERIFY(win->findChild<QMessageBox*>()->text().contains("Groove"));
+    }
+
+    // A loop whose file name is not UTF-8 (Latin-1 "caf\xe9", from an older
+    // system) is listed in the presets and the export window, loads when
+    // chosen, and exports.
+    void aFileNameInAnotherEncodingListsLoadsAndExports() {
+        Fixture f("0", loops());
+        const std::string name = "caf\xe9";
+        std::ofstream(f.g().drumloopsfolder / name)
+            << Fixture::loopFixture("new-130").toStdString();
+        f.w().creapopupmenu();
+        const int row = 3; // "Loops Presets", "-", "Basic", then it
+        QCOMPARE(fileNameBytes(f.w().PopupMenu1->itemText(row)), name);
+        f.g().tempo = 10;
+        f.w().PopupMenu1_Change(row);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.w().StaticText16->text(), fileNameText(name));
+        QCOMPARE(f.g().tempo.load(),
+                 parseLoop(Fixture::loopFixture("new-130").toStdString()).tempo); // loaded
+
+        exportmidiwin* win = open(f);
+        QCOMPARE(win->ListBox1->topLevelItemCount(), 3);
+        clickRow(win, 1);
+        QCOMPARE(win->EditField1->text(), "caf"); // letters, digits and spaces
+        win->setTarget(f.dir.filePath("out"));
+        press(win);
+        QVERIFY(!QApplication::activeModalWidget()); // no "could not be read"
+        QVERIFY(!f.read("out/caf.mid").isEmpty());
     }
 };
 
