@@ -82,7 +82,7 @@ private:
         requestRealtimePriority();
         Clock::time_point dryAt = Clock::now();
         while (!m_stop) {
-            m_source.render(m_left.data(), m_right.data(), m_period);
+            m_source.render(m_left.data(), m_right.data(), m_period, nullptr);
             for (int i = 0; i < m_period; ++i) {
                 m_interleaved[2 * i] = m_left[i];
                 m_interleaved[2 * i + 1] = m_right[i];

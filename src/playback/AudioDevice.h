@@ -1,6 +1,9 @@
 #pragma once
 
+#include "playback/MidiSink.h"
+
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,11 +15,15 @@ namespace zumbal {
 class AudioSource {
 public:
     virtual ~AudioSource() = default;
-    // Fills `frames` of both channels.
-    virtual void render(float* left, float* right, int frames) = 0;
+    // Fills `frames` of both channels, and writes the buffer's MIDI into
+    // `midi` where the device has MIDI ports.
+    virtual void render(float* left, float* right, int frames, MidiSink* midi) = 0;
     // The device played `frames` without us (an underrun): the clock moves on
     // by as much, so that the beat stays on the device's grid.
     virtual void skip(int frames) = 0;
+    // One MIDI event arrived on the device's MIDI input, before the buffer
+    // it came with is rendered.
+    virtual void midiReceived(const uint8_t* bytes, size_t size) = 0;
 };
 
 // The rates the synthesizer can play at.

@@ -25,9 +25,9 @@ const std::vector<std::string>& AudioOutput::defaultDrivers() {
     return drivers;
 }
 
-void AudioOutput::Meter::render(float* left, float* right, int frames) {
+void AudioOutput::Meter::render(float* left, float* right, int frames, MidiSink* midi) {
     const int64_t begin = monotonicNs();
-    m_client.render(left, right, frames);
+    m_client.render(left, right, frames, midi);
     const int64_t end = monotonicNs();
     const int64_t took = end - begin;
     const int64_t budget =

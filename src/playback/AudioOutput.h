@@ -70,8 +70,11 @@ private:
     class Meter final : public AudioSource {
     public:
         explicit Meter(AudioClient& client) : m_client(client) {}
-        void render(float* left, float* right, int frames) override;
+        void render(float* left, float* right, int frames, MidiSink* midi) override;
         void skip(int frames) override { m_client.skip(frames); }
+        void midiReceived(const uint8_t* bytes, size_t size) override {
+            m_client.midiReceived(bytes, size);
+        }
 
         std::atomic<int> rate{44100};
         std::atomic<int64_t> lastCallbackNs{0};

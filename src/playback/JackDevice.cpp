@@ -1,6 +1,7 @@
 #include "playback/AudioDevice.h"
 
 #include <jack/jack.h>
+#include <jack/midiport.h>
 
 #include <cstdint>
 
@@ -12,9 +13,32 @@ namespace {
 // the program says what matters in one line of its own.
 void quietJack(const char*) {}
 
+// The MIDI of one process cycle, written straight into the ports' buffers.
+// JACK takes the events of a port in frame order, as the engine gives them.
+class JackMidiBuffers final : public MidiSink {
+public:
+    JackMidiBuffers(void* notes, void* clock) : m_notes(notes), m_clock(clock) {
+        jack_midi_clear_buffer(m_notes);
+        jack_midi_clear_buffer(m_clock);
+    }
+    void note(int frame, const uint8_t* bytes, int size) override {
+        jack_midi_event_write(m_notes, static_cast<jack_nframes_t>(frame), bytes,
+                              static_cast<size_t>(size));
+    }
+    void clock(int frame, uint8_t byte) override {
+        jack_midi_event_write(m_clock, static_cast<jack_nframes_t>(frame), &byte, 1);
+    }
+
+private:
+    void* m_notes;
+    void* m_clock;
+};
+
 // Zumbal's own JACK client: its ports carry the program's name, are
 // connected to the speakers unless the user patches them, and the synth runs
-// at the server's rate. The process callback is the audio thread.
+// at the server's rate. Besides the audio it has "midi_out" (the notes as
+// played, each on its own frame), "clock_out" (MIDI clock, Start and Stop)
+// and "midi_in". The process callback is the audio thread.
 class JackDevice final : public AudioDevice {
 public:
     JackDevice(const DeviceOptions& options, AudioSource& source)
@@ -41,8 +65,14 @@ public:
             jack_port_register(m_client, "out_left", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
         m_right =
             jack_port_register(m_client, "out_right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
-        if (!m_left || !m_right) {
-            error = "JACK: cannot register the output ports";
+        m_midiOut =
+            jack_port_register(m_client, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        m_clockOut =
+            jack_port_register(m_client, "clock_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        m_midiIn =
+            jack_port_register(m_client, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        if (!m_left || !m_right || !m_midiOut || !m_clockOut || !m_midiIn) {
+            error = "JACK: cannot register the ports";
             return false;
         }
         jack_set_process_callback(m_client, &JackDevice::process, this);
@@ -103,7 +133,16 @@ private:
         self->m_expected = start + frames;
         auto* left = static_cast<float*>(jack_port_get_buffer(self->m_left, frames));
         auto* right = static_cast<float*>(jack_port_get_buffer(self->m_right, frames));
-        self->m_source.render(left, right, static_cast<int>(frames));
+        void* midiIn = jack_port_get_buffer(self->m_midiIn, frames);
+        const jack_nframes_t received = jack_midi_get_event_count(midiIn);
+        for (jack_nframes_t i = 0; i < received; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, midiIn, i) == 0)
+                self->m_source.midiReceived(event.buffer, event.size);
+        }
+        JackMidiBuffers midi(jack_port_get_buffer(self->m_midiOut, frames),
+                             jack_port_get_buffer(self->m_clockOut, frames));
+        self->m_source.render(left, right, static_cast<int>(frames), &midi);
         return 0;
     }
 
@@ -137,6 +176,9 @@ private:
     jack_client_t* m_client = nullptr;
     jack_port_t* m_left = nullptr;
     jack_port_t* m_right = nullptr;
+    jack_port_t* m_midiOut = nullptr;
+    jack_port_t* m_clockOut = nullptr;
+    jack_port_t* m_midiIn = nullptr;
     int m_rate = 0;
     // Process thread only.
     bool m_started = false;

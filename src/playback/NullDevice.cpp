@@ -40,7 +40,7 @@ private:
                 begin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
                             static_cast<double>(periods) * m_period / m_rate));
             std::this_thread::sleep_until(due);
-            m_source.render(m_left.data(), m_right.data(), m_period);
+            m_source.render(m_left.data(), m_right.data(), m_period, nullptr);
         }
     }
 

@@ -37,7 +37,7 @@ RenderResult renderLoop(SoundSystem& sound, const globali& g, int repeats, const
     RenderResult result;
     std::vector<float> left(kRenderBuffer), right(kRenderBuffer);
     const auto renderPiece = [&](int frames) {
-        sound.render(left.data(), right.data(), frames);
+        sound.render(left.data(), right.data(), frames, nullptr);
         result.frames += frames;
         return sink(left.data(), right.data(), frames);
     };

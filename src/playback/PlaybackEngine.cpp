@@ -3,7 +3,8 @@
 namespace zumbal {
 
 PlaybackEngine::PlaybackEngine(globali& g, NoteOutput& out, RandomSource& random, int sampleRate)
-    : m_g(g), m_players(makeNotePlayers(out)), m_random(random), m_rate(sampleRate),
+    : m_g(g), m_out(out), m_players(makeNotePlayers(out)),
+      m_strokePlayers(makeNotePlayers(m_scheduled)), m_random(random), m_rate(sampleRate),
       m_timeline(sampleRate) {}
 
 void PlaybackEngine::start(FirstStroke first) {
@@ -27,39 +28,126 @@ void PlaybackEngine::stop() {
     m_g.battito = 0;
 }
 
-void PlaybackEngine::atBlockStart(int64_t blockStart) {
-    const bool playingNow = playing();
+void PlaybackEngine::decide(int64_t begin, int64_t end) {
     const uint32_t serial = m_startSerial.load(std::memory_order_acquire);
     if (serial != m_seenSerial) {
         m_seenSerial = serial;
         m_timeline.start(m_startSample.load(std::memory_order_relaxed),
                          std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo),
                          m_strokeAtStart.load(std::memory_order_relaxed));
+        m_clockStarted = false;
     }
-    if (!playingNow) {
-        if (m_wasPlaying)
-            m_players[kBassTrack].PlayNote(m_g.basso_ultima[0], 0);
-        m_wasPlaying = false;
+    if (!playing())
         return;
-    }
-    m_wasPlaying = true;
     m_timeline.setTempo(std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
-    // A stroke belongs to the block whose start is nearest to its due sample.
+    m_timeline.setClocksPerStroke(m_g.ter_ter ? 8 : 6);
+    // Whatever goes out on MIDI in this buffer (the frame nearest the due
+    // sample comes before its end), and whatever the synth starts at one of
+    // its blocks (the block nearest the due sample starts in it).
     constexpr double half = kBlock / 2.0;
-    while (m_timeline.nextDue() < blockStart + half) {
+    const int64_t lastBlock = (end - 1) / kBlock * kBlock;
+    const double horizon =
+        std::max(static_cast<double>(end) - 0.5, lastBlock >= begin ? lastBlock + half : 0.0);
+    for (;;) {
+        const double clockDue = m_timeline.nextClockDue();
+        if (clockDue <= m_timeline.nextDue() && clockDue < horizon) {
+            scheduleClock(clockDue, begin);
+            continue;
+        }
+        if (m_timeline.nextDue() >= horizon)
+            break;
         // Only a faster tempo can leave a stroke overdue from an earlier
-        // block; it plays now, once, and the grid goes on from here.
-        if (m_timeline.nextDue() < blockStart - half)
-            m_timeline.restartFrom(static_cast<double>(blockStart));
-        else
+        // buffer; it plays now, once, and the grid goes on from here.
+        double due = m_timeline.nextDue();
+        if (due < begin - half) {
+            due = static_cast<double>(begin);
+            m_timeline.restartFrom(due);
+        } else {
             m_timeline.strokeDone();
-        m_g.metronomo.store(blockStart);
-        const int stroke = playStroke(m_g, m_players, m_random);
+        }
+        m_scheduled.setDue(due);
+        m_g.metronomo.store(std::llround(due / kBlock) * kBlock);
+        const int stroke = playStroke(m_g, m_strokePlayers, m_random);
         if (stroke == 0)
             break;
         m_lastStroke.store(stroke, std::memory_order_relaxed);
         m_strokesPlayed.fetch_add(1, std::memory_order_release);
     }
+}
+
+void PlaybackEngine::scheduleClock(double due, int64_t begin) {
+    // A clock left behind by a tempo change is skipped, not sent in a burst.
+    if (due >= static_cast<double>(begin) - 0.5) {
+        if (!m_clockStarted)
+            m_scheduled.pushClock(due, kMidiStart);
+        m_clockStarted = true;
+        m_scheduled.pushClock(due, kMidiClock);
+    }
+    m_timeline.clockDone();
+}
+
+void PlaybackEngine::atBlockStart(int64_t blockStart, MidiSink* midi, int64_t begin) {
+    if (!playing()) {
+        if (m_wasPlaying) {
+            const int bass = m_g.basso_ultima[0];
+            m_scheduled.clear();
+            m_players[kBassTrack].PlayNote(bass, 0);
+            if (midi) {
+                const int frame = static_cast<int>(blockStart - begin);
+                sendNote(*midi, frame, kBassTrack, clampMidi(bass), 0);
+                for (const int channel : {m_drumChannel.load(std::memory_order_relaxed),
+                                          m_bassChannel.load(std::memory_order_relaxed)}) {
+                    const uint8_t allNotesOff[] = {static_cast<uint8_t>(0xB0 | channel), 123, 0};
+                    midi->note(frame, allNotesOff, 3);
+                }
+                if (m_clockStarted)
+                    midi->clock(frame, kMidiStop);
+            }
+            m_clockStarted = false;
+        }
+        m_wasPlaying = false;
+        return;
+    }
+    m_wasPlaying = true;
+    // A stroke belongs to the block whose start is nearest to its due sample.
+    m_scheduled.takeForSynth(blockStart + kBlock / 2.0, [this](const ScheduledEvent& e) {
+        m_out.playNote(e.track, e.note, e.velocity);
+    });
+}
+
+void PlaybackEngine::sendMidi(int64_t end, MidiSink* midi, int64_t begin) {
+    m_scheduled.takeForMidi(end, [&](const ScheduledEvent& e) {
+        if (!midi)
+            return;
+        // Anything decided for a frame already gone goes out at once.
+        const auto frame =
+            static_cast<int>(std::max<int64_t>(ScheduledEvents::frameOf(e.due) - begin, 0));
+        if (e.track < 0)
+            midi->clock(frame, e.clockByte);
+        else
+            sendNote(*midi, frame, e.track, e.note, e.velocity);
+    });
+}
+
+void PlaybackEngine::sendNote(MidiSink& midi, int frame, int track, int note, int velocity) {
+    const int channel = track == kBassTrack ? m_bassChannel.load(std::memory_order_relaxed)
+                                            : m_drumChannel.load(std::memory_order_relaxed);
+    const uint8_t bytes[] = {static_cast<uint8_t>((velocity > 0 ? 0x90 : 0x80) | channel),
+                             static_cast<uint8_t>(note),
+                             static_cast<uint8_t>(velocity > 0 ? velocity : 0x40)};
+    midi.note(frame, bytes, 3);
+}
+
+void PlaybackEngine::sendProgram(MidiSink& midi) {
+    // Programs are counted from 1; a cleared field (0) plays program 1.
+    const int program = std::clamp<int>(m_g.edfiv[kBassTrack][0], 1, 128) - 1;
+    const int channel = m_bassChannel.load(std::memory_order_relaxed);
+    if (program == m_sentProgram && channel == m_sentProgramChannel)
+        return;
+    m_sentProgram = program;
+    m_sentProgramChannel = channel;
+    const uint8_t bytes[] = {static_cast<uint8_t>(0xC0 | channel), static_cast<uint8_t>(program)};
+    midi.note(0, bytes, 2);
 }
 
 } // namespace zumbal

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "model/globali.h"
+#include "playback/MidiSink.h"
 #include "playback/NoteOutput.h"
 #include "playback/RandomSource.h"
+#include "playback/ScheduledEvents.h"
 #include "playback/StrokeStep.h"
 #include "playback/StrokeTimeline.h"
 
@@ -13,10 +15,13 @@
 namespace zumbal {
 
 // The stroke clock. The audio side calls process() for every buffer it
-// renders; process() cuts the buffer at the synthesizer's 64-frame blocks and,
-// before rendering a block, plays every stroke whose due sample lies nearest
-// to that block's start. Notes are therefore never more than half a block
-// off the ideal grid, and the grid itself never drifts.
+// renders. At the start of a buffer it decides every stroke (and MIDI clock)
+// that sounds or goes out on MIDI within it, ahead of time; then it cuts the
+// buffer at the synthesizer's 64-frame blocks and, before rendering a block,
+// gives the synth the notes whose due sample lies nearest to that block's
+// start. Notes are therefore never more than half a block off the ideal grid
+// in the sound, and the grid itself never drifts. The MIDI outputs take
+// every event on the frame nearest its due sample.
 //
 // The GUI thread only starts and stops playback and reads the lamp; it never
 // touches the note output.
@@ -31,8 +36,9 @@ public:
     // that must line up with a DAW's grid needs.
     enum class FirstStroke { AfterOneStroke, AtStart };
 
-    // GUI side. Start takes effect at the next block. Stop too, and it ends
-    // the sounding bass note.
+    // GUI side. Start takes effect at the next buffer, stop at the next
+    // block; stop ends the sounding bass note, drops what was decided ahead,
+    // and sends MIDI Stop and "all notes off".
     void start(FirstStroke first = FirstStroke::AfterOneStroke);
     void stop();
     bool playing() const { return m_g.battito > 0; }
@@ -52,26 +58,50 @@ public:
     // stroke clock treats the strokes due meanwhile as overdue.
     void jump(int64_t frames) { m_pos.fetch_add(frames, std::memory_order_acq_rel); }
 
+    // GUI side: the MIDI channels (0..15) of the drum tracks and the bass.
+    void setMidiChannels(int drums, int bass) {
+        m_drumChannel.store(drums & 15, std::memory_order_relaxed);
+        m_bassChannel.store(bass & 15, std::memory_order_relaxed);
+    }
+
     // Audio side: advance the timeline by `frames`, calling render(offset, count)
-    // for consecutive pieces of the buffer that never cross a block boundary.
-    template <class Render> void process(int frames, Render&& render) {
+    // for consecutive pieces of the buffer that never cross a block boundary,
+    // and writing the buffer's MIDI into `midi` when there is one.
+    template <class Render> void process(int frames, Render&& render, MidiSink* midi = nullptr) {
+        const int64_t begin = m_pos.load(std::memory_order_relaxed);
+        if (midi)
+            sendProgram(*midi);
+        decide(begin, begin + frames);
         int done = 0;
         while (done < frames) {
-            int64_t pos = m_pos.load(std::memory_order_relaxed);
+            const int64_t pos = begin + done;
             if (pos % kBlock == 0)
-                atBlockStart(pos);
+                atBlockStart(pos, midi, begin);
             const int n = static_cast<int>(std::min<int64_t>(frames - done, kBlock - pos % kBlock));
+            sendMidi(pos + n, midi, begin);
             render(done, n);
             done += n;
             m_pos.store(pos + n, std::memory_order_release);
         }
     }
 
+    // Events the schedule had no room for; 0 unless something is badly wrong.
+    uint64_t droppedEvents() const { return m_scheduled.dropped(); }
+
 private:
-    void atBlockStart(int64_t blockStart);
+    void decide(int64_t begin, int64_t end);
+    void scheduleClock(double due, int64_t begin);
+    void atBlockStart(int64_t blockStart, MidiSink* midi, int64_t begin);
+    void sendMidi(int64_t end, MidiSink* midi, int64_t begin);
+    void sendProgram(MidiSink& midi);
+    void sendNote(MidiSink& midi, int frame, int track, int note, int velocity);
 
     globali& m_g;
+    NoteOutput& m_out;
     NotePlayers m_players;
+    // The stroke step plays into the schedule; the schedule feeds m_out.
+    ScheduledEvents m_scheduled;
+    NotePlayers m_strokePlayers;
     RandomSource& m_random;
     std::atomic<int> m_rate;
     StrokeTimeline m_timeline;
@@ -83,9 +113,13 @@ private:
     std::atomic<int> m_lastStroke{0};
     std::atomic<uint32_t> m_strokesPlayed{0};
 
+    std::atomic<int> m_drumChannel{9}, m_bassChannel{8};
+
     // Audio side only.
     uint32_t m_seenSerial = 0;
     bool m_wasPlaying = false;
+    bool m_clockStarted = false;
+    int m_sentProgram = -1, m_sentProgramChannel = -1;
 };
 
 } // namespace zumbal

@@ -181,7 +181,7 @@ private:
             if (pa_stream_begin_write(s, &buffer, &size) < 0 || !buffer)
                 return;
             const int frames = static_cast<int>(size / kFrameBytes);
-            self->m_source.render(self->m_left.data(), self->m_right.data(), frames);
+            self->m_source.render(self->m_left.data(), self->m_right.data(), frames, nullptr);
             auto* out = static_cast<float*>(buffer);
             for (int i = 0; i < frames; ++i) {
                 out[2 * i] = self->m_left[i];

@@ -53,10 +53,10 @@ AudioStats SoundSystem::audioStats() const {
     return m_output ? m_output->stats() : AudioStats{};
 }
 
-void SoundSystem::render(float* left, float* right, int frames) {
-    m_engine.process(frames, [&](int offset, int count) {
-        m_synth.render(left + offset, right + offset, count);
-    });
+void SoundSystem::render(float* left, float* right, int frames, MidiSink* midi) {
+    m_engine.process(
+        frames,
+        [&](int offset, int count) { m_synth.render(left + offset, right + offset, count); }, midi);
     m_mixer.mixInto(left, right, frames);
 }
 

@@ -3,6 +3,7 @@
 #include "model/globali.h"
 #include "playback/AudioOutput.h"
 #include "playback/EventSoundMixer.h"
+#include "playback/MidiInputQueue.h"
 #include "playback/PlaybackEngine.h"
 #include "playback/RandomSource.h"
 #include "playback/Synth.h"
@@ -58,8 +59,11 @@ public:
 
     // The render callback, also used offline: renders `frames` of the loop and
     // the event sounds into left and right.
-    void render(float* left, float* right, int frames) override;
+    void render(float* left, float* right, int frames, MidiSink* midi = nullptr) override;
     void skip(int frames) override;
+    void midiReceived(const uint8_t* bytes, size_t size) override { m_midiIn.push(bytes, size); }
+    // What arrived on the MIDI input; the GUI thread drains it.
+    MidiInputQueue& midiInput() { return m_midiIn; }
     void prepare(int64_t missedFrames, int sampleRate) override;
 
 private:
@@ -72,6 +76,7 @@ private:
     SeededRandom m_random;
     PlaybackEngine m_engine;
     EventSoundMixer m_mixer;
+    MidiInputQueue m_midiIn;
     std::string m_soundFontPath;
     std::array<float, kRenderBuffer> m_scratchLeft{}, m_scratchRight{};
     std::unique_ptr<AudioOutput> m_output;

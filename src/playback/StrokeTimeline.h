@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace zumbal {
@@ -8,17 +9,26 @@ namespace zumbal {
 // at anchor + k x (15 / tempo) s, computed from the anchor every time, so the
 // position never accumulates rounding. A tempo change moves the anchor to the
 // last stroke: the waiting stroke comes one new stroke length after it.
+//
+// The MIDI clock ticks on the same timeline, a whole number of clocks per
+// stroke: clock i after the anchor is due at anchor + i x stroke length /
+// clocks per stroke, so every stroke falls on a clock. When the anchor or
+// the spacing changes, the clock goes on from the first tick after the last
+// one sent.
 class StrokeTimeline {
 public:
     explicit StrokeTimeline(int sampleRate) : m_rate(sampleRate) {}
 
     // Playback starts at `sample`; stroke 1 is due one stroke length later,
     // or at `sample` itself when `strokeAtStart`.
+    // The clock starts on stroke 1.
     void start(int64_t sample, int tempo, bool strokeAtStart = false) {
         m_tempo = tempo;
         m_anchor = static_cast<double>(sample) - (strokeAtStart ? strokeLength() : 0.0);
         m_last = m_anchor;
         m_count = 0;
+        m_clockCount = m_clocksPerStroke;
+        m_clockRunning = false;
     }
 
     void setTempo(int tempo) {
@@ -27,6 +37,7 @@ public:
         m_anchor = m_last;
         m_count = 0;
         m_tempo = tempo;
+        rebaseClock();
     }
 
     // The exact due position, in samples and fractions of a sample: rounding
@@ -40,6 +51,7 @@ public:
         m_anchor = position;
         m_last = position;
         m_count = 0;
+        rebaseClock();
     }
 
     // From `position` on, samples come at `rate`: what is left of the wait
@@ -50,7 +62,10 @@ public:
         m_anchor = position + (m_last - position) * rate / m_rate;
         m_last = m_anchor;
         m_count = 0;
+        if (m_clockRunning)
+            m_lastClock = position + (m_lastClock - position) * rate / m_rate;
         m_rate = rate;
+        rebaseClock();
     }
 
     void strokeDone() {
@@ -61,12 +76,44 @@ public:
     int tempo() const { return m_tempo; }
     double strokeLength() const { return m_rate * 15.0 / m_tempo; }
 
+    // 6 clocks a stroke make 24 a quarter note of four strokes; the ternary
+    // feel's quarter has three strokes, so 8.
+    void setClocksPerStroke(int clocks) {
+        if (clocks == m_clocksPerStroke)
+            return;
+        m_clocksPerStroke = clocks;
+        rebaseClock();
+    }
+    double nextClockDue() const {
+        return m_anchor + static_cast<double>(m_clockCount) * strokeLength() / m_clocksPerStroke;
+    }
+    void clockDone() {
+        m_lastClock = nextClockDue();
+        m_clockRunning = true;
+        ++m_clockCount;
+    }
+
 private:
+    // The first clock after the last one sent, counted from the anchor; the
+    // first of a play stays on stroke 1.
+    void rebaseClock() {
+        if (!m_clockRunning) {
+            m_clockCount = m_count + m_clocksPerStroke;
+            return;
+        }
+        const double after = (m_lastClock - m_anchor) * m_clocksPerStroke / strokeLength();
+        m_clockCount = after < 0 ? 0 : static_cast<int64_t>(std::floor(after + 1e-9)) + 1;
+    }
+
     int m_rate;
     double m_anchor = 0;
     double m_last = 0;
     int64_t m_count = 0;
     int m_tempo = 120;
+    int m_clocksPerStroke = 6;
+    int64_t m_clockCount = 6;
+    double m_lastClock = 0;
+    bool m_clockRunning = false;
 };
 
 } // namespace zumbal

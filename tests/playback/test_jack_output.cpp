@@ -2,6 +2,7 @@
 #include "playback/SoundSystem.h"
 #include "support/DummyJack.h"
 #include "support/JackCapture.h"
+#include "support/JackMidiCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -138,6 +139,138 @@ TEST(JackOutput, ASilentClockBridgesAServerThatGoesAwayAndComesBack) {
     EXPECT_NE(said.find("audio output jack lost"), std::string::npos) << said;
     EXPECT_NE(said.find("audio output jack is back"), std::string::npos) << said;
     EXPECT_EQ(s.sound->synth().foreignCalls(), 0u);
+}
+
+// The notes on midi_out and the clock on clock_out, each on the frame
+// nearest its ideal sample, for every meter and feel: with a bass drum on
+// every stroke, played stroke j of a play started at sample s is due at
+// s + j x L, and clock i at s + L + i x L / c (c = 6, or 8 under ternary).
+TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
+    if (!jackdInstalled())
+        GTEST_SKIP() << "needs jackd";
+    jack_set_error_function([](const char*) {});
+    test::DummyJack server(48000);
+    ASSERT_TRUE(server.ready());
+    JackSound s;
+    for (int c = 0; c < kStrokes; ++c)
+        s.g.pp[c] = kHit;
+    ::testing::internal::CaptureStderr();
+    s.sound->startAudio();
+    ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(s.sound->outputName(), "jack");
+    const int note = s.g.edfiv[0][0];
+    struct Case {
+        bool threeFour, ternary;
+        int tempo;
+    };
+    for (const Case c :
+         {Case{false, false, 240}, {true, false, 97}, {false, true, 133}, {true, true, 60}}) {
+        SCOPED_TRACE(testing::Message() << c.threeFour << c.ternary << " " << c.tempo);
+        s.g.ter_3_4 = c.threeFour;
+        s.g.ter_ter = c.ternary;
+        s.g.tempo = c.tempo;
+        // An xrun (a loaded machine) loses the MIDI of the cycles it skips,
+        // whatever Zumbal sends: such a take is recorded again.
+        std::unique_ptr<test::JackMidiCapture> capture;
+        const double L = 48000 * 15.0 / c.tempo;
+        for (int take = 0; take < 3; ++take) {
+            const uint64_t xruns = s.sound->audioStats().underruns;
+            capture = std::make_unique<test::JackMidiCapture>(2, 20000);
+            ASSERT_TRUE(capture->connect("Zumbal:midi_out", 0));
+            ASSERT_TRUE(capture->connect("Zumbal:clock_out", 1));
+            std::this_thread::sleep_for(50ms);
+            s.sound->engine().start();
+            std::this_thread::sleep_for(std::chrono::milliseconds(int(14 * L / 48)));
+            s.sound->engine().stop();
+            std::this_thread::sleep_for(100ms);
+            if (s.sound->audioStats().underruns == xruns)
+                break;
+        }
+
+        std::vector<int64_t> hits, clocks, starts, stops, allOff;
+        for (const test::CapturedMidi& e : capture->events()) {
+            if (e.port == 0 && e.bytes[0] == 0x99 && e.bytes[1] == note && e.bytes[2] > 0)
+                hits.push_back(e.frame);
+            if (e.port == 0 && (e.bytes[0] & 0xF0) == 0xB0 && e.bytes[1] == 123)
+                allOff.push_back(e.bytes[0] & 15);
+            if (e.port == 1)
+                (e.bytes[0] == kMidiClock   ? clocks
+                 : e.bytes[0] == kMidiStart ? starts
+                                            : stops)
+                    .push_back(e.frame);
+        }
+        ASSERT_GE(hits.size(), 10u);
+        ASSERT_EQ(starts.size(), 1u);
+        EXPECT_EQ(starts[0], hits[0]); // Start on stroke 1, with its first clock
+        EXPECT_EQ(clocks.at(0), hits[0]);
+        const double start = double(hits[0] - std::llround(L)); // the press
+        const auto nearest = [](double ideal) { return int64_t(std::floor(ideal + 0.5)); };
+        for (size_t j = 0; j < hits.size(); ++j)
+            EXPECT_EQ(hits[j], nearest(start + (j + 1) * L)) << "stroke " << j + 1;
+        const int perStroke = c.ternary ? 8 : 6;
+        ASSERT_GE(clocks.size(), perStroke * (hits.size() - 1));
+        for (size_t i = 0; i < clocks.size(); ++i)
+            EXPECT_EQ(clocks[i], nearest(start + L + i * L / perStroke)) << "clock " << i;
+        EXPECT_EQ(stops.size(), 1u);
+        EXPECT_EQ(allOff, (std::vector<int64_t>{9, 8})); // the drums' channel, then the bass's
+    }
+    EXPECT_EQ(s.sound->engine().droppedEvents(), 0u);
+}
+
+// A tempo change mid-bar moves the clock with the strokes: every stroke still
+// falls on a clock, and the clock's spacing is the old tempo's, then the new.
+TEST(JackMidi, ATempoChangeMovesTheClockWithTheStrokes) {
+    if (!jackdInstalled())
+        GTEST_SKIP() << "needs jackd";
+    jack_set_error_function([](const char*) {});
+    test::DummyJack server(44100);
+    ASSERT_TRUE(server.ready());
+    JackSound s;
+    for (int c = 0; c < kStrokes; ++c)
+        s.g.pp[c] = kHit;
+    ::testing::internal::CaptureStderr();
+    s.sound->startAudio();
+    ::testing::internal::GetCapturedStderr();
+    std::unique_ptr<test::JackMidiCapture> capture;
+    for (int take = 0; take < 3; ++take) { // again after an xrun, as above
+        const uint64_t xruns = s.sound->audioStats().underruns;
+        s.g.tempo = 120;
+        capture = std::make_unique<test::JackMidiCapture>(2, 20000);
+        ASSERT_TRUE(capture->connect("Zumbal:midi_out", 0));
+        ASSERT_TRUE(capture->connect("Zumbal:clock_out", 1));
+        s.sound->engine().start();
+        std::this_thread::sleep_for(700ms); // some five strokes at 120 BPM
+        s.g.tempo = 200;
+        std::this_thread::sleep_for(700ms);
+        s.sound->engine().stop();
+        std::this_thread::sleep_for(100ms);
+        if (s.sound->audioStats().underruns == xruns)
+            break;
+    }
+
+    std::vector<int64_t> hits, clocks;
+    for (const test::CapturedMidi& e : capture->events()) {
+        if (e.port == 0 && e.bytes[0] == 0x99 && e.bytes[2] > 0 && e.bytes[1] == s.g.edfiv[0][0])
+            hits.push_back(e.frame);
+        if (e.port == 1 && e.bytes[0] == kMidiClock)
+            clocks.push_back(e.frame);
+    }
+    ASSERT_GE(hits.size(), 10u);
+    for (int64_t hit : hits)
+        EXPECT_TRUE(std::binary_search(clocks.begin(), clocks.end(), hit)) << hit;
+    const double slow = 44100 * 15.0 / 120 / 6, fast = 44100 * 15.0 / 200 / 6;
+    // One interval bridges the two grids: the first new tick after the last old one.
+    size_t atOld = 0, atNew = 0;
+    for (size_t i = 1; i < clocks.size(); ++i) {
+        const double step = double(clocks[i] - clocks[i - 1]);
+        if (atNew == 0 && std::abs(step - slow) <= 1)
+            ++atOld;
+        else if (std::abs(step - fast) <= 1)
+            ++atNew;
+    }
+    EXPECT_GE(atOld, 20u);
+    EXPECT_GE(atNew, 20u);
+    EXPECT_EQ(atOld + atNew, clocks.size() - 2);
 }
 
 } // namespace

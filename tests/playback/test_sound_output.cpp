@@ -18,8 +18,9 @@ namespace fs = std::filesystem;
 
 // Counts what the output asks of it.
 struct CountingClient final : AudioClient {
-    void render(float*, float*, int frames) override { rendered += frames; }
+    void render(float*, float*, int frames, MidiSink*) override { rendered += frames; }
     void skip(int frames) override { skipped += frames; }
+    void midiReceived(const uint8_t*, size_t) override {}
     void prepare(int64_t missed, int sampleRate) override {
         skipped += missed;
         rate = sampleRate;
