@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace zumbal {
+
+// What a MIDI pedal, key or knob can be bound to.
+enum class Bindable { NextPreset, PreviousPreset, PlayStop, SemitoneDown, SemitoneUp, FastSwitch };
+inline constexpr int kBindables = 6;
+
+enum class BindingKind { None, ProgramChange, Note, ControlChange };
+
+// A MIDI message that triggers a Bindable: a program, a note or a controller
+// number on one channel.
+struct Binding {
+    BindingKind kind = BindingKind::None;
+    int channel = 0; // 1..16
+    int number = 0;  // 0..127
+    bool operator==(const Binding&) const = default;
+};
+
+// The settings of live use: how presets switch while playing, the MIDI
+// channels, and the bindings of MIDI controls to actions.
+struct LiveSettings {
+    bool switchAtBarLine = false; // "Switch at the bar line"
+    int drumChannel = 10;         // MIDI out channels, 1..16
+    int bassChannel = 9;
+    bool clockWhileStopped = false;
+    int inputChannel = 0; // 0: every channel; 1..16: only that one
+    std::array<Binding, kBindables> bindings{};
+    bool operator==(const LiveSettings&) const = default;
+};
+
+// The settings as "key=value" lines, always in the same order.
+std::string writeLiveSettings(const LiveSettings& settings);
+
+// Reads what writeLiveSettings wrote. Unknown keys are ignored; missing keys,
+// bad values and values out of range give the defaults. Never throws.
+LiveSettings readLiveSettings(std::string_view text);
+
+// The name shown for a bindable action, e.g. "Semitone up (A)".
+const char* bindableName(Bindable bindable);
+
+// A binding as the user reads it, e.g. "Note C4 (60), ch 10"; "" for none.
+std::string describeBinding(const Binding& binding);
+
+} // namespace zumbal

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "midi/LiveSettings.h"
+#include "midi/MidiMessage.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QWidget>
+
+#include <array>
+#include <optional>
+
+namespace zumbal {
+
+// "Live Settings": bar-line switching, the MIDI channels and the MIDI controls
+// bound to live actions. It edits a copy of the settings; "Save" hands the copy
+// over through saved(), "Cancel" drops it.
+class livesettingswin : public QWidget {
+    Q_OBJECT
+public:
+    livesettingswin(const LiveSettings& current, const QString& midiStatus,
+                    QWidget* parent = nullptr);
+
+    const LiveSettings& edited() const { return m_edited; }
+
+    QCheckBox* barLineBox = nullptr;
+    QSpinBox* drumsSpin = nullptr;
+    QSpinBox* bassSpin = nullptr;
+    QCheckBox* clockBox = nullptr;
+    QComboBox* inputCombo = nullptr;
+    std::array<QLabel*, kBindables> bindingLabels{};
+    std::array<QPushButton*, kBindables> learnButtons{};
+    std::array<QPushButton*, kBindables> clearButtons{};
+    QLabel* statusLabel = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* saveButton = nullptr;
+
+public slots:
+    // While a row waits for "Learn", the first learnable message becomes its
+    // binding; anything else is ignored.
+    void midiReceived(const zumbal::MidiMessage& m);
+
+signals:
+    void saved(const zumbal::LiveSettings& settings);
+
+private:
+    QWidget* playingGroup();
+    QWidget* inputGroup();
+    void addBindingRow(QGridLayout* grid, int row);
+    QLayout* buttonRow();
+
+    void learn(int row);
+    void setBinding(int row, const Binding& binding);
+    void showBindings();
+
+    LiveSettings m_edited;
+    std::optional<int> m_waiting; // the row that waits for a MIDI message
+};
+
+} // namespace zumbal

@@ -1,0 +1,192 @@
+#include "midi/LiveActions.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace zumbal {
+
+void PrintTo(const MidiMessage& m, std::ostream* os) {
+    *os << std::hex << int(m.status) << ' ' << int(m.data1) << ' ' << int(m.data2);
+}
+void PrintTo(const LiveAction& a, std::ostream* os) {
+    *os << "action " << int(a.kind) << " value " << a.value;
+}
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using A = LiveActionKind;
+
+std::vector<MidiMessage> parseAll(const Bytes& bytes) {
+    MidiParser parser;
+    std::vector<MidiMessage> out;
+    for (const uint8_t byte : bytes)
+        if (const auto m = parser.feed(byte))
+            out.push_back(*m);
+    return out;
+}
+
+TEST(MidiParser, SplitsAByteStreamIntoMessages) {
+    const std::vector<std::pair<Bytes, std::vector<MidiMessage>>> cases{
+        {{0x90, 60, 100, 62, 0}, {{0x90, 60, 100}, {0x90, 62, 0}}},           // running status
+        {{0xC1, 7, 8, 0xD0, 5}, {{0xC1, 7}, {0xC1, 8}, {0xD0, 5}}},           // one data byte
+        {{0x90, 60, 0xF8, 100, 0xFE}, {{0xF8}, {0x90, 60, 100}, {0xFE}}},     // real-time inside
+        {{0xF0, 1, 0xFA, 2, 0xF7, 0xB0, 64, 127}, {{0xFA}, {0xB0, 64, 127}}}, // SysEx skipped
+        {{0x90, 60, 100, 0xF0, 1, 0xF7, 61, 100}, {{0x90, 60, 100}}},         // ends running status
+        {{0xF2, 1, 2, 0xF3, 5, 0xF1, 9, 0xF6, 3}, {}},                        // system common
+        {{1, 2, 3, 0xF7, 4, 0xC0, 5}, {{0xC0, 5}}},                           // stray data bytes
+        {{0x90, 60, 0xB0, 64, 0}, {{0xB0, 64, 0}}},                           // status interrupts
+        {{0xF0, 1, 2, 0x80, 60, 0}, {{0x80, 60, 0}}},                         // unterminated SysEx
+    };
+    for (const auto& [bytes, messages] : cases)
+        EXPECT_EQ(parseAll(bytes), messages) << testing::PrintToString(bytes);
+}
+
+TEST(MidiParser, ParsesOneJackEvent) {
+    const std::vector<std::pair<Bytes, std::optional<MidiMessage>>> cases{
+        {{0x99, 36, 90}, MidiMessage{0x99, 36, 90}},
+        {{0xCF, 3}, MidiMessage{0xCF, 3}},
+        {{0xFA}, MidiMessage{0xFA}},
+        {{0xF0, 1, 2, 0xF7}, {}},
+        {{0xF2, 0, 0}, {}},
+        {{0x90, 60}, {}},
+        {{60, 100}, {}},
+        {{0x90, 60, 0x80}, {}},
+        {{}, {}},
+    };
+    for (const auto& [bytes, message] : cases)
+        EXPECT_EQ(parseEvent(bytes.data(), bytes.size()), message) << testing::PrintToString(bytes);
+}
+
+// Pedal on CC 64 of channel 1 steps forward, note 36 of channel 10 plays and
+// stops, and Program 0 of channel 2 toggles FastSwitch.
+LiveSettings boundSettings() {
+    LiveSettings s;
+    s.bindings[int(Bindable::NextPreset)] = {BindingKind::ControlChange, 1, 64};
+    s.bindings[int(Bindable::PlayStop)] = {BindingKind::Note, 10, 36};
+    s.bindings[int(Bindable::FastSwitch)] = {BindingKind::ProgramChange, 2, 0};
+    return s;
+}
+
+TEST(Translate, ActsByModeBindingAndChannel) {
+    struct Case {
+        MidiMessage m;
+        bool fastSwitch;
+        int presets;
+        int inputChannel;
+        LiveAction expected;
+    };
+    const std::vector<Case> cases{
+        {{0xC0, 3}, true, 10, 0, {A::LoadPreset, 3}},
+        {{0xC0, 20}, true, 10, 0, {A::LoadPreset, 9}}, // beyond the last preset
+        {{0xC0, 0}, true, 0, 0, {}},                   // no presets
+        {{0xC0, 3}, false, 10, 0, {}},
+        {{0x95, 61, 1}, false, 10, 0, {}},
+        {{0x80, 61, 64}, true, 10, 0, {}}, // note-offs
+        {{0x90, 61, 0}, true, 10, 0, {}},
+        {{0xB0, 7, 100}, true, 10, 0, {}},
+        {{0xFA}, false, 0, 5, {A::Start}},
+        {{0xFB}, true, 0, 0, {A::Start}},
+        {{0xFC}, false, 0, 0, {A::Stop}},
+        {{0xF8}, true, 0, 0, {}},
+        {{0xFF}, false, 0, 0, {}},
+        // Bindings: some only in FastSwitch mode, some in any; they win over
+        // the FastSwitch meaning of the same message.
+        {{0xB0, 64, 127}, true, 10, 0, {A::NextPreset}},
+        {{0xB0, 64, 127}, false, 10, 0, {}},
+        {{0xB0, 64, 0}, true, 10, 0, {}}, // the pedal's release
+        {{0xB1, 64, 127}, true, 10, 0, {}},
+        {{0x99, 36, 90}, false, 10, 0, {A::PlayStop}},
+        {{0x99, 36, 90}, true, 10, 0, {A::PlayStop}},
+        {{0x9A, 36, 90}, true, 10, 0, {A::Transpose, 0}},
+        {{0xC1, 0}, false, 10, 0, {A::FastSwitchToggle}},
+        {{0xC1, 0}, true, 10, 0, {A::FastSwitchToggle}},
+        {{0xC1, 4}, true, 10, 0, {A::LoadPreset, 4}},
+        // Listening on channel 10 only.
+        {{0x99, 36, 90}, false, 10, 10, {A::PlayStop}},
+        {{0x99, 40, 90}, true, 10, 10, {A::Transpose, 4}},
+        {{0xB0, 64, 127}, true, 10, 10, {}},
+        {{0xC1, 0}, true, 10, 10, {}},
+        {{0xFC}, true, 10, 10, {A::Stop}},
+    };
+    for (const auto& [m, fastSwitch, presets, inputChannel, expected] : cases) {
+        LiveSettings s = boundSettings();
+        s.inputChannel = inputChannel;
+        EXPECT_EQ(translate(m, s, {fastSwitch, presets}), expected)
+            << testing::PrintToString(m) << (fastSwitch ? " in" : " outside")
+            << " FastSwitch, listening on " << inputChannel;
+    }
+}
+
+TEST(Translate, EveryOctaveOfANoteGivesTheSamePitchClass) {
+    for (int note = 0; note < 128; ++note)
+        EXPECT_EQ(translate({0x90, uint8_t(note), 100}, {}, {true, 4}),
+                  (LiveAction{A::Transpose, note % 12}))
+            << note;
+}
+
+TEST(Translate, LearnedBindingsMatchUntilCleared) {
+    const std::vector<std::pair<MidiMessage, std::optional<Binding>>> learnable{
+        {{0xC4, 9}, Binding{BindingKind::ProgramChange, 5, 9}},
+        {{0x9F, 60, 1}, Binding{BindingKind::Note, 16, 60}},
+        {{0xB0, 64, 127}, Binding{BindingKind::ControlChange, 1, 64}},
+        {{0x90, 60, 0}, {}},
+        {{0x80, 60, 64}, {}},
+        {{0xB0, 64, 0}, {}},
+        {{0xFA}, {}},
+    };
+    for (const auto& [m, binding] : learnable)
+        EXPECT_EQ(learnableBinding(m), binding) << testing::PrintToString(m);
+
+    const MidiMessage pedal{0xB3, 80, 127};
+    const A actions[kBindables] = {A::NextPreset,   A::PreviousPreset, A::PlayStop,
+                                   A::SemitoneDown, A::SemitoneUp,     A::FastSwitchToggle};
+    for (int i = 0; i < kBindables; ++i) {
+        LiveSettings s;
+        s.bindings[i] = *learnableBinding(pedal);
+        EXPECT_EQ(translate(pedal, s, {true, 3}), LiveAction{actions[i]}) << i;
+        s.bindings[i] = {};
+        EXPECT_EQ(translate(pedal, s, {true, 3}), LiveAction{}) << i;
+    }
+}
+
+TEST(LiveSettingsText, RoundTripsAndReadsLeniently) {
+    LiveSettings changed{true, 1, 16, true, 7, {}};
+    changed.bindings[0] = {BindingKind::Note, 10, 127};
+    changed.bindings[5] = {BindingKind::ProgramChange, 16, 0};
+    for (const LiveSettings& s : {LiveSettings{}, boundSettings(), changed})
+        EXPECT_EQ(readLiveSettings(writeLiveSettings(s)), s) << writeLiveSettings(s);
+
+    const std::vector<std::pair<std::string_view, LiveSettings>> texts{
+        {"", {}},
+        {"garbage\n=\n\nunknown=1", {}},
+        {" bass_channel = 4 \r\ndrum_channel=3", {.drumChannel = 3, .bassChannel = 4}},
+        {"drum_channel=0\nbass_channel=17\ninput_channel=-1", {}},
+        {"drum_channel=3x\nbass_channel=\ninput_channel=99999999999", {}},
+        {"clock_while_stopped=true\nswitch_at_bar_line=yes", {.clockWhileStopped = true}},
+        {"input_channel=16", {.inputChannel = 16}},
+    };
+    for (const auto& [text, settings] : texts)
+        EXPECT_EQ(readLiveSettings(text), settings) << text;
+    EXPECT_EQ(readLiveSettings("play_stop=cc  3   64").bindings[2],
+              (Binding{BindingKind::ControlChange, 3, 64}));
+    for (const char* bad : {"play_stop=note 17 60", "play_stop=note 1 128", "play_stop=cc 1",
+                            "play_stop=pedal 1 2", "play_stop=none 1 2", "play_stop=note 1 2 3"})
+        EXPECT_EQ(readLiveSettings(bad).bindings[2], Binding{}) << bad;
+}
+
+TEST(LiveSettingsText, DescribesBindings) {
+    const std::vector<std::pair<Binding, std::string>> cases{
+        {{BindingKind::ProgramChange, 1, 5}, "Program 5, ch 1"},
+        {{BindingKind::Note, 10, 60}, "Note C4 (60), ch 10"},
+        {{BindingKind::Note, 2, 127}, "Note G9 (127), ch 2"},
+        {{BindingKind::ControlChange, 1, 64}, "CC 64, ch 1"},
+        {{}, ""},
+    };
+    for (const auto& [binding, text] : cases)
+        EXPECT_EQ(describeBinding(binding), text);
+}
+
+} // namespace
+} // namespace zumbal

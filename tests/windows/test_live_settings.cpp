@@ -1,0 +1,100 @@
+#include "windows/livesettingswin.h"
+
+#include <QPointer>
+#include <QTest>
+
+namespace zumbal {
+
+class LiveSettingsTest : public QObject {
+    Q_OBJECT
+
+    static constexpr int kPlayStop = static_cast<int>(Bindable::PlayStop);
+    static constexpr int kNext = static_cast<int>(Bindable::NextPreset);
+
+    struct Opened {
+        QPointer<livesettingswin> w;
+        std::vector<LiveSettings> saved;
+    };
+
+    static std::unique_ptr<Opened> open(const LiveSettings& current) {
+        auto opened = std::make_unique<Opened>();
+        opened->w = new livesettingswin(current, QStringLiteral("MIDI: JACK ports midi_in"));
+        connect(opened->w, &livesettingswin::saved,
+                [o = opened.get()](const LiveSettings& s) { o->saved.push_back(s); });
+        opened->w->show();
+        return opened;
+    }
+
+private slots:
+    // The controls start from the given settings; Save hands over what they
+    // show and closes, Cancel closes and hands over nothing.
+    void saveEmitsTheEditedSettingsAndCancelNothing() {
+        LiveSettings current;
+        current.inputChannel = 3;
+        current.bindings[kPlayStop] = {BindingKind::Note, 10, 60};
+        const LiveSettings changed{true, 2, 16, true, 0, current.bindings};
+        const auto text = [](const LiveSettings& s) {
+            return QString::fromStdString(writeLiveSettings(s));
+        };
+        for (const bool save : {true, false}) {
+            auto o = open(current);
+            livesettingswin& w = *o->w;
+            QCOMPARE(w.inputCombo->currentText(), QStringLiteral("3"));
+            QCOMPARE(w.bindingLabels[kPlayStop]->text(), QStringLiteral("Note C4 (60), ch 10"));
+            QCOMPARE(w.bindingLabels[kNext]->text(), QStringLiteral("none"));
+            QCOMPARE(w.statusLabel->text(), QStringLiteral("MIDI: JACK ports midi_in"));
+            QTest::mouseClick(w.barLineBox, Qt::LeftButton, {}, {8, w.barLineBox->height() / 2});
+            w.drumsSpin->setValue(2);
+            w.bassSpin->setValue(17); // beyond the range: 16
+            w.clockBox->setChecked(true);
+            w.inputCombo->setCurrentIndex(0);
+            QTest::mouseClick(save ? w.saveButton : w.cancelButton, Qt::LeftButton);
+            QTRY_VERIFY(o->w.isNull());
+            QCOMPARE(o->saved.size(), save ? 1u : 0u);
+            if (save)
+                QCOMPARE(text(o->saved[0]), text(changed));
+        }
+    }
+
+    // Learn waits for the first learnable message and shows it; messages that
+    // are not learnable, or come while no row waits, change nothing. A control
+    // learned for a second action leaves the first; Clear empties a row.
+    void learnTakesTheFirstLearnableMessageAndClearEmpties() {
+        auto o = open({});
+        livesettingswin& w = *o->w;
+        const auto shown = [&](int row) { return w.bindingLabels[row]->text(); };
+        w.midiReceived({0xC0, 1});
+        QCOMPARE(w.edited(), LiveSettings{});
+        QTest::mouseClick(w.learnButtons[kPlayStop], Qt::LeftButton);
+        QCOMPARE(shown(kPlayStop), QStringLiteral("press a pedal or key..."));
+        const MidiMessage ignored[] = {
+            {0x80, 60, 64}, {0x90, 60, 0}, {0xB0, 64, 0}, {0xF8}, {0xFA}};
+        for (const MidiMessage& m : ignored)
+            w.midiReceived(m);
+        QCOMPARE(shown(kPlayStop), QStringLiteral("press a pedal or key..."));
+        w.midiReceived({0xC0, 5});
+        w.midiReceived({0xC0, 6});
+        QCOMPARE(shown(kPlayStop), QStringLiteral("Program 5, ch 1"));
+        QVERIFY(!w.learnButtons[kPlayStop]->isChecked());
+
+        QTest::mouseClick(w.learnButtons[kNext], Qt::LeftButton);
+        w.midiReceived({0xC0, 5});
+        QCOMPARE(shown(kNext), QStringLiteral("Program 5, ch 1"));
+        QCOMPARE(shown(kPlayStop), QStringLiteral("none"));
+        QCOMPARE(w.edited().bindings[kPlayStop], Binding{});
+        QTest::mouseClick(w.learnButtons[kPlayStop], Qt::LeftButton);
+        QTest::mouseClick(w.learnButtons[kPlayStop], Qt::LeftButton); // stops waiting
+        w.midiReceived({0x99, 36, 100});
+        QCOMPARE(shown(kPlayStop), QStringLiteral("none"));
+
+        QTest::mouseClick(w.clearButtons[kNext], Qt::LeftButton);
+        QCOMPARE(shown(kNext), QStringLiteral("none"));
+        QCOMPARE(w.edited(), LiveSettings{});
+        w.close();
+    }
+};
+
+} // namespace zumbal
+
+QTEST_MAIN(zumbal::LiveSettingsTest)
+#include "test_live_settings.moc"
