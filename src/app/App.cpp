@@ -45,12 +45,17 @@ App::App(AppSettings settings)
                                       : std::make_unique<EventSounds>(m_g, &m_sound.mixer())) {
     m_soundFontLoader = std::thread([this] { m_sound.loadSoundFont(); });
     m_window = std::make_unique<Window_t1>(m_g, m_sound.engine(), *m_sounds);
+    m_live = std::make_unique<LiveControl>(m_g, m_sound, *m_window,
+                                           m_settings.liveSettingsFile.isEmpty()
+                                               ? LiveControl::defaultPath()
+                                               : m_settings.liveSettingsFile);
     buildMenuBar();
     connect(m_window.get(), &Window_t1::closing, this, &App::Event_Close);
 }
 
 App::~App() {
     finishSoundFontLoad();
+    m_live.reset();
     m_window.reset();
 }
 
@@ -65,6 +70,7 @@ void App::Event_Open() {
     m_g.drumloopsfolder = folder.toStdString();
     QApplication::setWindowIcon(QIcon(applicationIcon(qApp->devicePixelRatio())));
     m_preferences.leggipref(m_g);
+    m_live->start();
     m_sounds->playIfOn(SoundId::Loaded2);
 }
 
@@ -118,6 +124,8 @@ void App::buildMenuBar() {
     FileMenu->addSeparator();
     FilePreferences = add(QStringLiteral("Preferences.."), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     FilePreferences->setMenuRole(QAction::PreferencesRole);
+    // No shortcut: the usual Ctrl letters belong to the other commands.
+    FileLiveSettings = FileMenu->addAction(QStringLiteral("Live Settings.."));
     FileMenu->addSeparator();
     FileQuit = add(QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
     FileQuit->setMenuRole(QAction::QuitRole);
@@ -134,6 +142,11 @@ void App::buildMenuBar() {
     connect(m_window.get(), &Window_t1::presetsChanged, this, &App::Event_EnableMenuItems);
     connect(FileQuit, &QAction::triggered, m_window.get(), &QWidget::close);
     connect(FilePreferences, &QAction::triggered, this, &App::_FilePreferences_Action);
+    connect(FileLiveSettings, &QAction::triggered, this, &App::openLiveSettings);
+    connect(m_live.get(), &LiveControl::fastSwitchToggleRequested, this, [this] {
+        if (FileFastSwitchMode->isEnabled())
+            _FileFastSwitchMode_Action();
+    });
     connect(AppleZumbalInfo, &QAction::triggered, this, &App::_AppleZumbalInfo_Action);
     connect(m_window.get(), &Window_t1::volumeWindowRequested, this, &App::openVolumeWindow);
     connect(m_window.get(), &Window_t1::drumsWindowRequested, this, &App::openDrumsWindow);
@@ -180,6 +193,10 @@ void App::_FilePreferences_Action() {
     auto* dialog = new finestrapref(m_g, *m_sounds, m_window.get());
     dialog->setWindowModality(Qt::WindowModal);
     dialog->Event_Open();
+}
+
+void App::openLiveSettings() {
+    m_live->openWindow();
 }
 
 void App::_AppleZumbalInfo_Action() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "app/LiveControl.h"
 #include "app/Preferences.h"
 #include "assets/EventSounds.h"
 #include "editor/Window_t1.h"
@@ -27,6 +28,7 @@ struct AppSettings {
     SoundOptions sound;
     QString loopsFolder;          // empty: locate it (see locateLoopsFolder)
     QString preferencesFile;      // empty: Preferences::defaultPath()
+    QString liveSettingsFile;     // empty: LiveControl::defaultPath()
     bool printAudioStats = false; // at quit, on stderr
     // Makes the event sound player; empty: one that plays through the mixer.
     std::function<std::unique_ptr<EventSounds>(const globali&, EventSoundMixer*)> eventSounds;
@@ -58,6 +60,7 @@ public:
     void _FileExportMidiFile_Action();
     void _FileFastSwitchMode_Action();
     void _FilePreferences_Action();
+    void openLiveSettings();
     void _AppleZumbalInfo_Action();
     void openVolumeWindow(bool all, int track, int stroke, QPoint topLeft);
     void openDrumsWindow(int y, int track);
@@ -66,6 +69,7 @@ public:
     Window_t1& window() { return *m_window; }
     SoundSystem& sound() { return m_sound; }
     EventSounds& sounds() { return *m_sounds; }
+    LiveControl& live() { return *m_live; }
 
     QMenuBar* MenuBar1 = nullptr;
     QMenu* FileMenu = nullptr;
@@ -75,6 +79,7 @@ public:
     QAction* FileExportMidiFile = nullptr;
     QAction* FileFastSwitchMode = nullptr;
     QAction* FilePreferences = nullptr;
+    QAction* FileLiveSettings = nullptr;
     QAction* FileQuit = nullptr;
     QAction* AppleZumbalInfo = nullptr;
 
@@ -91,6 +96,7 @@ private:
     SoundSystem m_sound;
     std::unique_ptr<EventSounds> m_sounds;
     std::unique_ptr<Window_t1> m_window;
+    std::unique_ptr<LiveControl> m_live;
     // Made on first use, then only shown and hidden; the main window owns them.
     QPointer<volumewin> m_volumeWindow;
     QPointer<drumswin> m_drumsWindow;

@@ -72,6 +72,12 @@ public:
     // Loop files and presets.
     void creapopupmenu();
     void PopupMenu1_Change(int row);
+    // A key as typed on the main window: the space bar, and in FastSwitch
+    // mode the letters, digits and arrows (the arrows as codes 28 to 31).
+    // MIDI control plays these too.
+    void Event_KeyDown(const QString& key);
+    // Loads preset `n`, counted from 0, or the last one for a larger `n`.
+    void choosePreset(int n);
     // Loads the loop named `nome_file` once the current event is handled.
     void loop_aprithr();
     // `name` is the file's name as the file system holds it.
@@ -132,7 +138,6 @@ private:
     void buildControls();
     void buildTrackFields();
     void buildKeyboardControls();
-    void Event_KeyDown(const QString& key);
     void updateLamp();
     void repaintHits(int track);
     void loadPresetRow(int row);

@@ -12,6 +12,8 @@
 #include <QStandardItemModel>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace zumbal {
 
 namespace {
@@ -66,8 +68,14 @@ void Window_t1::presetKey(int code) {
         if (row < last)
             loadPresetRow(row + 1);
     } else if (code >= '0' && code <= '9') {
-        loadPresetRow(std::min(2 + (code - '0'), last));
+        choosePreset(code - '0');
     }
+}
+
+void Window_t1::choosePreset(int n) {
+    const int last = PopupMenu1->count() - 1;
+    if (last >= 2)
+        loadPresetRow(std::clamp(2 + n, 2, last));
 }
 
 void Window_t1::loop_apri(const std::string& name) {

@@ -38,6 +38,7 @@ struct AppFixture {
         settings.sound.soundFont = "/nonexistent/none.sf2";
         settings.loopsFolder = dir.filePath("loops");
         settings.preferencesFile = dir.filePath("zumbal preferences");
+        settings.liveSettingsFile = dir.filePath("zumbal live settings");
         settings.eventSounds = [this](const globali& g, EventSoundMixer*) {
             auto recorder = std::make_unique<RecordingSounds>(g, nullptr);
             sounds = recorder.get();

@@ -1,0 +1,129 @@
+#include "app/LiveControl.h"
+
+#include "loops/ReplaceFile.h"
+#include "midi/LiveActions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QStandardPaths>
+
+namespace zumbal {
+
+namespace {
+
+// A settings file is a few hundred bytes; more is not ours.
+constexpr qint64 kMaxSettingsBytes = 64 * 1024;
+// Often enough that a pedal feels immediate next to the audio period.
+constexpr int kPollMs = 5;
+
+// The FastSwitch letters of the pitch classes C .. B.
+constexpr char kPitchKeys[] = "sedrfgyhujik";
+
+} // namespace
+
+LiveControl::LiveControl(globali& g, SoundSystem& sound, Window_t1& window, QString settingsFile)
+    : m_g(g), m_sound(sound), m_window(window), m_path(std::move(settingsFile)) {
+    connect(&m_poll, &QTimer::timeout, this, &LiveControl::poll);
+}
+
+QString LiveControl::defaultPath() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+        .filePath(QStringLiteral("zumbal live settings"));
+}
+
+void LiveControl::start() {
+    QFile file(m_path);
+    if (file.open(QIODevice::ReadOnly))
+        m_settings = readLiveSettings(file.read(kMaxSettingsBytes).toStdString());
+    apply();
+    m_poll.start(kPollMs);
+}
+
+void LiveControl::apply() {
+    m_sound.engine().setMidiChannels(m_settings.drumChannel - 1, m_settings.bassChannel - 1);
+}
+
+QString LiveControl::save(const LiveSettings& settings) {
+    m_settings = settings;
+    apply();
+    QDir().mkpath(QFileInfo(m_path).path());
+    return replaceFile(m_path, QByteArray::fromStdString(writeLiveSettings(settings)));
+}
+
+QString LiveControl::midiStatus() const {
+    if (m_sound.outputName() == "jack")
+        return QStringLiteral("MIDI: JACK ports midi_out, clock_out and midi_in");
+    return QStringLiteral("MIDI is unavailable: it runs on JACK, and the sound runs on %1")
+        .arg(QString::fromStdString(m_sound.outputName()));
+}
+
+void LiveControl::openWindow() {
+    if (m_settingsWindow) {
+        m_settingsWindow->raise();
+        m_settingsWindow->activateWindow();
+        return;
+    }
+    m_settingsWindow = new livesettingswin(m_settings, midiStatus(), &m_window);
+    connect(m_settingsWindow, &livesettingswin::saved, this, [this](const LiveSettings& edited) {
+        const QString error = save(edited);
+        if (!error.isEmpty())
+            QMessageBox::warning(
+                &m_window, QStringLiteral("Live Settings"),
+                QStringLiteral("The live settings could not be saved: %1").arg(error));
+    });
+    m_settingsWindow->show();
+}
+
+void LiveControl::poll() {
+    m_sound.midiInput().drain([this](const MidiInputQueue::Event& e) {
+        if (const auto m = parseEvent(e.bytes, e.size))
+            receive(*m);
+    });
+}
+
+void LiveControl::receive(const MidiMessage& m) {
+    if (m_settingsWindow)
+        m_settingsWindow->midiReceived(m);
+    const LiveState state{m_g.fastswitch, std::max(0, m_window.PopupMenu1->count() - 2)};
+    const LiveAction action = translate(m, m_settings, state);
+    const auto key = [this](QChar c) { m_window.Event_KeyDown(QString(c)); };
+    switch (action.kind) {
+    case LiveActionKind::None:
+        break;
+    case LiveActionKind::LoadPreset:
+        m_window.choosePreset(action.value);
+        break;
+    case LiveActionKind::Transpose:
+        key(QLatin1Char(kPitchKeys[action.value % 12]));
+        break;
+    case LiveActionKind::NextPreset:
+        key(QChar(29)); // the right arrow
+        break;
+    case LiveActionKind::PreviousPreset:
+        key(QChar(28)); // the left arrow
+        break;
+    case LiveActionKind::SemitoneDown:
+        key(QLatin1Char('q'));
+        break;
+    case LiveActionKind::SemitoneUp:
+        key(QLatin1Char('a'));
+        break;
+    case LiveActionKind::PlayStop:
+        m_window.play_pausa();
+        break;
+    case LiveActionKind::Start:
+        if (m_g.battito == 0)
+            m_window.play_pausa();
+        break;
+    case LiveActionKind::Stop:
+        if (m_g.battito > 0)
+            m_window.play_pausa();
+        break;
+    case LiveActionKind::FastSwitchToggle:
+        emit fastSwitchToggleRequested();
+        break;
+    }
+}
+
+} // namespace zumbal

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "editor/Window_t1.h"
+#include "midi/LiveSettings.h"
+#include "midi/MidiMessage.h"
+#include "model/globali.h"
+#include "playback/SoundSystem.h"
+#include "windows/livesettingswin.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+namespace zumbal {
+
+// MIDI control of a live set. Reads what arrived on the MIDI input, turns it
+// into the keyboard's own FastSwitch actions, play and stop, and hands it to
+// the settings window while that learns a control. Keeps the live settings
+// and their file, which is the program's second settings file, beside the
+// one-line preferences.
+class LiveControl : public QObject {
+    Q_OBJECT
+public:
+    LiveControl(globali& g, SoundSystem& sound, Window_t1& window, QString settingsFile);
+
+    // The file in the user's configuration folder.
+    static QString defaultPath();
+
+    // Reads the settings file (defaults where it is missing or unreadable),
+    // applies the settings and begins listening.
+    void start();
+    const LiveSettings& settings() const { return m_settings; }
+    // Applies `settings` and writes them; returns the system's reason when
+    // the file could not be written.
+    QString save(const LiveSettings& settings);
+    void openWindow();
+
+    // Acts on one incoming message, as the MIDI input's poll does.
+    void receive(const MidiMessage& m);
+
+signals:
+    void fastSwitchToggleRequested();
+
+private:
+    void apply();
+    void poll();
+    QString midiStatus() const;
+
+    globali& m_g;
+    SoundSystem& m_sound;
+    Window_t1& m_window;
+    QString m_path;
+    LiveSettings m_settings;
+    QTimer m_poll;
+    QPointer<livesettingswin> m_settingsWindow;
+};
+
+} // namespace zumbal

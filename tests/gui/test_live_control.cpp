@@ -1,0 +1,113 @@
+#include "AppFixture.h"
+
+#include <QTest>
+
+#include <initializer_list>
+
+namespace zumbal {
+
+// MIDI control through the real program: bytes as the JACK input delivers
+// them go into the input queue, and the window acts as for its own keys.
+class LiveControlTest : public QObject {
+    Q_OBJECT
+
+    using Fixture = test::AppFixture;
+
+    static Fixture::Files files() {
+        Fixture::Files files;
+        for (const char* name : {"mid-120", "new-130", "old-119"})
+            files.emplace_back(name, Fixture::loopFixture(name));
+        return files;
+    }
+    // Sends one message and lets the poll pick it up.
+    static void send(Fixture& f, std::initializer_list<uint8_t> bytes) {
+        const std::vector<uint8_t> message(bytes);
+        f.app->sound().midiInput().push(message.data(), message.size());
+        QTest::qWait(20);
+        QCoreApplication::processEvents();
+    }
+    static QString loaded(Fixture& f) { return f.w().StaticText16->text(); }
+    // The start-up loop plays as the window opens; the tests begin stopped.
+    static void stop(Fixture& f) {
+        if (f.g().battito > 0)
+            f.w().play_pausa();
+    }
+
+private slots:
+    void programChangesNotesAndTransportInFastSwitch() {
+        Fixture f("0", files());
+        stop(f);
+        const QString startUp = loaded(f);
+        send(f, {0xC0, 1}); // outside FastSwitch a program change does nothing
+        QCOMPARE(loaded(f), startUp);
+        f.app->FileFastSwitchMode->trigger();
+        QTRY_COMPARE(loaded(f), "mid-120");
+
+        const std::pair<std::vector<uint8_t>, const char*> programs[] = {
+            {{0xC0, 1}, "new-130"}, {{0xC5, 0}, "mid-120"}, {{0xC0, 99}, "old-119"}};
+        for (const auto& [message, name] : programs) {
+            f.app->sound().midiInput().push(message.data(), message.size());
+            QTRY_COMPARE(loaded(f), name);
+        }
+        // A note's pitch class transposes as its letter key, in any octave;
+        // a note-off does nothing.
+        for (const auto& [note, pitchClass] :
+             {std::pair{60, 0}, {64 + 24, 4}, {64 - 36, 4}, {71, 11}, {0, 0}}) {
+            send(f, {0x90, uint8_t(note), 100});
+            QCOMPARE(f.g().trans_start.load(), pitchClass);
+            send(f, {0x80, uint8_t(note + 2), 0});
+            QCOMPARE(f.g().trans_start.load(), pitchClass);
+        }
+        // Start and Stop, in any mode.
+        for (const bool fastSwitch : {true, false}) {
+            if (!fastSwitch)
+                f.app->FileFastSwitchMode->trigger();
+            QCOMPARE(bool(f.g().fastswitch), fastSwitch);
+            send(f, {0xFA});
+            QVERIFY(f.g().battito > 0);
+            send(f, {0xFA}); // already playing: no restart into a stop
+            QVERIFY(f.g().battito > 0);
+            send(f, {0xFC});
+            QCOMPARE(f.g().battito.load(), 0);
+        }
+    }
+
+    void learnedBindingsAndBadInput() {
+        Fixture f("0", files());
+        stop(f);
+        LiveSettings settings;
+        settings.bindings[int(Bindable::PlayStop)] = {BindingKind::ControlChange, 1, 64};
+        settings.bindings[int(Bindable::FastSwitch)] = {BindingKind::Note, 10, 36};
+        QCOMPARE(f.app->live().save(settings), QString());
+        QVERIFY(f.read("zumbal live settings").contains("play_stop"));
+
+        send(f, {0xB0, 64, 127}); // the pedal down plays
+        QVERIFY(f.g().battito > 0);
+        send(f, {0xB0, 64, 0}); // and up does nothing
+        QVERIFY(f.g().battito > 0);
+        send(f, {0xB0, 64, 127});
+        QCOMPARE(f.g().battito.load(), 0);
+        send(f, {0x99, 36, 90});
+        QVERIFY(f.g().fastswitch);
+        send(f, {0x99, 36, 90});
+        QVERIFY(!f.g().fastswitch);
+
+        // SysEx, stray data and a flood leave the program as it was, and responsive.
+        send(f, {0xF0, 0x7E, 0xF7});
+        send(f, {0x12, 0x34});
+        for (int i = 0; i < 10000; ++i) {
+            const uint8_t cc[] = {0xB3, 7, uint8_t(i & 127)};
+            f.app->sound().midiInput().push(cc, 3);
+        }
+        QTest::qWait(50);
+        QCOMPARE(f.g().battito.load(), 0);
+        QVERIFY(!f.g().fastswitch);
+        send(f, {0xB0, 64, 127}); // and it still listens
+        QVERIFY(f.g().battito > 0);
+    }
+};
+
+} // namespace zumbal
+
+QTEST_MAIN(zumbal::LiveControlTest)
+#include "test_live_control.moc"
