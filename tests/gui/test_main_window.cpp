@@ -71,10 +71,12 @@ private slots:
         QString menu = f.app->FileMenu->title();
         for (QAction* a : f.app->FileMenu->actions())
             menu += "|" + (a->isSeparator() ? "-" : a->text() + " " + a->shortcut().toString());
-        QCOMPARE(menu, QStringLiteral("&File|New Loop Ctrl+N|Load Drum Loops Folder.. Ctrl+O|-|"
-                                      "Save Current Loop.. Ctrl+S|Export Midi File.. Ctrl+E|-|"
-                                      "FastSwitch Mode Ctrl+M|-|Preferences.. Ctrl+,|-|Quit Ctrl+Q|"
-                                      "Zumbal Info.. "));
+        QCOMPARE(menu,
+                 QStringLiteral(
+                     "&File|New Loop Ctrl+N|Load Drum Loops Folder.. Ctrl+O|-|"
+                     "Save Current Loop.. Ctrl+S|Export Midi File.. Ctrl+E|-|"
+                     "FastSwitch Mode Ctrl+M|-|Preferences.. Ctrl+,|Live Settings.. |-|Quit Ctrl+Q|"
+                     "Zumbal Info.. "));
 
         // The space bar stops and starts, with the sound only when the preference is on.
         for (const char* on : {"0", "1"}) {
