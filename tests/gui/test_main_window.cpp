@@ -131,11 +131,12 @@ private slots:
                                                                                : kSwitchOff));
         QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::powerdow});
 
-        // FastSwitch mode wants a preset; while on (checked: C), only itself and Quit are enabled.
-        for (auto [fast, presets, states] : {std::tuple{false, 0, "EE|EE|-|E|EE"},
-                                             {false, 1, "EE|EE|E|E|EE"},
-                                             {true, 1, "--|--|C|-|E-"},
-                                             {true, 0, "--|--|-|-|E-"}}) {
+        // FastSwitch mode wants a preset; while on (checked: C), only itself, Live Settings
+        // (for learning a pedal on stage) and Quit are enabled.
+        for (auto [fast, presets, states] : {std::tuple{false, 0, "EE|EE|-|EE|EE"},
+                                             {false, 1, "EE|EE|E|EE|EE"},
+                                             {true, 1, "--|--|C|-E|E-"},
+                                             {true, 0, "--|--|-|-E|E-"}}) {
             f.w().PopupMenu1->clear();
             f.w().PopupMenu1->addItems(QStringList(2 + presets, "row"));
             f.g().fastswitch = fast;
