@@ -42,6 +42,7 @@ void LiveControl::start() {
 
 void LiveControl::apply() {
     m_sound.engine().setMidiChannels(m_settings.drumChannel - 1, m_settings.bassChannel - 1);
+    m_window.setSwitchAtBarLine(m_settings.switchAtBarLine);
 }
 
 QString LiveControl::save(const LiveSettings& settings) {

@@ -106,6 +106,8 @@ Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QW
 }
 
 Window_t1::~Window_t1() {
+    delete m_engine.withdrawBarLineChange();
+    delete m_engine.takeLanded();
     // Closing the child widgets still sends signals (a field losing the
     // focus); by then this window is no longer there to handle them.
     for (QObject* child : findChildren<QObject*>())
@@ -206,10 +208,12 @@ void Window_t1::gestisci_evento_bottone(int i, int state) {
 }
 
 void Window_t1::play_pausa() {
-    if (m_g.battito < 1)
+    if (m_g.battito < 1) {
         m_engine.start();
-    else
+    } else {
         m_engine.stop();
+        withdrawSwitch();
+    }
     m_sounds.playIfOn(SoundId::Loaded1);
 }
 
@@ -231,6 +235,7 @@ void Window_t1::aggiorna_bottone(int i) {
 }
 
 void Window_t1::updateLamp() {
+    collectLandedSwitch();
     const uint32_t played = m_engine.strokesPlayed();
     if (played == m_strokesSeen)
         return;
@@ -265,8 +270,12 @@ void Window_t1::Event_KeyDown(const QString& key) {
     if (!m_g.fastswitch || key.size() != 1)
         return;
     const int m = fastSwitchTransposition(key.at(0).unicode(), m_g.trans_start);
-    if (m != 0)
+    if (m != 0 && waitsForBarLine()) {
+        m_draft.key = key.at(0).unicode();
+        queueSwitch();
+    } else if (m != 0) {
         transpose(m);
+    }
     presetKey(key.at(0).unicode());
 }
 

@@ -4,6 +4,7 @@
 #include "editor/CellPictures.h"
 #include "editor/EditField_Numero.h"
 #include "editor/GridCanvas.h"
+#include "editor/PendingSwitch.h"
 #include "editor/TempoLamp.h"
 #include "loops/LoopFile.h"
 #include "model/globali.h"
@@ -78,6 +79,9 @@ public:
     void Event_KeyDown(const QString& key);
     // Loads preset `n`, counted from 0, or the last one for a larger `n`.
     void choosePreset(int n);
+    // While a loop plays, a preset or transposition chosen takes effect at
+    // the next stroke 1; until then the loop's name line says what is coming.
+    void setSwitchAtBarLine(bool on);
     // Loads the loop named `nome_file` once the current event is handled.
     void loop_aprithr();
     // `name` is the file's name as the file system holds it.
@@ -139,6 +143,12 @@ private:
     void buildTrackFields();
     void buildKeyboardControls();
     void updateLamp();
+    void showLoop(const QString& name);
+    bool waitsForBarLine() const;
+    void queueSwitch();
+    void collectLandedSwitch();
+    void withdrawSwitch();
+    void relabelBassCells();
     void repaintHits(int track);
     void loadPresetRow(int row);
     void presetKey(int code);
@@ -148,6 +158,9 @@ private:
     EventSounds& m_sounds;
     Backdrop* m_client = nullptr;
     QTimer m_lampTimer;
+    bool m_switchAtBarLine = false;
+    PendingSwitch m_draft;                    // everything chosen for the next stroke 1
+    PendingSwitch* m_waitingSwitch = nullptr; // its latest copy, held by the engine
     uint32_t m_strokesSeen = 0;
     ButtonBar* m_bar = nullptr;
 };

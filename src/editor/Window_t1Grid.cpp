@@ -150,6 +150,12 @@ void Window_t1::transpose(int n) {
     zumbal::transpose(m_g, n, [this](int c) { labelBassCell(c); });
 }
 
+void Window_t1::relabelBassCells() {
+    for (int c = kFirstBassCell; c < kCells; ++c)
+        if (m_g.pp[c] > kBassRest)
+            labelBassCell(c);
+}
+
 void Window_t1::BevelB_Action(int index) {
     transpose(1 - 2 * index);
 }

@@ -7,6 +7,7 @@
 #include "loops/PresetList.h"
 #include "loops/ReplaceFile.h"
 #include "model/NumberText.h"
+#include "playback/BassLine.h"
 
 #include <QDir>
 #include <QStandardItemModel>
@@ -80,16 +81,29 @@ void Window_t1::choosePreset(int n) {
 
 void Window_t1::loop_apri(const std::string& name) {
     QString error;
-    if (const auto text = readLoopBytes(m_g.drumloopsfolder / name, error))
-        applyLoop(parseLoop(*text), fileNameText(name));
+    const auto text = readLoopBytes(m_g.drumloopsfolder / name, error);
+    if (!text)
+        return;
+    if (waitsForBarLine()) {
+        m_draft.loop = parseLoop(*text);
+        m_draft.name = fileNameText(name);
+        m_draft.normalise = !m_g.fastswitch;
+        queueSwitch();
+        return;
+    }
+    applyLoop(parseLoop(*text), fileNameText(name));
 }
 
 void Window_t1::applyLoop(const LoopRecord& loop, const QString& name) {
-    // In FastSwitch mode only the sound changes: buttons, fields and cells
-    // keep their drawing, and nothing is normalised.
+    // In FastSwitch mode only the sound changes: nothing is normalised.
+    loadIntoModel(m_g, loop, !m_g.fastswitch);
+    showLoop(name);
+}
+
+void Window_t1::showLoop(const QString& name) {
+    // In FastSwitch mode buttons, fields and cells keep their drawing.
     const bool draw = !m_g.fastswitch;
     autoaggiorna = true;
-    loadIntoModel(m_g, loop, draw);
     if (draw) {
         for (int i = 0; i < kButtons; ++i) {
             buttons().can_bot[i][2] = QString::number(m_g.pb[i]);
@@ -115,6 +129,55 @@ void Window_t1::applyLoop(const LoopRecord& loop, const QString& name) {
         }
     }
     autoaggiorna = false;
+}
+
+void Window_t1::setSwitchAtBarLine(bool on) {
+    m_switchAtBarLine = on;
+}
+
+bool Window_t1::waitsForBarLine() const {
+    return m_switchAtBarLine && m_g.battito > 0;
+}
+
+void Window_t1::queueSwitch() {
+    auto* next = new PendingSwitch(m_draft);
+    m_waitingSwitch = next;
+    // A change handed back never applied.
+    delete m_engine.queueAtBarLine(next);
+    StaticText16->setText(next->describe());
+}
+
+void Window_t1::collectLandedSwitch() {
+    std::unique_ptr<PendingSwitch> landed(static_cast<PendingSwitch*>(m_engine.takeLanded()));
+    if (!landed)
+        return;
+    if (landed.get() == m_waitingSwitch) {
+        m_waitingSwitch = nullptr;
+        m_draft = PendingSwitch();
+    }
+    if (landed->loop)
+        showLoop(landed->name);
+    if (landed->key)
+        relabelBassCells();
+    if (m_waitingSwitch)
+        StaticText16->setText(m_draft.describe());
+}
+
+void Window_t1::withdrawSwitch() {
+    std::unique_ptr<PendingSwitch> back(
+        static_cast<PendingSwitch*>(m_engine.withdrawBarLineChange()));
+    m_waitingSwitch = nullptr;
+    m_draft = PendingSwitch();
+    if (!back)
+        return;
+    // Stopped before its bar line: it applies now, as without the setting.
+    if (back->loop)
+        applyLoop(*back->loop, back->name);
+    if (back->key) {
+        const int semitones = fastSwitchTransposition(*back->key, m_g.trans_start);
+        if (semitones != 0)
+            transpose(semitones);
+    }
 }
 
 LoopRecord Window_t1::currentLoop() const {

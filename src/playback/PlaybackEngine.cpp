@@ -67,12 +67,29 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
         }
         m_scheduled.setDue(due);
         m_g.metronomo.store(std::llround(due / kBlock) * kBlock);
+        if (m_g.battito == 1)
+            applyBarLineChange();
         const int stroke = playStroke(m_g, m_strokePlayers, m_random);
         if (stroke == 0)
             break;
         m_lastStroke.store(stroke, std::memory_order_relaxed);
         m_strokesPlayed.fetch_add(1, std::memory_order_release);
     }
+}
+
+void PlaybackEngine::applyBarLineChange() {
+    // The GUI collects a landed change within a few milliseconds; until it
+    // has, the next one waits a bar rather than be lost.
+    if (m_landedChange.load(std::memory_order_acquire) != nullptr)
+        return;
+    BarLineChange* change = m_pendingChange.exchange(nullptr, std::memory_order_acq_rel);
+    if (!change)
+        return;
+    change->apply(m_g, m_players[kBassTrack]);
+    m_landedChange.store(change, std::memory_order_release);
+    // The new loop's tempo and feel count from this stroke 1 on.
+    m_timeline.setTempo(std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
+    m_timeline.setClocksPerStroke(m_g.ter_ter ? 8 : 6);
 }
 
 void PlaybackEngine::scheduleClock(double due, int64_t begin) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/globali.h"
+#include "playback/BarLineChange.h"
 #include "playback/MidiSink.h"
 #include "playback/NoteOutput.h"
 #include "playback/RandomSource.h"
@@ -58,6 +59,22 @@ public:
     // stroke clock treats the strokes due meanwhile as overdue.
     void jump(int64_t frames) { m_pos.fetch_add(frames, std::memory_order_acq_rel); }
 
+    // GUI side: `change` waits for the next stroke 1. A change still waiting
+    // is handed back (it never applied); so is `change` itself while an
+    // earlier one has landed and not been collected by takeLanded().
+    BarLineChange* queueAtBarLine(BarLineChange* change) {
+        return m_pendingChange.exchange(change, std::memory_order_acq_rel);
+    }
+    // GUI side: takes back the waiting change, if any (playback stopped).
+    BarLineChange* withdrawBarLineChange() {
+        return m_pendingChange.exchange(nullptr, std::memory_order_acq_rel);
+    }
+    // GUI side: the change that was applied at a stroke 1, once; the caller
+    // shows it and owns it from here on.
+    BarLineChange* takeLanded() {
+        return m_landedChange.exchange(nullptr, std::memory_order_acq_rel);
+    }
+
     // GUI side: the MIDI channels (0..15) of the drum tracks and the bass.
     void setMidiChannels(int drums, int bass) {
         m_drumChannel.store(drums & 15, std::memory_order_relaxed);
@@ -91,6 +108,7 @@ public:
 private:
     void decide(int64_t begin, int64_t end);
     void scheduleClock(double due, int64_t begin);
+    void applyBarLineChange();
     void atBlockStart(int64_t blockStart, MidiSink* midi, int64_t begin);
     void sendMidi(int64_t end, MidiSink* midi, int64_t begin);
     void sendProgram(MidiSink& midi);
@@ -114,6 +132,8 @@ private:
     std::atomic<uint32_t> m_strokesPlayed{0};
 
     std::atomic<int> m_drumChannel{9}, m_bassChannel{8};
+    std::atomic<BarLineChange*> m_pendingChange{nullptr};
+    std::atomic<BarLineChange*> m_landedChange{nullptr};
 
     // Audio side only.
     uint32_t m_seenSerial = 0;

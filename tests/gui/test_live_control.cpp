@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "loops/LoopFile.h"
 
 #include <QTest>
 
@@ -104,6 +105,35 @@ private slots:
         QVERIFY(!f.g().fastswitch);
         send(f, {0xB0, 64, 127}); // and it still listens
         QVERIFY(f.g().battito > 0);
+    }
+
+    // With "Switch at the bar line" on, a preset chosen while playing waits,
+    // shown, for the next stroke 1; stopping first applies it at once.
+    void aPresetChosenWhilePlayingWaitsForTheBarLine() {
+        Fixture f("0", files());
+        LiveSettings settings;
+        settings.switchAtBarLine = true;
+        QCOMPARE(f.app->live().save(settings), QString());
+        QVERIFY(f.g().battito > 0); // the start-up loop plays
+        const int strokeLength = 44100 * 15 / 120;
+        f.render(5 * strokeLength);
+        f.w().PopupMenu1_Change(3);
+        QCoreApplication::processEvents();
+        QCOMPARE(loaded(f), "Next at stroke 1: new-130");
+        QCOMPARE(f.g().tempo.load(), 120);
+        f.render(10 * strokeLength); // stroke 16 has played, stroke 1 has not
+        QCOMPARE(f.g().tempo.load(), 120);
+        f.render(2 * strokeLength);
+        const int tempo = parseLoop(Fixture::loopFixture("new-130").toStdString()).tempo;
+        QCOMPARE(f.g().tempo.load(), tempo);
+        QTRY_COMPARE(loaded(f), "new-130");
+
+        f.w().PopupMenu1_Change(2);
+        QCoreApplication::processEvents();
+        QCOMPARE(loaded(f), "Next at stroke 1: mid-120");
+        f.w().play_pausa();
+        QCOMPARE(loaded(f), "mid-120");
+        QCOMPARE(f.g().tempo.load(), 140);
     }
 };
 

@@ -139,6 +139,41 @@ TEST_F(Engine, AFasterTempoPlaysAnOverdueStrokeOnceAndGoesOnFromThere) {
     EXPECT_EQ(hits(), expected);
 }
 
+// A change queued for the bar line is applied just before a stroke 1 is
+// played: the new loop's first notes are that stroke's, on its block, and
+// its tempo counts from there. A change queued again before it lands
+// replaces the first, which comes back unapplied.
+TEST_F(Engine, ABarLineChangeLandsOnTheNextStrokeOne) {
+    struct NewNote final : BarLineChange {
+        void apply(globali& g, NotePlayer&) override {
+            g.edfiv[0][0] = 50;
+            g.tempo = 60;
+        }
+    };
+    engine.start();
+    run(kRate); // strokes 1..8
+    auto first = std::make_unique<NewNote>();
+    auto second = std::make_unique<NewNote>();
+    EXPECT_EQ(engine.queueAtBarLine(first.get()), nullptr);
+    EXPECT_EQ(engine.queueAtBarLine(second.get()), first.get());
+    out.calls.clear();
+    run(kRate * 2); // strokes 9..16, then stroke 1
+    EXPECT_EQ(engine.takeLanded(), second.get());
+    std::vector<std::pair<int, int64_t>> notes; // note, block
+    for (const NoteCall& c : out.calls)
+        if (c.track == 0 && c.velocity > 0)
+            notes.emplace_back(c.note, c.sample);
+    const double L = kRate * 15.0 / 120;
+    ASSERT_GE(notes.size(), 10u);
+    for (size_t k = 0; k < notes.size(); ++k) {
+        const bool newLoop = k >= 8; // strokes 9..16 are the old loop's
+        EXPECT_EQ(notes[k].first, newLoop ? 50 : kDefaultSounds[0]) << k;
+        const double due = newLoop ? 16 * L + 2 * L * double(k - 8) : (k + 8) * L; // 60 BPM
+        EXPECT_EQ(notes[k].second, blockOf(due + L)) << k; // stroke 1 came at L
+    }
+    EXPECT_EQ(engine.takeLanded(), nullptr);
+}
+
 TEST(EventSoundMixer, MixesQueuedClipsAndFreesFinishedVoices) {
     EventSoundMixer mixer;
     PcmClip clip{{0.5f, 0.5f, 0.5f}, {-0.25f, -0.25f, -0.25f}};

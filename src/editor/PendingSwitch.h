@@ -1,0 +1,34 @@
+#pragma once
+
+#include "loops/LoopFile.h"
+#include "playback/BarLineChange.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace zumbal {
+
+// What the musician chose while the loop plays with "Switch at the bar
+// line" on: a preset to load and a FastSwitch transposition key, applied
+// together at the next stroke 1. A later choice of the same kind replaces
+// an earlier one that has not landed yet.
+class PendingSwitch final : public BarLineChange {
+public:
+    std::optional<LoopRecord> loop;
+    QString name; // the loop's name as shown
+    bool normalise = true;
+    std::optional<char32_t> key;
+
+    void apply(globali& g, NotePlayer& bass) override;
+
+    // The shown line while it waits, such as "Next at stroke 1: Funk, key E".
+    QString describe() const;
+
+private:
+    // Made here on the GUI thread, so that the audio thread copies nothing.
+    std::function<void(int)> m_noRelabel = [](int) {};
+};
+
+} // namespace zumbal

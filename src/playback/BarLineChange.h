@@ -1,0 +1,20 @@
+#pragma once
+
+#include "model/globali.h"
+#include "playback/NoteOutput.h"
+
+namespace zumbal {
+
+// A change that waits for the next stroke 1 while a loop plays: a preset to
+// load, a transposition, or both. The GUI thread makes it complete, with
+// everything it needs, and hands it to the engine; the audio thread applies
+// it just before it plays stroke 1, so the change sounds from stroke 1's
+// own frame on.
+class BarLineChange {
+public:
+    virtual ~BarLineChange() = default;
+    // Audio thread: no allocation, no lock, no widget.
+    virtual void apply(globali& g, NotePlayer& bass) = 0;
+};
+
+} // namespace zumbal
