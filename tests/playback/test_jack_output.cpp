@@ -259,7 +259,7 @@ TEST(JackMidi, ATempoChangeMovesTheClockWithTheStrokes) {
     for (int64_t hit : hits)
         EXPECT_TRUE(std::binary_search(clocks.begin(), clocks.end(), hit)) << hit;
     const double slow = 44100 * 15.0 / 120 / 6, fast = 44100 * 15.0 / 200 / 6;
-    // One interval bridges the two grids: the first new tick after the last old one.
+    // At most one interval bridges the two grids: the first new tick after the last old one.
     size_t atOld = 0, atNew = 0;
     for (size_t i = 1; i < clocks.size(); ++i) {
         const double step = double(clocks[i] - clocks[i - 1]);
@@ -270,7 +270,7 @@ TEST(JackMidi, ATempoChangeMovesTheClockWithTheStrokes) {
     }
     EXPECT_GE(atOld, 20u);
     EXPECT_GE(atNew, 20u);
-    EXPECT_EQ(atOld + atNew, clocks.size() - 2);
+    EXPECT_GE(atOld + atNew, clocks.size() - 2); // none when the change fell on a tick
 }
 
 } // namespace
