@@ -43,6 +43,7 @@ void LiveControl::start() {
 void LiveControl::apply() {
     m_sound.engine().setMidiChannels(m_settings.drumChannel - 1, m_settings.bassChannel - 1);
     m_window.setSwitchAtBarLine(m_settings.switchAtBarLine);
+    m_sound.engine().setClockWhileStopped(m_settings.clockWhileStopped);
 }
 
 QString LiveControl::save(const LiveSettings& settings) {

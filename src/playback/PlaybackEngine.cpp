@@ -37,10 +37,6 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
                          m_strokeAtStart.load(std::memory_order_relaxed));
         m_clockStarted = false;
     }
-    if (!playing())
-        return;
-    m_timeline.setTempo(std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
-    m_timeline.setClocksPerStroke(m_g.ter_ter ? 8 : 6);
     // Whatever goes out on MIDI in this buffer (the frame nearest the due
     // sample comes before its end), and whatever the synth starts at one of
     // its blocks (the block nearest the due sample starts in it).
@@ -48,6 +44,13 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
     const int64_t lastBlock = (end - 1) / kBlock * kBlock;
     const double horizon =
         std::max(static_cast<double>(end) - 0.5, lastBlock >= begin ? lastBlock + half : 0.0);
+    if (!playing()) {
+        tickWhileStopped(begin, horizon);
+        return;
+    }
+    m_idleClock = -1;
+    m_timeline.setTempo(std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
+    m_timeline.setClocksPerStroke(m_g.ter_ter ? 8 : 6);
     for (;;) {
         const double clockDue = m_timeline.nextClockDue();
         if (clockDue <= m_timeline.nextDue() && clockDue < horizon) {
@@ -75,6 +78,21 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
         m_lastStroke.store(stroke, std::memory_order_relaxed);
         m_strokesPlayed.fetch_add(1, std::memory_order_release);
     }
+}
+
+void PlaybackEngine::tickWhileStopped(int64_t begin, double horizon) {
+    if (!m_clockWhileStopped.load(std::memory_order_relaxed)) {
+        m_idleClock = -1;
+        return;
+    }
+    // A follower keeps the tempo between songs; a gap in the ticks (the
+    // setting just turned on) starts them again from here.
+    if (m_idleClock < begin - 0.5)
+        m_idleClock = static_cast<double>(begin);
+    const double spacing = m_rate.load(std::memory_order_relaxed) * 15.0 /
+                           std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo) / (m_g.ter_ter ? 8 : 6);
+    for (; m_idleClock < horizon; m_idleClock += spacing)
+        m_scheduled.pushClock(m_idleClock, kMidiClock);
 }
 
 void PlaybackEngine::applyBarLineChange() {

@@ -75,6 +75,9 @@ public:
         return m_landedChange.exchange(nullptr, std::memory_order_acq_rel);
     }
 
+    // GUI side: whether clock_out ticks at the tempo while playback is stopped.
+    void setClockWhileStopped(bool on) { m_clockWhileStopped.store(on, std::memory_order_relaxed); }
+
     // GUI side: the MIDI channels (0..15) of the drum tracks and the bass.
     void setMidiChannels(int drums, int bass) {
         m_drumChannel.store(drums & 15, std::memory_order_relaxed);
@@ -109,6 +112,7 @@ private:
     void decide(int64_t begin, int64_t end);
     void scheduleClock(double due, int64_t begin);
     void applyBarLineChange();
+    void tickWhileStopped(int64_t begin, double horizon);
     void atBlockStart(int64_t blockStart, MidiSink* midi, int64_t begin);
     void sendMidi(int64_t end, MidiSink* midi, int64_t begin);
     void sendProgram(MidiSink& midi);
@@ -132,6 +136,7 @@ private:
     std::atomic<uint32_t> m_strokesPlayed{0};
 
     std::atomic<int> m_drumChannel{9}, m_bassChannel{8};
+    std::atomic<bool> m_clockWhileStopped{false};
     std::atomic<BarLineChange*> m_pendingChange{nullptr};
     std::atomic<BarLineChange*> m_landedChange{nullptr};
 
@@ -139,6 +144,7 @@ private:
     uint32_t m_seenSerial = 0;
     bool m_wasPlaying = false;
     bool m_clockStarted = false;
+    double m_idleClock = -1; // the next tick while stopped; -1: not ticking
     int m_sentProgram = -1, m_sentProgramChannel = -1;
 };
 

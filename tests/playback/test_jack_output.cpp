@@ -273,5 +273,65 @@ TEST(JackMidi, ATempoChangeMovesTheClockWithTheStrokes) {
     EXPECT_GE(atOld + atNew, clocks.size() - 2); // none when the change fell on a tick
 }
 
+// With the setting on, clock_out ticks at the tempo while stopped (no
+// Start); what arrives on midi_in reaches the input queue, SysEx left out.
+TEST(JackMidi, ClockWhileStoppedAndTheInput) {
+    if (!jackdInstalled())
+        GTEST_SKIP() << "needs jackd";
+    jack_set_error_function([](const char*) {});
+    test::DummyJack server(48000);
+    ASSERT_TRUE(server.ready());
+    JackSound s;
+    ::testing::internal::CaptureStderr();
+    s.sound->startAudio();
+    ::testing::internal::GetCapturedStderr();
+    s.sound->engine().setClockWhileStopped(true);
+    test::JackMidiCapture capture(1, 1000);
+    ASSERT_TRUE(capture.connect("Zumbal:clock_out", 0));
+
+    // A sender on midi_in: a program change, SysEx, and a note, in one cycle.
+    struct Sender {
+        static int process(jack_nframes_t frames, void* data) {
+            auto* self = static_cast<Sender*>(data);
+            void* buffer = jack_port_get_buffer(self->port, frames);
+            jack_midi_clear_buffer(buffer);
+            if (!self->sent.exchange(true)) {
+                const uint8_t program[] = {0xC0, 3}, sysex[] = {0xF0, 0x7E, 0xF7},
+                              note[] = {0x90, 60, 100};
+                jack_midi_event_write(buffer, 0, program, 2);
+                jack_midi_event_write(buffer, 1, sysex, 3);
+                jack_midi_event_write(buffer, 2, note, 3);
+            }
+            return 0;
+        }
+        jack_client_t* client = nullptr;
+        jack_port_t* port = nullptr;
+        std::atomic<bool> sent{true};
+    } sender;
+    jack_status_t status{};
+    sender.client = jack_client_open("sender", JackNoStartServer, &status);
+    ASSERT_TRUE(sender.client);
+    sender.port =
+        jack_port_register(sender.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    jack_set_process_callback(sender.client, &Sender::process, &sender);
+    jack_activate(sender.client);
+    ASSERT_EQ(jack_connect(sender.client, "sender:out", "Zumbal:midi_in"), 0);
+    sender.sent = false;
+    std::this_thread::sleep_for(500ms);
+    jack_client_close(sender.client);
+
+    std::vector<std::vector<uint8_t>> received;
+    s.sound->midiInput().drain(
+        [&](const MidiInputQueue::Event& e) { received.emplace_back(e.bytes, e.bytes + e.size); });
+    EXPECT_EQ(received, (std::vector<std::vector<uint8_t>>{{0xC0, 3}, {0x90, 60, 100}}));
+
+    const std::vector<test::CapturedMidi> ticks = capture.events();
+    ASSERT_GE(ticks.size(), 20u); // 1000 frames apart at 120 BPM, 48 kHz
+    for (size_t i = 1; i < ticks.size(); ++i) {
+        EXPECT_EQ(ticks[i].bytes[0], kMidiClock);
+        EXPECT_EQ(ticks[i].frame - ticks[i - 1].frame, 1000) << i;
+    }
+}
+
 } // namespace
 } // namespace zumbal
