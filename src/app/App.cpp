@@ -87,6 +87,7 @@ void App::finishSoundFontLoad() {
 void App::startAudio() {
     finishSoundFontLoad();
     m_sound.startAudio();
+    m_live->audioStarted();
     connect(&m_outputWatch, &QTimer::timeout, this, &App::showOutputState);
     m_outputWatch.start(500);
 }

@@ -53,11 +53,20 @@ QString LiveControl::save(const LiveSettings& settings) {
     return replaceFile(m_path, QByteArray::fromStdString(writeLiveSettings(settings)));
 }
 
+void LiveControl::audioStarted() {
+    if (m_sound.outputName() == "jack")
+        return;
+    std::string error;
+    m_alsaInput = AlsaMidiInput::open(error);
+}
+
 QString LiveControl::midiStatus() const {
     if (m_sound.outputName() == "jack")
         return QStringLiteral("MIDI: JACK ports midi_out, clock_out and midi_in");
-    return QStringLiteral("MIDI is unavailable: it runs on JACK, and the sound runs on %1")
-        .arg(QString::fromStdString(m_sound.outputName()));
+    if (m_alsaInput)
+        return QStringLiteral("MIDI in: ALSA sequencer port Zumbal:midi_in (MIDI out and "
+                              "clock need the sound on JACK)");
+    return QStringLiteral("MIDI is unavailable: no JACK server and no ALSA sequencer");
 }
 
 void LiveControl::openWindow() {
@@ -78,10 +87,13 @@ void LiveControl::openWindow() {
 }
 
 void LiveControl::poll() {
-    m_sound.midiInput().drain([this](const MidiInputQueue::Event& e) {
+    const auto take = [this](const MidiInputQueue::Event& e) {
         if (const auto m = parseEvent(e.bytes, e.size))
             receive(*m);
-    });
+    };
+    m_sound.midiInput().drain(take);
+    if (m_alsaInput)
+        m_alsaInput->queue().drain(take);
 }
 
 void LiveControl::receive(const MidiMessage& m) {

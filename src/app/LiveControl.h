@@ -4,6 +4,7 @@
 #include "midi/LiveSettings.h"
 #include "midi/MidiMessage.h"
 #include "model/globali.h"
+#include "playback/AlsaMidiInput.h"
 #include "playback/SoundSystem.h"
 #include "windows/livesettingswin.h"
 
@@ -35,6 +36,9 @@ public:
     // the file could not be written.
     QString save(const LiveSettings& settings);
     void openWindow();
+    // Once the sound runs: without JACK's MIDI ports, listens on an ALSA
+    // sequencer port instead.
+    void audioStarted();
 
     // Acts on one incoming message, as the MIDI input's poll does.
     void receive(const MidiMessage& m);
@@ -54,6 +58,7 @@ private:
     LiveSettings m_settings;
     QTimer m_poll;
     QPointer<livesettingswin> m_settingsWindow;
+    std::unique_ptr<AlsaMidiInput> m_alsaInput;
 };
 
 } // namespace zumbal
