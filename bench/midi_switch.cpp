@@ -1,0 +1,172 @@
+// How fast a Program Change on midi_in switches the loop, through the whole
+// program (window, MIDI control, loader, engine) on its JACK client on a
+// private dummy server: FastSwitch mode between two loops that strike
+// different notes on every stroke, a second JACK client sending the Program
+// Changes and recording midi_out. Immediate mode: the time from the message
+// to the new loop's first note (target: one period plus one stroke at
+// most). Bar-line mode: whether that first note is exactly on a stroke 1.
+//
+//   midi_switch [trials]   (default 12 per mode)
+
+#include "BenchSupport.h"
+#include "app/App.h"
+#include "loops/LoopFile.h"
+#include "support/DummyJack.h"
+#include "support/JackMidiCapture.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+namespace {
+
+using namespace zumbal;
+
+constexpr int kRate = 48000, kPeriod = 256, kNoteA = 36, kNoteB = 38;
+
+QByteArray loopStriking(int note) {
+    LoopRecord loop;
+    loop.layout = LoopLayout::Current;
+    loop.pb.fill(kSwitchOff);
+    loop.pb[0] = kSwitchOn;
+    for (int c = 0; c < kCells; ++c) {
+        loop.pp[c] = c >= kFirstBassCell ? kBassRest : c < kStrokes ? kHit : kRest;
+        loop.volum[c] = kDefaultVolume;
+    }
+    for (int t = 0; t < kTracks; ++t)
+        loop.edfiv[t] = {t == 0 ? note : kDefaultSounds[t], kDefaultVolume};
+    loop.tempo = 120;
+    return QByteArray::fromStdString(writeLoop("Loop", loop));
+}
+
+// A JACK client that sends one Program Change when asked and notes the frame.
+struct Sender {
+    static int process(jack_nframes_t frames, void* data) {
+        auto* self = static_cast<Sender*>(data);
+        void* buffer = jack_port_get_buffer(self->port, frames);
+        jack_midi_clear_buffer(buffer);
+        const int program = self->wanted.exchange(-1);
+        if (program >= 0) {
+            const uint8_t message[] = {0xC0, static_cast<uint8_t>(program)};
+            jack_midi_event_write(buffer, 0, message, 2);
+            self->sentAt.store(jack_last_frame_time(self->client));
+        }
+        return 0;
+    }
+    jack_client_t* client = nullptr;
+    jack_port_t* port = nullptr;
+    std::atomic<int> wanted{-1};
+    std::atomic<int64_t> sentAt{-1};
+};
+
+void wait(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const int trials = argc > 1 ? std::max(1, std::atoi(argv[1])) : 12;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    jack_set_error_function([](const char*) {});
+    test::DummyJack server(kRate, test::DummyJack::uniqueName(), kPeriod);
+    if (!server.ready()) {
+        std::fprintf(stderr, "midi_switch: cannot start a dummy JACK server\n");
+        return 1;
+    }
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("loops"));
+    for (const auto& [name, note] : {std::pair{"A", kNoteA}, {"B", kNoteB}}) {
+        QFile file(dir.filePath(QStringLiteral("loops/") + name));
+        file.open(QIODevice::WriteOnly);
+        file.write(loopStriking(note));
+    }
+    AppSettings settings;
+    settings.sound.soundFont = "/nonexistent/none.sf2"; // MIDI only
+    settings.sound.drivers = {"jack"};
+    settings.sound.connectPorts = false;
+    settings.loopsFolder = dir.filePath("loops");
+    settings.preferencesFile = dir.filePath("preferences");
+    settings.liveSettingsFile = dir.filePath("live");
+    App app(settings);
+    app.Event_Open();
+    app.openMainWindow();
+    app.startAudio();
+    app.FileFastSwitchMode->trigger(); // loads A
+    wait(200);
+
+    Sender sender;
+    jack_status_t status{};
+    sender.client = jack_client_open("sender", JackNoStartServer, &status);
+    sender.port =
+        jack_port_register(sender.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    jack_set_process_callback(sender.client, &Sender::process, &sender);
+    jack_activate(sender.client);
+    jack_connect(sender.client, "sender:out", "Zumbal:midi_in");
+    test::JackMidiCapture capture(1, 200000);
+    capture.connect("Zumbal:midi_out", 0);
+
+    const double L = kRate * 15.0 / 120;
+    std::mt19937 random(7);
+    std::printf("Program Change on midi_in to the new loop's first note on midi_out, %d Hz, "
+                "period %d frames (%.1f ms), one stroke %.1f ms\n\n",
+                kRate, kPeriod, 1000.0 * kPeriod / kRate, 1000 * L / kRate);
+    std::printf("mode       trials  min ms  median ms  max ms  target\n");
+    for (const bool barLine : {false, true}) {
+        LiveSettings live;
+        live.switchAtBarLine = barLine;
+        app.live().save(live);
+        app.window().PopupMenu1->setCurrentIndex(0);
+        std::vector<double> latencies;
+        int onStrokeOne = 0, onItsFrame = 0;
+        for (int trial = 0; trial < trials; ++trial) {
+            wait(300 + static_cast<int>(random() % 900));
+            const int note = trial % 2 == 0 ? kNoteB : kNoteA;
+            sender.sentAt = -1;
+            sender.wanted = trial % 2 == 0 ? 1 : 0; // B, then A again
+            wait(barLine ? 2500 : 400);
+            const int64_t sent = sender.sentAt.load();
+            // The play's grid, from the first stroke recorded.
+            std::vector<int64_t> hits;
+            for (const test::CapturedMidi& e : capture.events())
+                if ((e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] > 0)
+                    hits.push_back(e.frame);
+            const double start = double(hits.front()) - std::llround(L);
+            for (const test::CapturedMidi& e : capture.events()) {
+                if ((e.bytes[0] & 0xF0) != 0x90 || e.bytes[2] == 0 || e.bytes[1] != note ||
+                    e.frame < sent)
+                    continue;
+                latencies.push_back(1000.0 * double(e.frame - sent) / kRate);
+                const auto stroke = std::llround((double(e.frame) - start) / L);
+                onStrokeOne += (stroke - 1) % 16 == 0;
+                onItsFrame += e.frame == std::llround(start + double(stroke) * L);
+                break;
+            }
+        }
+        const double limit = 1000.0 * (kPeriod + L) / kRate;
+        const double worst =
+            latencies.empty() ? 0 : *std::max_element(latencies.begin(), latencies.end());
+        std::printf("%-9s  %6zu  %6.1f  %9.1f  %6.1f  ", barLine ? "bar line" : "immediate",
+                    latencies.size(),
+                    latencies.empty() ? 0 : *std::min_element(latencies.begin(), latencies.end()),
+                    bench::median(latencies), worst);
+        if (barLine)
+            std::printf("first note on stroke 1: %d of %zu, on its exact frame: %d\n", onStrokeOne,
+                        latencies.size(), onItsFrame);
+        else
+            std::printf("<= %.1f ms: %s\n", limit,
+                        !latencies.empty() && worst <= limit ? "yes" : "NO");
+        std::fflush(stdout);
+    }
+    jack_client_close(sender.client);
+    return 0;
+}
