@@ -141,6 +141,22 @@ TEST(JackOutput, ASilentClockBridgesAServerThatGoesAwayAndComesBack) {
     EXPECT_EQ(s.sound->synth().foreignCalls(), 0u);
 }
 
+// A private dummy server at `rate` with Zumbal's client on it, playing a
+// bass drum on every stroke once started.
+struct MidiRig {
+    explicit MidiRig(int rate) : server(rate) {
+        for (int c = 0; c < kStrokes; ++c)
+            s.g.pp[c] = kHit;
+        ::testing::internal::CaptureStderr();
+        if (server.ready())
+            s.sound->startAudio();
+        ::testing::internal::GetCapturedStderr();
+    }
+    bool ready() const { return server.ready() && s.sound->outputName() == "jack"; }
+    test::DummyJack server;
+    JackSound s;
+};
+
 // The notes on midi_out and the clock on clock_out, each on the frame
 // nearest its ideal sample, for every meter and feel: with a bass drum on
 // every stroke, played stroke j of a play started at sample s is due at
@@ -149,15 +165,9 @@ TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
     if (!jackdInstalled())
         GTEST_SKIP() << "needs jackd";
     jack_set_error_function([](const char*) {});
-    test::DummyJack server(48000);
-    ASSERT_TRUE(server.ready());
-    JackSound s;
-    for (int c = 0; c < kStrokes; ++c)
-        s.g.pp[c] = kHit;
-    ::testing::internal::CaptureStderr();
-    s.sound->startAudio();
-    ::testing::internal::GetCapturedStderr();
-    ASSERT_EQ(s.sound->outputName(), "jack");
+    MidiRig rig(48000);
+    ASSERT_TRUE(rig.ready());
+    JackSound& s = rig.s;
     const int note = s.g.edfiv[0][0];
     struct Case {
         bool threeFour, ternary;
@@ -223,14 +233,9 @@ TEST(JackMidi, ATempoChangeMovesTheClockWithTheStrokes) {
     if (!jackdInstalled())
         GTEST_SKIP() << "needs jackd";
     jack_set_error_function([](const char*) {});
-    test::DummyJack server(44100);
-    ASSERT_TRUE(server.ready());
-    JackSound s;
-    for (int c = 0; c < kStrokes; ++c)
-        s.g.pp[c] = kHit;
-    ::testing::internal::CaptureStderr();
-    s.sound->startAudio();
-    ::testing::internal::GetCapturedStderr();
+    MidiRig rig(44100);
+    ASSERT_TRUE(rig.ready());
+    JackSound& s = rig.s;
     std::unique_ptr<test::JackMidiCapture> capture;
     for (int take = 0; take < 3; ++take) { // again after an xrun, as above
         const uint64_t xruns = s.sound->audioStats().underruns;
