@@ -36,7 +36,7 @@ QString PendingSwitch::describe() const {
         else
             parts << QStringLiteral("key ") + keys.value(fastSwitchTransposition(k, 0));
     }
-    return QStringLiteral("Next at stroke 1: ") + parts.join(QStringLiteral(", "));
+    return QStringLiteral("Next: ") + parts.join(QStringLiteral(", "));
 }
 
 } // namespace zumbal

@@ -23,7 +23,7 @@ public:
 
     void apply(globali& g, NotePlayer& bass) override;
 
-    // The shown line while it waits, such as "Next at stroke 1: Funk, key E".
+    // The shown line while it waits, such as "Next: Funk, key E".
     QString describe() const;
 
 private:

@@ -149,6 +149,7 @@ private:
     void collectLandedSwitch();
     void withdrawSwitch();
     void relabelBassCells();
+    void showSwitchState();
     void repaintHits(int track);
     void loadPresetRow(int row);
     void presetKey(int code);
@@ -159,6 +160,7 @@ private:
     Backdrop* m_client = nullptr;
     QTimer m_lampTimer;
     bool m_switchAtBarLine = false;
+    QString m_loopName;                       // the loaded loop's, shown when nothing waits
     PendingSwitch m_draft;                    // everything chosen for the next stroke 1
     PendingSwitch* m_waitingSwitch = nullptr; // its latest copy, held by the engine
     uint32_t m_strokesSeen = 0;

@@ -119,6 +119,7 @@ void Window_t1::showLoop(const QString& name) {
     }
     m_engine.players()[kBassTrack].setInstrument(m_g.edfiv[kBassTrack][0]);
     Slider1->setValue(m_g.tempo);
+    m_loopName = name;
     StaticText16->setText(name);
     if (draw) {
         for (int c = 0; c < kCells; ++c) {
@@ -144,7 +145,16 @@ void Window_t1::queueSwitch() {
     m_waitingSwitch = next;
     // A change handed back never applied.
     delete m_engine.queueAtBarLine(next);
-    StaticText16->setText(next->describe());
+    showSwitchState();
+}
+
+void Window_t1::showSwitchState() {
+    // What is coming stands out, so that it reads from behind a drum kit.
+    const bool waiting = m_waitingSwitch != nullptr;
+    StaticText16->setText(waiting ? m_draft.describe() : m_loopName);
+    StaticText16->setStyleSheet(
+        waiting ? QStringLiteral("background: #FFB000; color: black; font-weight: bold;")
+                : QString());
 }
 
 void Window_t1::collectLandedSwitch() {
@@ -159,8 +169,7 @@ void Window_t1::collectLandedSwitch() {
         showLoop(landed->name);
     if (landed->key)
         relabelBassCells();
-    if (m_waitingSwitch)
-        StaticText16->setText(m_draft.describe());
+    showSwitchState();
 }
 
 void Window_t1::withdrawSwitch() {
@@ -168,6 +177,7 @@ void Window_t1::withdrawSwitch() {
         static_cast<PendingSwitch*>(m_engine.withdrawBarLineChange()));
     m_waitingSwitch = nullptr;
     m_draft = PendingSwitch();
+    showSwitchState();
     if (!back)
         return;
     // Stopped before its bar line: it applies now, as without the setting.

@@ -119,7 +119,7 @@ private slots:
         f.render(5 * strokeLength);
         f.w().PopupMenu1_Change(3);
         QCoreApplication::processEvents();
-        QCOMPARE(loaded(f), "Next at stroke 1: new-130");
+        QCOMPARE(loaded(f), "Next: new-130");
         QCOMPARE(f.g().tempo.load(), 120);
         f.render(10 * strokeLength); // stroke 16 has played, stroke 1 has not
         QCOMPARE(f.g().tempo.load(), 120);
@@ -128,9 +128,24 @@ private slots:
         QCOMPARE(f.g().tempo.load(), tempo);
         QTRY_COMPARE(loaded(f), "new-130");
 
+        // A FastSwitch key waits too, and the name comes back once it lands.
+        f.app->FileFastSwitchMode->trigger();
+        QCoreApplication::processEvents();
+        f.render(40 * strokeLength); // past the next stroke 1 at any of these tempos
+        QTRY_COMPARE(loaded(f), "mid-120");
+        f.w().Event_KeyDown("d");
+        QCOMPARE(loaded(f), "Next: key D");
+        QCOMPARE(f.g().trans_start.load(), 0);
+        f.render(40 * strokeLength); // past the next stroke 1 at any of these tempos
+        QCOMPARE(f.g().trans_start.load(), 2);
+        QTRY_COMPARE(loaded(f), "mid-120");
+        f.app->FileFastSwitchMode->trigger();
+        QCoreApplication::processEvents();
+        f.render(40 * strokeLength); // past the next stroke 1 at any of these tempos
+
         f.w().PopupMenu1_Change(2);
         QCoreApplication::processEvents();
-        QCOMPARE(loaded(f), "Next at stroke 1: mid-120");
+        QCOMPARE(loaded(f), "Next: mid-120");
         f.w().play_pausa();
         QCOMPARE(loaded(f), "mid-120");
         QCOMPARE(f.g().tempo.load(), 140);
