@@ -13,6 +13,7 @@
 #include "loops/LoopFile.h"
 #include "support/DummyJack.h"
 #include "support/JackMidiCapture.h"
+#include "support/JackMidiSender.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -43,26 +44,6 @@ QByteArray loopStriking(int note) {
     loop.tempo = 120;
     return QByteArray::fromStdString(writeLoop("Loop", loop));
 }
-
-// A JACK client that sends one Program Change when asked and notes the frame.
-struct Sender {
-    static int process(jack_nframes_t frames, void* data) {
-        auto* self = static_cast<Sender*>(data);
-        void* buffer = jack_port_get_buffer(self->port, frames);
-        jack_midi_clear_buffer(buffer);
-        const int program = self->wanted.exchange(-1);
-        if (program >= 0) {
-            const uint8_t message[] = {0xC0, static_cast<uint8_t>(program)};
-            jack_midi_event_write(buffer, 0, message, 2);
-            self->sentAt.store(jack_last_frame_time(self->client));
-        }
-        return 0;
-    }
-    jack_client_t* client = nullptr;
-    jack_port_t* port = nullptr;
-    std::atomic<int> wanted{-1};
-    std::atomic<int64_t> sentAt{-1};
-};
 
 void wait(int ms) {
     QElapsedTimer timer;
@@ -104,14 +85,8 @@ int main(int argc, char* argv[]) {
     app.FileFastSwitchMode->trigger(); // loads A
     wait(200);
 
-    Sender sender;
-    jack_status_t status{};
-    sender.client = jack_client_open("sender", JackNoStartServer, &status);
-    sender.port =
-        jack_port_register(sender.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    jack_set_process_callback(sender.client, &Sender::process, &sender);
-    jack_activate(sender.client);
-    jack_connect(sender.client, "sender:out", "Zumbal:midi_in");
+    test::JackMidiSender sender;
+    sender.connect("Zumbal:midi_in");
     test::JackMidiCapture capture(1, 200000);
     capture.connect("Zumbal:midi_out", 0);
 
@@ -131,10 +106,9 @@ int main(int argc, char* argv[]) {
         for (int trial = 0; trial < trials; ++trial) {
             wait(300 + static_cast<int>(random() % 900));
             const int note = trial % 2 == 0 ? kNoteB : kNoteA;
-            sender.sentAt = -1;
-            sender.wanted = trial % 2 == 0 ? 1 : 0; // B, then A again
+            sender.send({{0xC0, uint8_t(trial % 2 == 0 ? 1 : 0)}}); // B, then A again
             wait(barLine ? 2500 : 400);
-            const int64_t sent = sender.sentAt.load();
+            const int64_t sent = sender.sentAt();
             // The play's grid, from the first stroke recorded.
             std::vector<int64_t> hits;
             for (const test::CapturedMidi& e : capture.events())
@@ -167,6 +141,5 @@ int main(int argc, char* argv[]) {
                         !latencies.empty() && worst <= limit ? "yes" : "NO");
         std::fflush(stdout);
     }
-    jack_client_close(sender.client);
     return 0;
 }

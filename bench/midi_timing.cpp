@@ -3,7 +3,8 @@
 // second client records midi_out and clock_out. Every note and clock is
 // compared with its ideal frame, laid from the play's start (taken as the
 // first stroke's frame less one stroke length): error in frames, the clock's
-// interval jitter, and, over a long run, the drift of the last clock.
+// interval jitter, and, over a long run, the drift of the last clock. A take
+// with an xrun is taken again; the table says how many xruns the last had.
 //
 //   midi_timing [--seconds S] [--drift-minutes M]   (default 20 s a case, 10 minutes)
 
@@ -128,7 +129,11 @@ int main(int argc, char** argv) {
     std::printf("rate    BPM  ternary  seconds  notes  clocks  worst note  worst clock  "
                 "clock jitter  last clock error  xruns  target met\n");
     for (const Case& c : cases) {
-        const Figures f = measure(c);
+        // An xrun loses the MIDI of the cycles it skips, whatever Zumbal
+        // sends: such a take is measured again, up to three times.
+        Figures f = measure(c);
+        for (int take = 1; take < 3 && f.xruns > 0; ++take)
+            f = measure(c);
         const bool met = f.notes > 0 && f.worstNote <= 1 && f.worstClock <= 1 && f.jitter <= 1 &&
                          std::abs(f.lastClockError) <= 1;
         std::printf(

@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "loops/LoopFile.h"
+#include "windows/livesettingswin.h"
 
 #include <QTest>
 
@@ -105,6 +106,12 @@ private slots:
         QVERIFY(!f.g().fastswitch);
         send(f, {0xB0, 64, 127}); // and it still listens
         QVERIFY(f.g().battito > 0);
+
+        // Without JACK and without an ALSA sequencer the settings window says so.
+        f.app->openLiveSettings();
+        auto* window = f.w().findChild<livesettingswin*>();
+        QVERIFY(window);
+        QVERIFY(window->statusLabel->text().startsWith("MIDI is unavailable"));
     }
 
     // With "Switch at the bar line" on, a preset chosen while playing waits,

@@ -3,6 +3,7 @@
 #include "support/DummyJack.h"
 #include "support/JackCapture.h"
 #include "support/JackMidiCapture.h"
+#include "support/JackMidiSender.h"
 
 #include <gtest/gtest.h>
 
@@ -295,35 +296,13 @@ TEST(JackMidi, ClockWhileStoppedAndTheInput) {
     ASSERT_TRUE(capture.connect("Zumbal:clock_out", 0));
 
     // A sender on midi_in: a program change, SysEx, and a note, in one cycle.
-    struct Sender {
-        static int process(jack_nframes_t frames, void* data) {
-            auto* self = static_cast<Sender*>(data);
-            void* buffer = jack_port_get_buffer(self->port, frames);
-            jack_midi_clear_buffer(buffer);
-            if (!self->sent.exchange(true)) {
-                const uint8_t program[] = {0xC0, 3}, sysex[] = {0xF0, 0x7E, 0xF7},
-                              note[] = {0x90, 60, 100};
-                jack_midi_event_write(buffer, 0, program, 2);
-                jack_midi_event_write(buffer, 1, sysex, 3);
-                jack_midi_event_write(buffer, 2, note, 3);
-            }
-            return 0;
-        }
-        jack_client_t* client = nullptr;
-        jack_port_t* port = nullptr;
-        std::atomic<bool> sent{true};
-    } sender;
-    jack_status_t status{};
-    sender.client = jack_client_open("sender", JackNoStartServer, &status);
-    ASSERT_TRUE(sender.client);
-    sender.port =
-        jack_port_register(sender.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    jack_set_process_callback(sender.client, &Sender::process, &sender);
-    jack_activate(sender.client);
-    ASSERT_EQ(jack_connect(sender.client, "sender:out", "Zumbal:midi_in"), 0);
-    sender.sent = false;
-    std::this_thread::sleep_for(500ms);
-    jack_client_close(sender.client);
+    {
+        test::JackMidiSender sender;
+        ASSERT_TRUE(sender.connect("Zumbal:midi_in"));
+        sender.send({{0xC0, 3}, {0xF0, 0x7E, 0xF7}, {0x90, 60, 100}});
+        std::this_thread::sleep_for(500ms);
+        ASSERT_NE(sender.sentAt(), -1);
+    }
 
     std::vector<std::vector<uint8_t>> received;
     s.sound->midiInput().drain(
