@@ -135,20 +135,20 @@ void App::buildMenuBar() {
     m_window->setMenuBar(MenuBar1);
 
     connect(FileMenu, &QMenu::aboutToShow, this, &App::Event_EnableMenuItems);
-    connect(FileNew, &QAction::triggered, this, &App::_FileNew_Action);
-    connect(FileLoadDrum, &QAction::triggered, this, &App::_FileLoadDrum_Action);
-    connect(FileSavecurrentloop, &QAction::triggered, this, &App::_FileSavecurrentloop_Action);
-    connect(FileExportMidiFile, &QAction::triggered, this, &App::_FileExportMidiFile_Action);
-    connect(FileFastSwitchMode, &QAction::triggered, this, &App::_FileFastSwitchMode_Action);
+    connect(FileNew, &QAction::triggered, this, &App::FileNew_Action);
+    connect(FileLoadDrum, &QAction::triggered, this, &App::FileLoadDrum_Action);
+    connect(FileSavecurrentloop, &QAction::triggered, this, &App::FileSavecurrentloop_Action);
+    connect(FileExportMidiFile, &QAction::triggered, this, &App::FileExportMidiFile_Action);
+    connect(FileFastSwitchMode, &QAction::triggered, this, &App::FileFastSwitchMode_Action);
     connect(m_window.get(), &Window_t1::presetsChanged, this, &App::Event_EnableMenuItems);
     connect(FileQuit, &QAction::triggered, m_window.get(), &QWidget::close);
-    connect(FilePreferences, &QAction::triggered, this, &App::_FilePreferences_Action);
+    connect(FilePreferences, &QAction::triggered, this, &App::FilePreferences_Action);
     connect(FileLiveSettings, &QAction::triggered, this, &App::openLiveSettings);
     connect(m_live.get(), &LiveControl::fastSwitchToggleRequested, this, [this] {
         if (FileFastSwitchMode->isEnabled())
-            _FileFastSwitchMode_Action();
+            FileFastSwitchMode_Action();
     });
-    connect(AppleZumbalInfo, &QAction::triggered, this, &App::_AppleZumbalInfo_Action);
+    connect(AppleZumbalInfo, &QAction::triggered, this, &App::AppleZumbalInfo_Action);
     connect(m_window.get(), &Window_t1::volumeWindowRequested, this, &App::openVolumeWindow);
     connect(m_window.get(), &Window_t1::drumsWindowRequested, this, &App::openDrumsWindow);
 }
@@ -163,7 +163,7 @@ void App::Event_EnableMenuItems() {
     FileFastSwitchMode->setChecked(hasPresets && m_g.fastswitch);
 }
 
-void App::_FileNew_Action() {
+void App::FileNew_Action() {
     Window_t1& w = *m_window;
     for (int i = 0; i < kDrumTracks; ++i) {
         w.setButtonState(i, kSwitchOn);
@@ -190,7 +190,7 @@ void App::_FileNew_Action() {
     m_sounds->playIfOn(SoundId::powerdow);
 }
 
-void App::_FilePreferences_Action() {
+void App::FilePreferences_Action() {
     auto* dialog = new finestrapref(m_g, *m_sounds, m_window.get());
     dialog->setWindowModality(Qt::WindowModal);
     dialog->Event_Open();
@@ -200,7 +200,7 @@ void App::openLiveSettings() {
     m_live->openWindow();
 }
 
-void App::_AppleZumbalInfo_Action() {
+void App::AppleZumbalInfo_Action() {
     auto* info = new finestrainfo(*m_sounds, m_window.get());
     info->Event_Open();
 }
@@ -217,7 +217,7 @@ void App::openDrumsWindow(int y, int track) {
     m_drumsWindow->apri(y, track);
 }
 
-void App::_FileSavecurrentloop_Action() {
+void App::FileSavecurrentloop_Action() {
     if (m_saveDialog) {
         m_saveDialog->raise();
         m_saveDialog->activateWindow();
@@ -248,7 +248,7 @@ void App::_FileSavecurrentloop_Action() {
     dialog->Event_Open();
 }
 
-void App::_FileExportMidiFile_Action() {
+void App::FileExportMidiFile_Action() {
     // The window is modal: playback would go on with its stop button out of reach.
     if (m_g.battito > 0)
         m_window->play_pausa();
@@ -257,7 +257,7 @@ void App::_FileExportMidiFile_Action() {
     dialog->Event_Open();
 }
 
-void App::_FileLoadDrum_Action() {
+void App::FileLoadDrum_Action() {
     const QString folder = QFileDialog::getExistingDirectory(
         m_window.get(), QStringLiteral("Load Drum Loops Folder.."),
         QString::fromStdString(m_g.drumloopsfolder.string()));
@@ -267,7 +267,7 @@ void App::_FileLoadDrum_Action() {
     m_window->creapopupmenu();
 }
 
-void App::_FileFastSwitchMode_Action() {
+void App::FileFastSwitchMode_Action() {
     Window_t1& w = *m_window;
     const bool on = !m_g.fastswitch;
     for (QLabel* label : w.StaticTN)

@@ -54,14 +54,14 @@ public:
     void startAudio();
 
     void Event_EnableMenuItems();
-    void _FileNew_Action();
-    void _FileLoadDrum_Action();
-    void _FileSavecurrentloop_Action();
-    void _FileExportMidiFile_Action();
-    void _FileFastSwitchMode_Action();
-    void _FilePreferences_Action();
+    void FileNew_Action();
+    void FileLoadDrum_Action();
+    void FileSavecurrentloop_Action();
+    void FileExportMidiFile_Action();
+    void FileFastSwitchMode_Action();
+    void FilePreferences_Action();
     void openLiveSettings();
-    void _AppleZumbalInfo_Action();
+    void AppleZumbalInfo_Action();
     void openVolumeWindow(bool all, int track, int stroke, QPoint topLeft);
     void openDrumsWindow(int y, int track);
 

@@ -56,13 +56,13 @@ private slots:
             w.EditFI[kBassTrack]->setText(QString::number(20 + round));
             w.EditFV[2]->setText("64");
             choose(f, 2 + round);
-            f.app->_FileFastSwitchMode_Action();
+            f.app->FileFastSwitchMode_Action();
             QCoreApplication::processEvents();
             for (auto key : {Qt::Key_Right, Qt::Key_E, Qt::Key_A, Qt::Key_1})
                 QTest::keyClick(&w, key);
-            f.app->_FileFastSwitchMode_Action();
+            f.app->FileFastSwitchMode_Action();
             QCoreApplication::processEvents();
-            f.app->_FileNew_Action();
+            f.app->FileNew_Action();
             QTest::keyClick(&w, Qt::Key_Space);
             QTest::qWait(30);
             QTest::keyClick(&w, Qt::Key_Space);
