@@ -45,14 +45,9 @@ void putChunk(Bytes& out, const char* tag, const Bytes& body) {
 // The strokes of one pattern under the 3/4 and ternary flags.
 std::vector<int> strokeWalk(bool threeFour, bool ternary) {
     std::vector<int> strokes;
-    int s = 0;
-    do {
-        strokes.push_back(++s);
-        if (ternary && (s == 3 || s == 7 || s == 11 || s == 15))
-            ++s;
-        if (threeFour && s > 11)
-            s = 16;
-    } while (s != 16);
+    for (int s = 1; s <= kStrokes; ++s)
+        if (isPlayedStroke(s, threeFour, ternary))
+            strokes.push_back(s);
     return strokes;
 }
 

@@ -41,14 +41,10 @@ void normaliseCells(globali& g) {
         if (g.pp[c] <= kBassRest)
             g.pp[c] = kBassRest;
     }
-    for (int t = 0; t < kTracks; ++t) {
-        for (int j = 0; j < 4; ++j) {
-            if (g.ter_ter)
-                g.pp[kStrokes * t + 4 * j + 3] = kDisabled;
-            if (g.ter_3_4)
-                g.pp[kStrokes * t + 12 + j] = kDisabled;
-        }
-    }
+    for (int t = 0; t < kTracks; ++t)
+        for (int s = 1; s <= kStrokes; ++s)
+            if (!isPlayedStroke(s, g.ter_3_4, g.ter_ter))
+                g.pp[cellIndex(t, s)] = kDisabled;
 }
 
 } // namespace zumbal

@@ -50,8 +50,24 @@ inline constexpr int kDefaultVolume = 99;
 // Sounds of the start-up loop and of New Loop, by track.
 inline constexpr std::array<int, kTracks> kDefaultSounds{36, 38, 42, 46, 53, 52, 33};
 
+// The cell of a track's stroke; strokes count from 1.
 constexpr int cellIndex(int track, int stroke) {
     return kStrokes * track + (stroke - 1);
+}
+
+// The bar rule, for everything that walks the bar (the stroke clock, the
+// 3/4 and ter switches, loading, the MIDI export): the ternary feel leaves
+// out every fourth stroke (4, 8, 12, 16), 3/4 the last four (13 to 16).
+constexpr bool isPlayedStroke(int stroke, bool threeFour, bool ternary) {
+    return !(ternary && stroke % 4 == 0) && !(threeFour && stroke > 12);
+}
+
+// The strokes one pass of the bar plays: 16, 12 under 3/4 or ternary, 9 under both.
+constexpr int strokesInBar(bool threeFour, bool ternary) {
+    int played = 0;
+    for (int s = 1; s <= kStrokes; ++s)
+        played += isPlayedStroke(s, threeFour, ternary);
+    return played;
 }
 constexpr bool isOn(int buttonState) {
     return buttonState >= kSwitchOn;

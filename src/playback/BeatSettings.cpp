@@ -9,13 +9,17 @@ int restOf(int cell) {
     return cell / kFirstBassCell * 9 + 1;
 }
 
-template <class CellOf>
-void setStrokes(globali& g, bool disable, int n, CellOf cellOf, const CellRedraw& redraw) {
+// Turns the strokes that a switch leaves out (those played with it off but
+// not with it on) off or back on, track by track.
+template <class PlayedWith>
+void setStrokes(globali& g, bool disable, PlayedWith playedWith, const CellRedraw& redraw) {
     for (int t = 0; t < kTracks; ++t) {
-        for (int k = 1; k <= n; ++k) {
+        for (int s = 1; s <= kStrokes; ++s) {
+            if (!playedWith(s, false) || playedWith(s, true))
+                continue;
             if (g.fastswitch)
                 return;
-            const int c = cellOf(t, k);
+            const int c = cellIndex(t, s);
             g.pp[c] = disable ? kDisabled : restOf(c);
             if (redraw)
                 redraw(c);
@@ -26,15 +30,17 @@ void setStrokes(globali& g, bool disable, int n, CellOf cellOf, const CellRedraw
 } // namespace
 
 void impostabeat_3_4(globali& g, const CellRedraw& redraw) {
-    const int n = g.ter_ter ? 3 : 4;
+    const bool ternary = g.ter_ter;
     setStrokes(
-        g, g.ter_3_4, n, [](int t, int k) { return kStrokes * t + 11 + k; }, redraw);
+        g, g.ter_3_4,
+        [ternary](int s, bool threeFour) { return isPlayedStroke(s, threeFour, ternary); }, redraw);
 }
 
 void impostabeat_ter(globali& g, const CellRedraw& redraw) {
-    const int n = g.ter_3_4 ? 3 : 4;
+    const bool threeFour = g.ter_3_4;
     setStrokes(
-        g, g.ter_ter, n, [](int t, int k) { return kStrokes * t + 4 * k - 1; }, redraw);
+        g, g.ter_ter,
+        [threeFour](int s, bool ternary) { return isPlayedStroke(s, threeFour, ternary); }, redraw);
 }
 
 } // namespace zumbal

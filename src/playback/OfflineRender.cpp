@@ -6,10 +6,6 @@
 
 namespace zumbal {
 
-int strokesPerBar(bool threeFour, bool ternary) {
-    return (threeFour ? 12 : 16) * (ternary ? 3 : 4) / 4;
-}
-
 namespace {
 
 double strokeLength(const globali& g, int rate) {
@@ -19,13 +15,13 @@ double strokeLength(const globali& g, int rate) {
 } // namespace
 
 int64_t passesLength(const globali& g, int repeats, int rate) {
-    return std::llround(repeats * strokesPerBar(g.ter_3_4, g.ter_ter) * strokeLength(g, rate));
+    return std::llround(repeats * strokesInBar(g.ter_3_4, g.ter_ter) * strokeLength(g, rate));
 }
 
 RenderResult renderLoop(SoundSystem& sound, const globali& g, int repeats, const AudioSink& sink) {
     PlaybackEngine& engine = sound.engine();
     const int rate = engine.sampleRate();
-    const int strokes = repeats * strokesPerBar(g.ter_3_4, g.ter_ter);
+    const int strokes = repeats * strokesInBar(g.ter_3_4, g.ter_ter);
     const int64_t start = engine.now();
     // The engine plays a stroke at the block start nearest its due sample, so
     // up to half a block early: stopping just short of that keeps the stroke

@@ -10,9 +10,6 @@
 
 namespace zumbal {
 
-// The strokes one pass of the bar plays: 16, 12 under 3/4 or ternary, 9 under both.
-int strokesPerBar(bool threeFour, bool ternary);
-
 // The length of `repeats` passes of the loop in `g` at `rate`: all their
 // strokes' lengths, to the nearest frame.
 int64_t passesLength(const globali& g, int repeats, int rate);

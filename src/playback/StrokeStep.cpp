@@ -55,13 +55,12 @@ void playBass(globali& g, NotePlayer& bass, int battito) {
 } // namespace
 
 int nextStroke(int battito, bool ter_3_4, bool ter_ter) {
-    ++battito;
-    if (ter_ter && battito % 4 == 0)
-        ++battito;
-    if (ter_3_4 && battito == 13)
-        battito = 17;
-    if (battito == 17)
-        battito = 1;
+    // 3/4 switched on past stroke 12 lets the bar run on to 16 this once.
+    const bool threeFour = ter_3_4 && battito < 13;
+    // Stroke 1 is always played, so the walk ends within a bar.
+    do
+        battito = battito >= kStrokes ? 1 : battito + 1;
+    while (!isPlayedStroke(battito, threeFour, ter_ter));
     return battito;
 }
 

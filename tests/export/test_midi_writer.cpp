@@ -1,4 +1,5 @@
 #include "export/MidiWriter.h"
+#include "support/BarRuleTable.h"
 
 #include <gtest/gtest.h>
 
@@ -126,6 +127,23 @@ TEST(MidiWriter, DrumAndBassEventsAndRepeats) {
                     {0x30, 0x89, 127, 0x40, 0x00, 0x89, 42, 0x40}, 15, {0x30, 0x89, 127, 0x40}));
     EXPECT_EQ(t[2], track({0x00, 0xC8, 0, 0x30, 0x88, 0, 0x40, 0x00, 0x98, 127, 127},
                           {0x30, 0x88, 0x00, 0x40}, 15, {0x30, 0x88, 127, 0x40}));
+}
+
+// A hit on every cell: one pass writes a note for each stroke the bar plays.
+TEST(MidiWriter, WritesThePlayedStrokesOfEachMeterAndFeel) {
+    for (const test::BarCase& bar : test::kBarCases) {
+        LoopRecord loop = silentLoop();
+        loop.pb[0] = kSwitchOn;
+        loop.pb[kThreeFourButton] = bar.threeFour ? kSwitchOn : kSwitchOff;
+        loop.pb[kTernaryButton] = bar.ternary ? kSwitchOn : kSwitchOff;
+        for (int s = 1; s <= kStrokes; ++s)
+            loop.pp[cellIndex(0, s)] = kHit;
+        const std::vector<uint8_t> drums = tracks(loop, 1)[1];
+        size_t notes = 0;
+        for (size_t i = 0; i + 1 < drums.size(); ++i)
+            notes += drums[i] == 0x99 && drums[i + 1] == loop.edfiv[0][0];
+        EXPECT_EQ(notes, bar.played.size()) << bar.threeFour << bar.ternary;
+    }
 }
 
 // A loop file may hold any int: the program byte is clamped before the

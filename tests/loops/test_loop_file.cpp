@@ -1,5 +1,7 @@
 #include "loops/LoopFile.h"
+#include "loops/LoopModel.h"
 #include "loops/PresetList.h"
+#include "support/BarRuleTable.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <memory>
 
 namespace zumbal {
 namespace {
@@ -88,6 +91,25 @@ TEST(LoopFile, VersionIsComparedAsANumberAndMissingValuesReadAsZero) {
         EXPECT_EQ(loop.pp[0] | loop.tempo, 0);
     }
     EXPECT_EQ(parseLoop("x\n130\n99999999999999999\n").pb[0], INT32_MAX);
+}
+
+// Loading turns off, on every row, the strokes the bar does not play.
+TEST(LoopModel, NormalisingTurnsOffTheStrokesTheBarLeavesOut) {
+    for (const test::BarCase& bar : test::kBarCases) {
+        auto g = std::make_unique<globali>();
+        g->ter_3_4 = bar.threeFour;
+        g->ter_ter = bar.ternary;
+        for (int c = 0; c < kFirstBassCell; ++c)
+            g->pp[c] = kHit;
+        normaliseCells(*g);
+        for (int t = 0; t < kTracks; ++t) {
+            std::vector<int> on;
+            for (int s = 1; s <= kStrokes; ++s)
+                if (g->pp[cellIndex(t, s)] != kDisabled)
+                    on.push_back(s);
+            EXPECT_EQ(on, bar.played) << bar.threeFour << bar.ternary << " track " << t;
+        }
+    }
 }
 
 TEST(PresetList, SortedByNameIgnoringCaseWithNumbersByValue) {

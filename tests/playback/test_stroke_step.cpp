@@ -1,5 +1,6 @@
 #include "playback/BeatSettings.h"
 #include "playback/StrokeStep.h"
+#include "support/BarRuleTable.h"
 #include "support/RecordingOutput.h"
 
 #include <gtest/gtest.h>
@@ -40,13 +41,12 @@ TEST_F(Step, PlayedStrokesFollowTheFlagsAndWrapToOne) {
         bool threeFour, ternary;
         std::vector<int> strokes;
     };
-    const std::vector<Case> cases{
-        {false, false, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 1}},
-        {true, false, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 1}},
-        {false, true, {1, 2, 3, 5, 6, 7, 9, 10, 11, 13, 14, 15, 1}},
-        {true, true, {1, 2, 3, 5, 6, 7, 9, 10, 11, 1}},
-        {true, false, {14, 15, 16, 1}}, // 3/4 switched on late runs on to 16
-    };
+    std::vector<Case> cases{{true, false, {14, 15, 16, 1}}}; // 3/4 switched on late runs on
+    for (const test::BarCase& bar : test::kBarCases) {
+        cases.push_back({bar.threeFour, bar.ternary, bar.played});
+        cases.back().strokes.push_back(1);
+        EXPECT_EQ(strokesInBar(bar.threeFour, bar.ternary), int(bar.played.size()));
+    }
     for (const Case& c : cases) {
         g.ter_3_4 = c.threeFour;
         g.ter_ter = c.ternary;
