@@ -69,30 +69,39 @@ constexpr int strokesInBar(bool threeFour, bool ternary) {
         played += isPlayedStroke(s, threeFour, ternary);
     return played;
 }
+
 constexpr bool isOn(int buttonState) {
     return buttonState >= kSwitchOn;
 }
 
 struct globali {
+    // Stroke code of each cell, cellIndex(track, stroke): kHit, kRest,
+    // kRandomHit, kDisabled on drum rows; kBassRest or a MIDI note on the bass row.
     std::array<AtomicInt, kCells> pp{};
+    // Velocity of each cell, 0..127 when sent; same index as `pp`.
     std::array<AtomicInt, kCells> volum{};
+    // Per track: [0] the sound (drum note, or bass program from 1), [1] the track volume.
     std::array<std::array<AtomicInt, 2>, kTracks> edfiv{};
+    // State code of each of the 17 drawn buttons: kSwitchOff, kSwitchOn or kPushButton.
     std::array<AtomicInt, kButtons> pb{};
+    // The sounding bass note: [0] its MIDI note, [1] strokes it has sounded.
     std::array<AtomicInt, 2> basso_ultima{};
+    // The preferences: [0] "1" plays the event sounds.
     std::array<std::string, 1> prefe{};
 
-    std::filesystem::path drumloopsfolder;
-    std::atomic<bool> fastswitch{false};
-    AtomicInt battito{0};
-    std::atomic<bool> ter_3_4{false};
-    std::atomic<bool> ter_ter{false};
-    AtomicInt loopattuale{0};
-    std::string nome_file;
-    AtomicInt tempo{0};
-    AtomicInt key_tasto_indice{0};
-    AtomicInt trans_start{0};
-    // Sample of the audio timeline at which playback was last started. The
-    // stroke clock counts audio samples, not 1/60 s ticks, so this is 64 bits.
+    std::filesystem::path drumloopsfolder; // whose loop files are the presets
+    std::atomic<bool> fastswitch{false};   // FastSwitch mode is on
+    AtomicInt battito{0};                  // 0: stopped; 1..16: the next stroke to play
+    std::atomic<bool> ter_3_4{false};      // 3/4: strokes 13 to 16 are left out
+    std::atomic<bool> ter_ter{false};      // ternary: strokes 4, 8, 12 and 16 are left out
+    AtomicInt loopattuale{0};              // presets row FastSwitch has loaded; presets from 2
+    std::string nome_file;                 // the current loop's file name, as bytes
+    AtomicInt tempo{0};                    // beats per minute, 10..240
+    AtomicInt key_tasto_indice{0};         // the selected bass cell, 96..111, for the keyboard
+    AtomicInt trans_start{0};              // semitones the bass has moved since its load
+    // Sample of the audio timeline at which playback last started or the
+    // last stroke sounded. The stroke clock counts audio samples, not 1/60 s
+    // ticks, so this is 64 bits.
     std::atomic<int64_t> metronomo{0};
 };
 
