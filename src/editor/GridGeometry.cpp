@@ -48,13 +48,14 @@ std::optional<CellHit> hitTest(int x, int y) {
     if (column < 0)
         return std::nullopt;
     return CellHit{
-        kStrokes * row + column,
+        cellIndex(row, column + 1),
         {kGroupWidth * g + kColumnWidth * c, row == kBassTrack ? kBassRowY : kRowHeight * row}};
 }
 
 void fillDrumTrack(globali& g, int track, int buttonState, const std::function<void(int)>& redraw) {
     const int code = isOn(buttonState) ? kRandomHit : kRest;
-    for (int c = kStrokes * track; c < kStrokes * (track + 1); ++c) {
+    for (int s = 1; s <= kStrokes; ++s) {
+        const int c = cellIndex(track, s);
         g.pp[c] = code;
         if (redraw)
             redraw(c);

@@ -162,7 +162,7 @@ void Window_t1::Event_Open() {
     show();
     m_client->setFocus();
     for (int c : {0, 8, 20, 28, kFirstBassCell})
-        disegna_drum(c, 999, 0);
+        disegna_drum(c, kNoOrigin, 0);
     CanvasImageW->drawPicture(pictures.p[3], {9, 257});
 }
 
@@ -223,11 +223,11 @@ void Window_t1::Slider1_ValueChanged(int value) {
 }
 
 void Window_t1::impostabeat_3_4() {
-    zumbal::impostabeat_3_4(m_g, [this](int c) { disegna_drum(c, 999, 0); });
+    zumbal::impostabeat_3_4(m_g, [this](int c) { disegna_drum(c, kNoOrigin, 0); });
 }
 
 void Window_t1::impostabeat_ter() {
-    zumbal::impostabeat_ter(m_g, [this](int c) { disegna_drum(c, 999, 0); });
+    zumbal::impostabeat_ter(m_g, [this](int c) { disegna_drum(c, kNoOrigin, 0); });
 }
 
 void Window_t1::aggiorna_bottone(int i) {

@@ -57,6 +57,9 @@ public:
     // The grid.
     void crea_notearray();
     void crea_p_picture();
+    // Redraws a cell; `x` and `y` are the cell's origin on the grid, or
+    // x = kNoOrigin to have it computed from the cell.
+    static constexpr int kNoOrigin = 999;
     void disegna_drum(int cell, int x, int y);
     // Prepares the note label of bass cell `cell` and repaints the cell.
     void labelBassCell(int cell);

@@ -86,14 +86,15 @@ void Window_t1::EditFV_SelChange(int t) {
     m_g.edfiv[t][1] = v;
     if (autoaggiorna)
         return;
-    for (int c = kStrokes * t; c < kStrokes * (t + 1); ++c)
-        m_g.volum[c] = v;
+    for (int s = 1; s <= kStrokes; ++s)
+        m_g.volum[cellIndex(t, s)] = v;
 }
 
 void Window_t1::repaintHits(int track) {
-    for (int c = kStrokes * track; c < kStrokes * (track + 1); ++c) {
+    for (int s = 1; s <= kStrokes; ++s) {
+        const int c = cellIndex(track, s);
         if (m_g.pp[c] == kHit || m_g.pp[c] == kRandomHit)
-            disegna_drum(c, 999, 0);
+            disegna_drum(c, kNoOrigin, 0);
     }
 }
 

@@ -9,10 +9,6 @@
 
 namespace zumbal {
 
-namespace {
-constexpr int kNoOrigin = 999;
-}
-
 void Window_t1::buildKeyboardControls() {
     static constexpr std::array<const char*, 12> letters{"S", "D", "F", "G", "H", "J",
                                                          "K", "E", "R", "Y", "U", "I"};

@@ -18,7 +18,6 @@
 namespace zumbal {
 
 namespace {
-constexpr int kNoOrigin = 999;
 
 QString loopPath(const globali& g, const QString& name) {
     return QDir(QString::fromStdString(g.drumloopsfolder.string())).filePath(name);

@@ -88,7 +88,7 @@ Bytes drumTrack(const LoopRecord& loop, const std::vector<int>& walk, int repeat
                     continue;
                 const uint8_t delta = first ? L : 0;
                 first = false;
-                const int c = kStrokes * t + s - 1;
+                const int c = cellIndex(t, s);
                 if (loop.pp[c] == kHit) {
                     last[t] = dataByte(loop.edfiv[t][0]);
                     out.insert(out.end(), {delta, 0x99, last[t], dataByte(loop.volum[c])});
@@ -110,7 +110,7 @@ Bytes bassTrack(const LoopRecord& loop, const std::vector<int>& walk, int repeat
     if (isOn(loop.pb[kBassButton])) {
         for (int r = 0; r < repeats; ++r) {
             for (int s : walk) {
-                const int c = kFirstBassCell - 1 + s;
+                const int c = cellIndex(kBassTrack, s);
                 if (loop.pp[c] > kBassRest) {
                     out.insert(out.end(), {L, 0x88, last, 0x40});
                     last = dataByte(loop.pp[c]);

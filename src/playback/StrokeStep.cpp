@@ -15,7 +15,7 @@ void playDrums(globali& g, NotePlayers& NotePl, RandomSource& random, int battit
     for (int t = 0; t < kDrumTracks; ++t) {
         if (!isOn(g.pb[t]))
             continue;
-        const int c = kStrokes * t + battito - 1;
+        const int c = cellIndex(t, battito);
         const int note = g.edfiv[t][0];
         const int code = g.pp[c];
         if (code == kHit) {
@@ -42,7 +42,7 @@ void playBass(globali& g, NotePlayer& bass, int battito) {
         if (ultima[1] > 3)
             bass.PlayNote(ultima[0], 0);
     }
-    const int c = kFirstBassCell - 1 + battito;
+    const int c = cellIndex(kBassTrack, battito);
     const int code = g.pp[c];
     if (code > kBassRest) {
         bass.PlayNote(ultima[0], 0);

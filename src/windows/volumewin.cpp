@@ -37,7 +37,7 @@ void volumewin::apri(bool all, int t, int c, int left, int top) {
         value = m_g.edfiv[t][1];
     } else {
         ind_b_text->setText(QString::number(c));
-        value = m_g.volum[kStrokes * t + c];
+        value = m_g.volum[cellIndex(t, c + 1)];
     }
     volume_text->setText(QString::number(value));
     Slider1->setValue(value);
@@ -54,7 +54,7 @@ void volumewin::Slider1_ValueChanged(int value) {
         m_main.EditFV[t]->setText(QString::number(value));
     } else {
         const int c = std::clamp(leadingNumber(ind_b_text->text().toStdString()), 0, kStrokes - 1);
-        m_g.volum[kStrokes * t + c] = value;
+        m_g.volum[cellIndex(t, c + 1)] = value;
     }
     volume_text->setText(QString::number(value));
 }
