@@ -3,48 +3,47 @@
 #include "support/DummyJack.h"
 #include "support/JackMidiCapture.h"
 #include "support/JackMidiSender.h"
+#include "support/StrikingLoop.h"
 
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cmath>
+#include <algorithm>
 
 namespace zumbal {
 
 // A Program Change on Zumbal:midi_in, through the whole program on a private
 // dummy JACK server, in FastSwitch mode between two loops that strike
-// different notes on every stroke: the new loop's notes come out on
-// midi_out, and with "Switch at the bar line" the first of them is exactly
-// on a stroke 1's frame.
+// different notes on every stroke (and a note of their own on stroke 1):
+// the new loop's notes come out on midi_out, and with "Switch at the bar
+// line" the first of them is its stroke 1, exactly one stroke after the old
+// loop's last.
 class LiveJackTest : public QObject {
     Q_OBJECT
 
-    static constexpr int kRate = 48000, kNoteA = 36, kNoteB = 38;
+    static constexpr int kRate = 48000, kNoteA = 60, kNoteB = 62;
 
-    static QByteArray loopStriking(int note) {
-        LoopRecord loop;
-        loop.layout = LoopLayout::Current;
-        loop.pb.fill(kSwitchOff);
-        loop.pb[0] = kSwitchOn;
-        for (int c = 0; c < kCells; ++c) {
-            loop.pp[c] = c >= kFirstBassCell ? kBassRest : c < kStrokes ? kHit : kRest;
-            loop.volum[c] = kDefaultVolume;
-        }
-        for (int t = 0; t < kTracks; ++t)
-            loop.edfiv[t] = {t == 0 ? note : kDefaultSounds[t], kDefaultVolume};
-        loop.tempo = 120;
-        return QByteArray::fromStdString(writeLoop("Loop", loop));
-    }
-
-    // The frame of the first `note` struck at or after `from`; -1 if none.
-    static int64_t firstStrike(const test::JackMidiCapture& capture, int note, int64_t from) {
+    // The first note-on of `note` (or with `orNext`, of note + 1) at or
+    // after `from`; the frame is -1 if there is none.
+    static test::CapturedMidi firstStrike(const test::JackMidiCapture& capture, int note,
+                                          int64_t from, bool orNext = true) {
         for (const test::CapturedMidi& e : capture.events())
-            if ((e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] > 0 && e.bytes[1] == note &&
-                e.frame >= from)
-                return e.frame;
-        return -1;
+            if ((e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] > 0 && e.frame >= from &&
+                (e.bytes[1] == note || (orNext && e.bytes[1] == note + 1)))
+                return e;
+        test::CapturedMidi none;
+        none.frame = -1;
+        return none;
+    }
+    // The last note-on before `frame`.
+    static int64_t lastStrikeBefore(const test::JackMidiCapture& capture, int64_t frame) {
+        int64_t last = -1;
+        for (const test::CapturedMidi& e : capture.events())
+            if ((e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] > 0 && e.frame < frame)
+                last = std::max(last, e.frame);
+        return last;
     }
 
 private slots:
@@ -59,7 +58,7 @@ private slots:
         for (const auto& [name, note] : {std::pair{"A", kNoteA}, {"B", kNoteB}}) {
             QFile file(dir.filePath(QStringLiteral("loops/") + name));
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(loopStriking(note));
+            file.write(test::loopStriking(note));
         }
         AppSettings settings;
         settings.sound.soundFont = "/nonexistent/none.sf2";
@@ -82,7 +81,7 @@ private slots:
 
         sender.send({{0xC0, 1}}); // B, at once
         QTRY_VERIFY(sender.sentAt() >= 0);
-        QTRY_VERIFY(firstStrike(capture, kNoteB, sender.sentAt()) >= 0);
+        QTRY_VERIFY(firstStrike(capture, kNoteB, sender.sentAt()).frame >= 0);
 
         LiveSettings live;
         live.switchAtBarLine = true;
@@ -90,16 +89,13 @@ private slots:
         QTest::qWait(700);        // somewhere in the bar
         sender.send({{0xC0, 0}}); // A, at the next stroke 1
         QTRY_VERIFY(sender.sentAt() >= 0);
-        QTRY_VERIFY_WITH_TIMEOUT(firstStrike(capture, kNoteA, sender.sentAt()) >= 0, 5000);
-        const int64_t landed = firstStrike(capture, kNoteA, sender.sentAt());
-        // The play's grid, laid from its first stroke (stroke 1 of loop A).
-        const double L = kRate * 15.0 / 120;
-        const double start = double(firstStrike(capture, kNoteA, 0)) - std::llround(L);
-        const auto stroke = std::llround((double(landed) - start) / L);
-        QCOMPARE((stroke - 1) % 16, 0);
-        QCOMPARE(landed, int64_t(std::floor(start + double(stroke) * L + 0.5)));
-        // Until then loop B went on, up to its stroke 16.
-        QVERIFY(firstStrike(capture, kNoteB, landed - std::llround(L)) >= 0);
+        QTRY_VERIFY_WITH_TIMEOUT(firstStrike(capture, kNoteA, sender.sentAt()).frame >= 0, 5000);
+        const test::CapturedMidi landed = firstStrike(capture, kNoteA, sender.sentAt());
+        QCOMPARE(int(landed.bytes[1]), kNoteA + 1); // loop A's stroke 1
+        // One stroke (6000 frames at 120 BPM) after loop B's last, its stroke 16.
+        QCOMPARE(landed.frame - lastStrikeBefore(capture, landed.frame), int64_t(6000));
+        QCOMPARE(firstStrike(capture, kNoteB, landed.frame - 6000, false).frame,
+                 landed.frame - 6000);
     }
 };
 
