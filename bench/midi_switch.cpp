@@ -14,12 +14,10 @@
 #include "support/DummyJack.h"
 #include "support/JackMidiCapture.h"
 #include "support/JackMidiSender.h"
-#include "support/StrikingLoop.h"
+#include "support/LiveJackApp.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstdio>
@@ -50,25 +48,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "midi_switch: cannot start a dummy JACK server\n");
         return 1;
     }
-    QTemporaryDir dir;
-    QDir().mkpath(dir.filePath("loops"));
-    for (const auto& [name, note] : {std::pair{"A", kNoteA}, {"B", kNoteB}}) {
-        QFile file(dir.filePath(QStringLiteral("loops/") + name));
-        file.open(QIODevice::WriteOnly);
-        file.write(test::loopStriking(note));
-    }
-    AppSettings settings;
-    settings.sound.soundFont = "/nonexistent/none.sf2"; // MIDI only
-    settings.sound.drivers = {"jack"};
-    settings.sound.connectPorts = false;
-    settings.loopsFolder = dir.filePath("loops");
-    settings.preferencesFile = dir.filePath("preferences");
-    settings.liveSettingsFile = dir.filePath("live");
-    App app(settings);
-    app.Event_Open();
-    app.openMainWindow();
-    app.startAudio();
-    app.FileFastSwitchMode->trigger(); // loads A
+    test::LiveJackApp running(kNoteA, kNoteB);
+    App& app = *running.app;
     wait(200);
 
     test::JackMidiSender sender;

@@ -3,11 +3,9 @@
 #include "support/DummyJack.h"
 #include "support/JackMidiCapture.h"
 #include "support/JackMidiSender.h"
-#include "support/StrikingLoop.h"
+#include "support/LiveJackApp.h"
 
-#include <QFile>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -53,26 +51,9 @@ private slots:
         jack_set_error_function([](const char*) {});
         test::DummyJack server(kRate);
         QVERIFY(server.ready());
-        QTemporaryDir dir;
-        QDir().mkpath(dir.filePath("loops"));
-        for (const auto& [name, note] : {std::pair{"A", kNoteA}, {"B", kNoteB}}) {
-            QFile file(dir.filePath(QStringLiteral("loops/") + name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(test::loopStriking(note));
-        }
-        AppSettings settings;
-        settings.sound.soundFont = "/nonexistent/none.sf2";
-        settings.sound.drivers = {"jack"};
-        settings.sound.connectPorts = false;
-        settings.loopsFolder = dir.filePath("loops");
-        settings.preferencesFile = dir.filePath("preferences");
-        settings.liveSettingsFile = dir.filePath("live");
-        App app(settings);
-        app.Event_Open();
-        app.openMainWindow();
-        app.startAudio();
+        test::LiveJackApp live(kNoteA, kNoteB);
+        App& app = *live.app;
         QCOMPARE(QString::fromStdString(app.sound().outputName()), "jack");
-        app.FileFastSwitchMode->trigger(); // loads A
         test::JackMidiCapture capture(1, 100000);
         QVERIFY(capture.connect("Zumbal:midi_out", 0));
         test::JackMidiSender sender;
@@ -83,9 +64,9 @@ private slots:
         QTRY_VERIFY(sender.sentAt() >= 0);
         QTRY_VERIFY(firstStrike(capture, kNoteB, sender.sentAt()).frame >= 0);
 
-        LiveSettings live;
-        live.switchAtBarLine = true;
-        QCOMPARE(app.live().save(live), QString());
+        LiveSettings barLine;
+        barLine.switchAtBarLine = true;
+        QCOMPARE(app.live().save(barLine), QString());
         QTest::qWait(700);        // somewhere in the bar
         sender.send({{0xC0, 0}}); // A, at the next stroke 1
         QTRY_VERIFY(sender.sentAt() >= 0);

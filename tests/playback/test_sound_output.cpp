@@ -171,41 +171,5 @@ TEST(OfflineRender, TheStopEndsTheHeldBassNoteOnTheLoopsProgram) {
     EXPECT_NE(sounds[0], sounds[1]);
 }
 
-// Frames 0, 1, 2, ... fed in pieces; what comes after the loop's end is
-// added onto its start, wrapping when the ring-out outlasts the loop.
-TEST(TailFolder, AddsWhatRingsPastTheEndOntoTheStart) {
-    struct Case {
-        int64_t loopFrames, longestTail;
-        int fed, piece, own;
-        size_t kept; // frames of the start kept: tail + a block at most
-        std::vector<std::pair<size_t, float>> start; // left channel; right is its negative
-    };
-    const std::vector<Case> cases{
-        {5, 3, 5, 2, 5, 5, {{0, 0}, {1, 1}, {4, 4}}},                      // no ring-out
-        {5, 3, 7, 3, 5, 5, {{0, 0 + 5}, {1, 1 + 6}, {2, 2}}},              // two frames ring out
-        {3, 10, 8, 5, 3, 3, {{0, 0 + 3 + 6}, {1, 1 + 4 + 7}, {2, 2 + 5}}}, // outlasts the loop
-        {200, 10, 230, 64, 200, 74, {{0, 0 + 200}, {29, 29 + 229}, {30, 30}, {73, 73}}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.fed);
-        TailFolder folder(c.loopFrames, c.longestTail);
-        std::vector<float> left(size_t(c.fed)), right(size_t(c.fed));
-        for (int i = 0; i < c.fed; ++i) {
-            left[size_t(i)] = float(i);
-            right[size_t(i)] = -float(i);
-        }
-        int own = 0;
-        for (int i = 0; i < c.fed; i += c.piece)
-            own += folder.feed(&left[size_t(i)], &right[size_t(i)], std::min(c.piece, c.fed - i));
-        EXPECT_EQ(own, c.own);
-        const std::vector<float>& start = folder.foldedStart();
-        ASSERT_EQ(start.size(), 2 * c.kept);
-        for (const auto& [at, value] : c.start) {
-            EXPECT_EQ(start[2 * at], value) << at;
-            EXPECT_EQ(start[2 * at + 1], -value) << at;
-        }
-    }
-}
-
 } // namespace
 } // namespace zumbal
