@@ -67,7 +67,7 @@ int main(int argc, char* argv[]) {
         LiveSettings live;
         live.switchAtBarLine = barLine;
         app.live().save(live);
-        app.window().PopupMenu1->setCurrentIndex(0);
+        app.window().presetsMenu()->setCurrentIndex(0);
         std::vector<double> latencies;
         int onStrokeOne = 0, onItsFrame = 0;
         for (int trial = 0; trial < trials; ++trial) {

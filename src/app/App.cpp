@@ -158,36 +158,13 @@ void App::Event_EnableMenuItems() {
     for (QAction* action : {AppleZumbalInfo, FileNew, FileLoadDrum, FileSavecurrentloop,
                             FileExportMidiFile, FilePreferences})
         action->setEnabled(editing);
-    const bool hasPresets = m_window->PopupMenu1->count() >= 3;
+    const bool hasPresets = m_window->presetCount() > 0;
     FileFastSwitchMode->setEnabled(hasPresets);
     FileFastSwitchMode->setChecked(hasPresets && m_g.fastswitch);
 }
 
 void App::FileNew_Action() {
-    Window_t1& w = *m_window;
-    for (int i = 0; i < kDrumTracks; ++i) {
-        w.setButtonState(i, kSwitchOn);
-        w.aggiorna_bottone(i);
-    }
-    for (int i = kDrumTracks; i < 2 * kDrumTracks; ++i) {
-        w.setButtonState(i, kSwitchOff);
-        w.aggiorna_bottone(i);
-    }
-    w.refreshGrid();
-    for (int i : {kThreeFourButton, kTernaryButton}) {
-        w.setButtonState(i, kSwitchOff);
-        w.aggiorna_bottone(i);
-    }
-    w.setButtonState(kBassButton, kSwitchOn);
-    w.aggiorna_bottone(kBassButton);
-    setNewLoop(m_g);
-    for (int t = 0; t < kTracks; ++t) {
-        w.EditFI[t]->setText(QString::number(m_g.edfiv[t][0]));
-        w.EditFV[t]->setText(QString::number(kDefaultVolume));
-    }
-    m_sound.NotePl()[kBassTrack].setInstrument(kDefaultSounds[kBassTrack]);
-    w.Slider1->setValue(kStartTempo);
-    m_sounds->playIfOn(SoundId::powerdow);
+    m_window->newLoop();
 }
 
 void App::FilePreferences_Action() {
@@ -229,9 +206,7 @@ void App::FileSavecurrentloop_Action() {
         [this, &w] {
             // The menu's rows, and whatever the folder holds at this moment
             // (files that are not loops, another instance's new loop).
-            QStringList names;
-            for (int i = 1; i < w.PopupMenu1->count(); ++i)
-                names << w.PopupMenu1->itemText(i);
+            QStringList names = w.presetRows();
             names << QDir(QString::fromStdString(m_g.drumloopsfolder.string()))
                          .entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                     QDir::NoDotAndDotDot);
@@ -268,28 +243,11 @@ void App::FileLoadDrum_Action() {
 }
 
 void App::FileFastSwitchMode_Action() {
-    Window_t1& w = *m_window;
     const bool on = !m_g.fastswitch;
-    for (QLabel* label : w.StaticTN)
-        label->move(label->x(), label->y() + (on ? -100 : 100));
     m_sounds->play(SoundId::PublicD);
-    m_g.loopattuale = 2;
-    for (int t = 0; t < kTracks; ++t) {
-        w.EditFI[t]->setEnabled(!on);
-        w.EditFV[t]->setEnabled(!on);
-    }
-    w.client()->setFocus();
-    if (on) {
-        m_g.nome_file = fileNameBytes(w.PopupMenu1->itemText(2));
-        w.loop_aprithr();
-        m_g.fastswitch = true;
-        Event_EnableMenuItems();
-    } else {
-        m_g.fastswitch = false;
-        Event_EnableMenuItems();
-        m_g.nome_file = fileNameBytes(w.PopupMenu1->itemText(2));
-        w.loop_aprithr();
-    }
+    m_window->setFastSwitch(on);
+    m_g.fastswitch = on;
+    Event_EnableMenuItems();
 }
 
 void App::Event_Close() {

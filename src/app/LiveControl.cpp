@@ -99,7 +99,7 @@ void LiveControl::poll() {
 void LiveControl::receive(const MidiMessage& m) {
     if (m_settingsWindow)
         m_settingsWindow->midiReceived(m);
-    const LiveState state{m_g.fastswitch, std::max(0, m_window.PopupMenu1->count() - 2)};
+    const LiveState state{m_g.fastswitch, m_window.presetCount()};
     const LiveAction action = translate(m, m_settings, state);
     const auto key = [this](QChar c) { m_window.Event_KeyDown(QString(c)); };
     switch (action.kind) {

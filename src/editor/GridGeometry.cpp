@@ -52,13 +52,10 @@ std::optional<CellHit> hitTest(int x, int y) {
         {kGroupWidth * g + kColumnWidth * c, row == kBassTrack ? kBassRowY : kRowHeight * row}};
 }
 
-void fillDrumTrack(globali& g, int track, int buttonState, const std::function<void(int)>& redraw) {
+void fillDrumTrack(globali& g, int track, int buttonState) {
     const int code = isOn(buttonState) ? kRandomHit : kRest;
     for (int s = 1; s <= kStrokes; ++s) {
-        const int c = cellIndex(track, s);
-        g.pp[c] = code;
-        if (redraw)
-            redraw(c);
+        g.pp[cellIndex(track, s)] = code;
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include "model/globali.h"
 
-#include <functional>
 #include <optional>
 
 namespace zumbal {
@@ -30,8 +29,8 @@ struct CellHit {
 std::optional<CellHit> hitTest(int x, int y);
 
 // Sets a drum track's 16 cells to random hits (switch on) or rests (switch
-// off), disabled strokes included, calling `redraw` for each.
-void fillDrumTrack(globali& g, int track, int buttonState, const std::function<void(int)>& redraw);
+// off), disabled strokes included.
+void fillDrumTrack(globali& g, int track, int buttonState);
 
 // A plain click on a drum cell: rest to hit, hit or random hit to rest.
 int toggledDrumCode(int code);

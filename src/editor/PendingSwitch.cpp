@@ -15,7 +15,7 @@ void PendingSwitch::apply(globali& g, NotePlayer& bass) {
     if (key) {
         const int semitones = fastSwitchTransposition(*key, g.trans_start);
         if (semitones != 0)
-            transpose(g, semitones, m_noRelabel);
+            transpose(g, semitones);
     }
 }
 

@@ -5,7 +5,6 @@
 
 #include <QString>
 
-#include <functional>
 #include <optional>
 
 namespace zumbal {
@@ -25,10 +24,6 @@ public:
 
     // The shown line while it waits, such as "Next: Funk, key E".
     QString describe() const;
-
-private:
-    // Made here on the GUI thread, so that the audio thread copies nothing.
-    std::function<void(int)> m_noRelabel = [](int) {};
 };
 
 } // namespace zumbal

@@ -1,6 +1,12 @@
 #include "editor/Window_t1.h"
 
 #include "assets/Links.h"
+#include "editor/GridGeometry.h"
+#include "loops/FileNames.h"
+#include "loops/LoopModel.h"
+#include "model/NumberText.h"
+#include "playback/BassLine.h"
+#include "playback/BeatSettings.h"
 #include "playback/StrokeStep.h"
 #include "widgets/WindowLook.h"
 
@@ -9,6 +15,7 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLayout>
+#include <QStandardItemModel>
 
 namespace zumbal {
 
@@ -85,7 +92,7 @@ ButtonRow buttonRow(int i) {
 Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                               Qt::CustomizeWindowHint),
-      m_g(g), m_engine(engine), m_sounds(sounds) {
+      m_g(g), m_engine(engine), m_sounds(sounds), m_library(g), m_barLine(engine) {
     setWindowTitle(QStringLiteral("Zumbal"));
     m_client = new Backdrop(this);
     m_client->setFixedSize(kClientWidth, kClientHeight);
@@ -95,8 +102,14 @@ Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QW
     // The window takes exactly the client area plus the menu bar; the user cannot resize it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     buildControls();
-    buildTrackFields();
-    buildKeyboardControls();
+    m_fields = new TrackFields(m_g, m_client, this);
+    connect(m_fields, &TrackFields::instrumentChanged, this, &Window_t1::instrumentChanged);
+    connect(m_fields, &TrackFields::spaceBar, this, &Window_t1::play_pausa);
+    connect(m_fields, &TrackFields::drumsWindowRequested, this, &Window_t1::drumsWindowRequested);
+    connect(m_fields, &TrackFields::volumeWindowRequested, this,
+            [this](int t, QPoint topLeft) { emit volumeWindowRequested(true, t, 0, topLeft); });
+    m_keyboard = new BassKeyboard(m_client);
+    connect(m_keyboard, &BassKeyboard::transposeRequested, this, &Window_t1::transpose);
 
     m_bar = new ButtonBar(m_client, ButtonTable::MainWindow, m_sounds);
     connect(m_bar, &ButtonBar::gestisci_evento_bottone, this, &Window_t1::gestisci_evento_bottone);
@@ -106,8 +119,6 @@ Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QW
 }
 
 Window_t1::~Window_t1() {
-    delete m_engine.withdrawBarLineChange();
-    delete m_engine.takeLanded();
     // Closing the child widgets still sends signals (a field losing the
     // focus); by then this window is no longer there to handle them.
     for (QObject* child : findChildren<QObject*>())
@@ -115,13 +126,13 @@ Window_t1::~Window_t1() {
 }
 
 void Window_t1::buildControls() {
-    CanvasImageW = new GridCanvas(m_client);
+    CanvasImageW = new GridEditor(m_g, m_client);
     CanvasImageW->setGeometry(QRect(kGridPosition, QSize(590, 285)));
     CanvasImageW->setToolTip(
         QStringLiteral("Click to switch this drum stroke ON and OFF (if enabled).\nControl-Click "
                        "(or right mouse button click) to show a volume selection slider for this "
                        "drum stroke."));
-    connect(CanvasImageW, &GridCanvas::mouseDown, this, &Window_t1::CanvasImageW_MouseDown);
+    connect(CanvasImageW, &GridEditor::mouseDown, this, &Window_t1::CanvasImageW_MouseDown);
 
     CanvasTempo = new TempoLamp(m_client);
     CanvasTempo->setGeometry(122, 317, 12, 12);
@@ -149,8 +160,7 @@ void Window_t1::buildControls() {
 
 void Window_t1::Event_Open() {
     creapopupmenu();
-    crea_notearray();
-    crea_p_picture();
+    m_keyboard->crea_notearray();
     dati_dei_bottoni();
     m_g.ter_3_4 = false;
     m_g.ter_ter = false;
@@ -163,7 +173,7 @@ void Window_t1::Event_Open() {
     m_client->setFocus();
     for (int c : {0, 8, 20, 28, kFirstBassCell})
         disegna_drum(c, kNoOrigin, 0);
-    CanvasImageW->drawPicture(pictures.p[3], {9, 257});
+    CanvasImageW->markBassCell(kFirstBassCell);
 }
 
 void Window_t1::dati_dei_bottoni() {
@@ -223,11 +233,15 @@ void Window_t1::Slider1_ValueChanged(int value) {
 }
 
 void Window_t1::impostabeat_3_4() {
-    zumbal::impostabeat_3_4(m_g, [this](int c) { disegna_drum(c, kNoOrigin, 0); });
+    const auto before = cells();
+    zumbal::impostabeat_3_4(m_g);
+    drawChanged(before);
 }
 
 void Window_t1::impostabeat_ter() {
-    zumbal::impostabeat_ter(m_g, [this](int c) { disegna_drum(c, kNoOrigin, 0); });
+    const auto before = cells();
+    zumbal::impostabeat_ter(m_g);
+    drawChanged(before);
 }
 
 void Window_t1::aggiorna_bottone(int i) {
@@ -270,9 +284,9 @@ void Window_t1::Event_KeyDown(const QString& key) {
     if (!m_g.fastswitch || key.size() != 1)
         return;
     const int m = fastSwitchTransposition(key.at(0).unicode(), m_g.trans_start);
-    if (m != 0 && waitsForBarLine()) {
-        m_draft.key = key.at(0).unicode();
-        queueSwitch();
+    if (m != 0 && m_barLine.waits(m_g)) {
+        m_barLine.queueKey(key.at(0).unicode());
+        showSwitchState();
     } else if (m != 0) {
         transpose(m);
     }
@@ -283,6 +297,295 @@ void Window_t1::closeEvent(QCloseEvent* event) {
     emit closing();
     event->accept();
     QApplication::quit();
+}
+
+void Window_t1::disegna_drum(int cell, int x, int y) {
+    CanvasImageW->disegna_drum(cell, x, y);
+}
+
+std::array<int, kCells> Window_t1::cells() const {
+    std::array<int, kCells> codes{};
+    for (int c = 0; c < kCells; ++c)
+        codes[c] = m_g.pp[c];
+    return codes;
+}
+
+void Window_t1::drawChanged(const std::array<int, kCells>& before) {
+    for (int c = 0; c < kCells; ++c)
+        if (m_g.pp[c] != before[c])
+            disegna_drum(c, kNoOrigin, 0);
+}
+
+void Window_t1::instrumentChanged(int t, int note) {
+    if (t == kBassTrack)
+        m_engine.players()[kBassTrack].setInstrument(note);
+    else
+        CanvasImageW->setInstrument(t, note);
+}
+
+void Window_t1::CanvasImageW_MouseDown(int x, int y, bool contextual) {
+    const std::optional<CellHit> hit = hitTest(x, y);
+    if (!hit || m_g.pp[hit->cell] == kDisabled)
+        return;
+    if (contextual) {
+        const QPoint client = m_client->mapToGlobal(QPoint(0, 0));
+        const QPoint cell = kGridPosition + QPoint(hit->origin.x, hit->origin.y);
+        emit volumeWindowRequested(false, hit->cell / kStrokes, hit->cell % kStrokes,
+                                   client + cell - QPoint(137, 30));
+        return;
+    }
+    gestisci_drum(hit->cell, hit->origin.x, hit->origin.y);
+}
+
+void Window_t1::gestisci_drum(int cell, int x, int y) {
+    if (cell < kFirstBassCell) {
+        m_g.pp[cell] = toggledDrumCode(m_g.pp[cell]);
+        disegna_drum(cell, x, y);
+        return;
+    }
+    if (m_g.pp[cell] > kBassRest && cell == m_g.key_tasto_indice) {
+        m_g.pp[cell] = kBassRest;
+        disegna_drum(cell, x, y);
+    }
+    disegna_drum(m_g.key_tasto_indice, kNoOrigin, 0);
+    m_g.key_tasto_indice = cell;
+    CanvasImageW->markBassCell(cell);
+}
+
+void Window_t1::Event_MouseDown(int x, int y) {
+    const std::optional<int> note = m_keyboard->noteAt(x, y);
+    if (!note)
+        return;
+    const int cell = m_g.key_tasto_indice;
+    m_g.pp[cell] = *note;
+    disegna_drum(cell, kNoOrigin, 0);
+}
+
+void Window_t1::fillDrumTrack(int track, int state) {
+    zumbal::fillDrumTrack(m_g, track, state);
+    for (int s = 1; s <= kStrokes; ++s)
+        disegna_drum(cellIndex(track, s), kNoOrigin, 0);
+}
+
+void Window_t1::transpose(int n) {
+    const auto before = cells();
+    zumbal::transpose(m_g, n);
+    // Every note moved is relabelled, also one that turned into a rest; in
+    // FastSwitch mode the cells keep their drawing.
+    if (m_g.fastswitch)
+        return;
+    for (int c = kFirstBassCell; c < kCells; ++c)
+        if (before[c] > kBassRest)
+            disegna_drum(c, kNoOrigin, 0);
+}
+
+void Window_t1::relabelBassCells() {
+    for (int c = kFirstBassCell; c < kCells; ++c)
+        if (m_g.pp[c] > kBassRest)
+            disegna_drum(c, kNoOrigin, 0);
+}
+
+void Window_t1::newLoop() {
+    for (int i = 0; i < kDrumTracks; ++i) {
+        setButtonState(i, kSwitchOn);
+        aggiorna_bottone(i);
+    }
+    for (int i = kDrumTracks; i < 2 * kDrumTracks; ++i) {
+        setButtonState(i, kSwitchOff);
+        aggiorna_bottone(i);
+    }
+    CanvasImageW->clear();
+    for (int i : {kThreeFourButton, kTernaryButton}) {
+        setButtonState(i, kSwitchOff);
+        aggiorna_bottone(i);
+    }
+    setButtonState(kBassButton, kSwitchOn);
+    aggiorna_bottone(kBassButton);
+    setNewLoop(m_g);
+    m_fields->showNewLoop();
+    m_engine.players()[kBassTrack].setInstrument(kDefaultSounds[kBassTrack]);
+    Slider1->setValue(kStartTempo);
+    m_sounds.playIfOn(SoundId::powerdow);
+}
+
+void Window_t1::setFastSwitch(bool on) {
+    m_keyboard->showLetters(on);
+    m_g.loopattuale = 2;
+    m_fields->setEditable(!on);
+    m_client->setFocus();
+    m_g.nome_file = fileNameBytes(PopupMenu1->itemText(2));
+    loop_aprithr();
+}
+
+void Window_t1::creapopupmenu() {
+    PopupMenu1->clear();
+    PopupMenu1->addItem(QStringLiteral("Loops Presets"));
+    PopupMenu1->addItem(QStringLiteral("-"));
+    if (auto* rows = qobject_cast<QStandardItemModel*>(PopupMenu1->model()))
+        rows->item(1)->setEnabled(false);
+    for (const std::string& name : m_library.presets())
+        PopupMenu1->addItem(fileNameText(name));
+    PopupMenu1->setCurrentIndex(0);
+    emit presetsChanged();
+}
+
+int Window_t1::presetCount() const {
+    return std::max(0, PopupMenu1->count() - 2);
+}
+
+QStringList Window_t1::presetRows() const {
+    QStringList rows;
+    for (int i = 1; i < PopupMenu1->count(); ++i)
+        rows << PopupMenu1->itemText(i);
+    return rows;
+}
+
+void Window_t1::PopupMenu1_Change(int row) {
+    if (row > 1) {
+        m_g.nome_file = fileNameBytes(PopupMenu1->itemText(row));
+        loop_aprithr();
+    }
+    PopupMenu1->setCurrentIndex(0);
+}
+
+void Window_t1::loop_aprithr() {
+    // The load runs on this thread once the current event is handled; the
+    // caller goes on at once.
+    QTimer::singleShot(0, this, [this, name = m_g.nome_file] { loop_apri(name); });
+}
+
+void Window_t1::loadPresetRow(int row) {
+    m_g.loopattuale = row;
+    m_g.nome_file = fileNameBytes(PopupMenu1->itemText(row));
+    loop_aprithr();
+}
+
+void Window_t1::presetKey(int code) {
+    const int last = PopupMenu1->count() - 1;
+    const int row = m_g.loopattuale;
+    if (code == 28 || code == 31) {
+        if (row > 2)
+            loadPresetRow(row - 1);
+    } else if (code == 29 || code == 30) {
+        if (row < last)
+            loadPresetRow(row + 1);
+    } else if (code >= '0' && code <= '9') {
+        choosePreset(code - '0');
+    }
+}
+
+void Window_t1::choosePreset(int n) {
+    const int last = PopupMenu1->count() - 1;
+    if (last >= 2)
+        loadPresetRow(std::clamp(2 + n, 2, last));
+}
+
+void Window_t1::loop_apri(const std::string& name) {
+    QString error;
+    const std::optional<LoopRecord> loop = m_library.read(name, error);
+    if (!loop)
+        return;
+    if (m_barLine.waits(m_g)) {
+        m_barLine.queueLoop(*loop, fileNameText(name), !m_g.fastswitch);
+        showSwitchState();
+        return;
+    }
+    applyLoop(*loop, fileNameText(name));
+}
+
+void Window_t1::applyLoop(const LoopRecord& loop, const QString& name) {
+    // In FastSwitch mode only the sound changes: nothing is normalised.
+    loadIntoModel(m_g, loop, !m_g.fastswitch);
+    showLoop(name);
+}
+
+void Window_t1::showLoop(const QString& name) {
+    // In FastSwitch mode buttons, fields and cells keep their drawing.
+    const bool draw = !m_g.fastswitch;
+    if (draw) {
+        for (int i = 0; i < kButtons; ++i) {
+            buttons().can_bot[i][2] = QString::number(m_g.pb[i]);
+            aggiorna_bottone(i);
+        }
+        m_fields->showLoop();
+    }
+    m_engine.players()[kBassTrack].setInstrument(m_g.edfiv[kBassTrack][0]);
+    Slider1->setValue(m_g.tempo);
+    m_loopName = name;
+    StaticText16->setText(name);
+    if (draw)
+        for (int c = 0; c < kCells; ++c)
+            disegna_drum(c, kNoOrigin, 0);
+}
+
+void Window_t1::setSwitchAtBarLine(bool on) {
+    m_barLine.setOn(on);
+}
+
+void Window_t1::showSwitchState() {
+    // What is coming stands out, so that it reads from behind a drum kit.
+    const std::optional<QString> waiting = m_barLine.waiting();
+    StaticText16->setText(waiting.value_or(m_loopName));
+    StaticText16->setStyleSheet(
+        waiting ? QStringLiteral("background: #FFB000; color: black; font-weight: bold;")
+                : QString());
+}
+
+void Window_t1::collectLandedSwitch() {
+    const std::unique_ptr<PendingSwitch> landed = m_barLine.takeLanded();
+    if (!landed)
+        return;
+    if (landed->loop)
+        showLoop(landed->name);
+    if (landed->key)
+        relabelBassCells();
+    showSwitchState();
+}
+
+void Window_t1::withdrawSwitch() {
+    const std::unique_ptr<PendingSwitch> back = m_barLine.withdraw();
+    showSwitchState();
+    if (!back)
+        return;
+    // Stopped before its bar line: it applies now, as without the setting.
+    if (back->loop)
+        applyLoop(*back->loop, back->name);
+    if (back->key) {
+        const int semitones = fastSwitchTransposition(*back->key, m_g.trans_start);
+        if (semitones != 0)
+            transpose(semitones);
+    }
+}
+
+LoopRecord Window_t1::currentLoop() const {
+    LoopRecord loop;
+    for (int i = 0; i < kButtons; ++i)
+        loop.pb[i] = leadingNumber(m_bar->can_bot[i][2].toStdString());
+    for (int c = 0; c < kCells; ++c) {
+        loop.pp[c] = m_g.pp[c];
+        loop.volum[c] = m_g.volum[c];
+    }
+    for (int t = 0; t < kTracks; ++t)
+        loop.edfiv[t] = {m_g.edfiv[t][0], m_g.edfiv[t][1]};
+    loop.tempo = Slider1->value();
+    return loop;
+}
+
+bool Window_t1::loop_salva(QString& error) {
+    error = m_library.save(m_g.nome_file, currentLoop());
+    if (!error.isEmpty())
+        return false;
+    PopupMenu1->addItem(fileNameText(m_g.nome_file));
+    emit presetsChanged();
+    return true;
+}
+
+void Window_t1::chooseInstrument(int t, int note) {
+    m_fields->chooseInstrument(t, note);
+}
+
+void Window_t1::setTrackVolume(int t, int volume) {
+    m_fields->setTrackVolume(t, volume);
 }
 
 } // namespace zumbal

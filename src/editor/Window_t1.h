@@ -1,39 +1,39 @@
 #pragma once
 
 #include "assets/EventSounds.h"
-#include "editor/CellPictures.h"
-#include "editor/EditField_Numero.h"
-#include "editor/GridCanvas.h"
-#include "editor/PendingSwitch.h"
+#include "editor/Backdrop.h"
+#include "editor/BarLineQueue.h"
+#include "editor/BassKeyboard.h"
+#include "editor/GridEditor.h"
 #include "editor/TempoLamp.h"
+#include "editor/TrackFields.h"
 #include "loops/LoopFile.h"
+#include "loops/LoopLibrary.h"
 #include "model/globali.h"
-#include "playback/BassLine.h"
-#include "playback/BeatSettings.h"
 #include "playback/PlaybackEngine.h"
 #include "widgets/ButtonBar.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMenu>
-#include <QPushButton>
 #include <QSlider>
 #include <QTimer>
 
 #include <array>
-#include <functional>
 
 namespace zumbal {
 
-// The main window: the loop editor and the transport. It owns the widgets;
-// the loop lives in the model and the stroke clock in the engine.
+// The main window: composes the loop editor's rooms (the grid, the track
+// fields, the keyboard, the drawn buttons) with the tempo, the presets list
+// and the transport, and carries out the edits they ask for. The loop lives
+// in the model, the stroke clock in the engine, the loop files in the library.
 class Window_t1 : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int kClientWidth = 799;
     static constexpr int kClientHeight = 443;
     static constexpr QPoint kGridPosition{168, 7};
+    static constexpr int kNoOrigin = GridEditor::kNoOrigin;
 
     Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QWidget* parent = nullptr);
     ~Window_t1() override;
@@ -54,16 +54,9 @@ public:
     void gestisci_evento_bottone(int i, int state);
     ButtonBar& buttons() { return *m_bar; }
 
-    // The grid.
-    void crea_notearray();
-    void crea_p_picture();
-    // Redraws a cell; `x` and `y` are the cell's origin on the grid, or
-    // x = kNoOrigin to have it computed from the cell.
-    static constexpr int kNoOrigin = 999;
+    // The grid. `disegna_drum` shows a cell as the model holds it; `x` and
+    // `y` are the cell's origin on the grid, or x = kNoOrigin.
     void disegna_drum(int cell, int x, int y);
-    // Prepares the note label of bass cell `cell` and repaints the cell.
-    void labelBassCell(int cell);
-    void refreshGrid();
     void gestisci_drum(int cell, int x, int y);
     void CanvasImageW_MouseDown(int x, int y, bool contextual);
     void Event_MouseDown(int x, int y);
@@ -71,11 +64,20 @@ public:
 
     // The bass line.
     void transpose(int n);
-    void BevelB_Action(int index);
+
+    // The whole loop.
+    // Clears the loop to "File > New Loop"'s: no strokes, default sounds and tempo.
+    void newLoop();
+    // Shows or leaves FastSwitch mode and loads the first preset.
+    void setFastSwitch(bool on);
 
     // Loop files and presets.
     void creapopupmenu();
     void PopupMenu1_Change(int row);
+    // Rows of presets in the list.
+    int presetCount() const;
+    // The list's rows after its title, as shown.
+    QStringList presetRows() const;
     // A key as typed on the main window: the space bar, and in FastSwitch
     // mode the letters, digits and arrows (the arrows as codes 28 to 31).
     // MIDI control plays these too.
@@ -94,34 +96,23 @@ public:
     bool loop_salva(QString& error);
     LoopRecord currentLoop() const;
 
-    // The track fields.
-    void EditFI_SelChange(int t);
-    void EditFV_SelChange(int t);
-    void EditFI_LostFocus(int t);
-    void EditFV_LostFocus(int t);
-    void EditFI_MouseDown(int t);
-    void EditFV_MouseDown(int t);
-    void ContextualMenu1_Action(QAction* item);
+    // For the small windows: a track's instrument chosen in the drums
+    // window, a track's volume set in the volume window.
+    void chooseInstrument(int t, int note);
+    void setTrackVolume(int t, int volume);
+    // A point of the client area in screen coordinates.
+    QPoint clientToGlobal(QPoint at) const { return m_client->mapToGlobal(at); }
 
+    // The rooms and controls, for looking at them.
     Backdrop* client() const { return m_client; }
-    GridCanvas* CanvasImageW = nullptr;
-    TempoLamp* CanvasTempo = nullptr;
-    QSlider* Slider1 = nullptr;
-    QLabel* StaticText13 = nullptr;
-    QLabel* StaticText14 = nullptr;
-    QLabel* StaticText16 = nullptr;
-    QComboBox* PopupMenu1 = nullptr;
-    QMenu* ContextualMenu1 = nullptr;
-    std::array<EditField_Numero*, kTracks> EditFI{};
-    std::array<EditField_Numero*, kTracks> EditFV{};
-    std::array<QPushButton*, 2> BevelB{};
-    std::array<QLabel*, 12> StaticTN{};
-
-    NoteArray notearray{};
-    CellPictures pictures;
-    // Set by the volume window while it fills in its own controls, so that a
-    // track volume it writes does not overwrite the per-stroke volumes.
-    bool autoaggiorna = false;
+    GridEditor& grid() { return *CanvasImageW; }
+    TrackFields& fields() { return *m_fields; }
+    BassKeyboard& keyboard() { return *m_keyboard; }
+    TempoLamp* tempoLamp() const { return CanvasTempo; }
+    QSlider* tempoSlider() const { return Slider1; }
+    QLabel* tempoText() const { return StaticText13; }
+    QLabel* loopNameLine() const { return StaticText16; }
+    QComboBox* presetsMenu() const { return PopupMenu1; }
 
 signals:
     // Emitted while the window closes, before the program quits.
@@ -143,31 +134,39 @@ protected:
 
 private:
     void buildControls();
-    void buildTrackFields();
-    void buildKeyboardControls();
     void updateLamp();
     void showLoop(const QString& name);
-    bool waitsForBarLine() const;
-    void queueSwitch();
+    void drawLoop();
     void collectLandedSwitch();
     void withdrawSwitch();
     void relabelBassCells();
     void showSwitchState();
-    void repaintHits(int track);
     void loadPresetRow(int row);
     void presetKey(int code);
+    void instrumentChanged(int t, int note);
+    // Draws the cells whose code differs from `before`.
+    void drawChanged(const std::array<int, kCells>& before);
+    std::array<int, kCells> cells() const;
 
     globali& m_g;
     PlaybackEngine& m_engine;
     EventSounds& m_sounds;
+    LoopLibrary m_library;
     Backdrop* m_client = nullptr;
-    QTimer m_lampTimer;
-    bool m_switchAtBarLine = false;
-    QString m_loopName;                       // the loaded loop's, shown when nothing waits
-    PendingSwitch m_draft;                    // everything chosen for the next stroke 1
-    PendingSwitch* m_waitingSwitch = nullptr; // its latest copy, held by the engine
-    uint32_t m_strokesSeen = 0;
+    GridEditor* CanvasImageW = nullptr;
+    TrackFields* m_fields = nullptr;
+    BassKeyboard* m_keyboard = nullptr;
     ButtonBar* m_bar = nullptr;
+    TempoLamp* CanvasTempo = nullptr;
+    QSlider* Slider1 = nullptr;
+    QLabel* StaticText13 = nullptr;
+    QLabel* StaticText14 = nullptr;
+    QLabel* StaticText16 = nullptr;
+    QComboBox* PopupMenu1 = nullptr;
+    QTimer m_lampTimer;
+    QString m_loopName; // the loaded loop's, shown when nothing waits
+    BarLineQueue m_barLine;
+    uint32_t m_strokesSeen = 0;
 };
 
 } // namespace zumbal

@@ -37,7 +37,7 @@ std::string crea_basso_testo(int note) {
     return std::string(names[index]) + std::to_string(o + 1);
 }
 
-void transpose(globali& g, int n, const std::function<void(int cell)>& relabel) {
+void transpose(globali& g, int n) {
     // A note from a loop file may be any int: the sum saturates instead of overflowing.
     const auto moved = [n](int value) {
         return static_cast<int>(std::clamp<int64_t>(int64_t{value} + n, INT_MIN, INT_MAX));
@@ -47,8 +47,6 @@ void transpose(globali& g, int n, const std::function<void(int cell)>& relabel) 
         if (g.pp[c] < 11)
             continue;
         g.pp[c] = moved(g.pp[c]);
-        if (!g.fastswitch && relabel)
-            relabel(c);
     }
 }
 

@@ -3,7 +3,6 @@
 #include "model/globali.h"
 
 #include <array>
-#include <functional>
 #include <string>
 
 namespace zumbal {
@@ -27,8 +26,8 @@ std::string crea_basso_testo(int note);
 
 // Moves every bass note by n semitones; rests and disabled strokes stay. No
 // limit: a note moved to 10 or below turns into a rest (or the disabled code)
-// and stays one. `relabel` is called for each moved cell unless in FastSwitch mode.
-void transpose(globali& g, int n, const std::function<void(int cell)>& relabel);
+// and stays one. Runs on the audio thread at a bar line too: nothing here allocates.
+void transpose(globali& g, int n);
 
 // Semitones that a FastSwitch key transposes by: -1 for "q", +1 for "a", the
 // key's semitone minus `trans_start` for the twelve letters, 0 for any other key.

@@ -33,7 +33,7 @@ drumswin::drumswin(const globali& g, Window_t1& main, QWidget* parent)
 void drumswin::apri(int y, int track) {
     cont_m = track;
     // The point is where the client area goes; move() would put the frame there.
-    setGeometry(QRect(m_main.client()->mapToGlobal(QPoint(210, y - 20)), size()));
+    setGeometry(QRect(m_main.clientToGlobal(QPoint(210, y - 20)), size()));
     const int n = m_g.edfiv[track][0];
     strum = n >= kFirstNote && n <= kLastChoosable ? n : kNotChoosable;
     const int c = std::min(2, (strum - kFirstNote) / 16);
@@ -54,12 +54,8 @@ void drumswin::Event_MouseMove(int x, int y) {
 }
 
 void drumswin::Event_MouseDown(int, int) {
-    const QString note = QString::number(strum);
-    EditField_Numero* field = m_main.EditFI[cont_m];
-    if (strum >= kFirstNote && strum <= kLastChoosable && field->text() != note) {
-        field->setText(note);
-        field->setSelection(0, 2);
-    }
+    if (strum >= kFirstNote && strum <= kLastChoosable)
+        m_main.chooseInstrument(cont_m, strum);
     hide();
 }
 

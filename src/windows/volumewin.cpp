@@ -29,7 +29,7 @@ volumewin::volumewin(globali& g, Window_t1& main, QWidget* parent)
 void volumewin::apri(bool all, int t, int c, int left, int top) {
     // The point is where the client area goes; move() would put the frame there.
     setGeometry(QRect(QPoint(left, top), size()));
-    m_main.autoaggiorna = true;
+    autoaggiorna = true;
     ind_a_text->setText(QString::number(t));
     int value = 0;
     if (all) {
@@ -41,17 +41,17 @@ void volumewin::apri(bool all, int t, int c, int left, int top) {
     }
     volume_text->setText(QString::number(value));
     Slider1->setValue(value);
-    m_main.autoaggiorna = false;
+    autoaggiorna = false;
     show();
     raise();
 }
 
 void volumewin::Slider1_ValueChanged(int value) {
-    if (m_main.autoaggiorna)
+    if (autoaggiorna)
         return;
     const int t = std::clamp(leadingNumber(ind_a_text->text().toStdString()), 0, kTracks - 1);
     if (ind_b_text->text() == QLatin1String("ALL")) {
-        m_main.EditFV[t]->setText(QString::number(value));
+        m_main.setTrackVolume(t, value);
     } else {
         const int c = std::clamp(leadingNumber(ind_b_text->text().toStdString()), 0, kStrokes - 1);
         m_g.volum[cellIndex(t, c + 1)] = value;

@@ -33,6 +33,8 @@ protected:
 private:
     globali& m_g;
     Window_t1& m_main;
+    // Set while apri() sets up the slider, so that nothing is written back.
+    bool autoaggiorna = false;
 };
 
 } // namespace zumbal

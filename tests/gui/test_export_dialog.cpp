@@ -169,11 +169,11 @@ private slots:
             << Fixture::loopFixture("new-130").toStdString();
         f.w().creapopupmenu();
         const int row = 3; // "Loops Presets", "-", "Basic", then it
-        QCOMPARE(fileNameBytes(f.w().PopupMenu1->itemText(row)), name);
+        QCOMPARE(fileNameBytes(f.w().presetsMenu()->itemText(row)), name);
         f.g().tempo = 10;
         f.w().PopupMenu1_Change(row);
         QCoreApplication::processEvents();
-        QCOMPARE(f.w().StaticText16->text(), fileNameText(name));
+        QCOMPARE(f.w().loopNameLine()->text(), fileNameText(name));
         QCOMPARE(f.g().tempo.load(),
                  parseLoop(Fixture::loopFixture("new-130").toStdString()).tempo); // loaded
 

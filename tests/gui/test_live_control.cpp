@@ -28,7 +28,7 @@ class LiveControlTest : public QObject {
         QTest::qWait(20);
         QCoreApplication::processEvents();
     }
-    static QString loaded(Fixture& f) { return f.w().StaticText16->text(); }
+    static QString loaded(Fixture& f) { return f.w().loopNameLine()->text(); }
     // The start-up loop plays as the window opens; the tests begin stopped.
     static void stop(Fixture& f) {
         if (f.g().battito > 0)

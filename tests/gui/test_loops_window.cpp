@@ -29,8 +29,8 @@ class LoopsWindowTest : public QObject {
     }
     static QStringList rows(Fixture& f) {
         QStringList texts;
-        for (int i = 0; i < f.w().PopupMenu1->count(); ++i)
-            texts << f.w().PopupMenu1->itemText(i);
+        for (int i = 0; i < f.w().presetsMenu()->count(); ++i)
+            texts << f.w().presetsMenu()->itemText(i);
         return texts;
     }
     // Chooses a row of the presets menu and lets the queued load run.
@@ -48,13 +48,13 @@ private slots:
         Window_t1& w = f.w();
         for (int round = 0; round < 3; ++round) {
             for (int cell : {0, 5, 17, 40, 90})
-                QTest::mouseClick(w.CanvasImageW, Qt::LeftButton, {},
+                QTest::mouseClick(&w.grid(), Qt::LeftButton, {},
                                   QPoint(cellOrigin(cell).x + 10, cellOrigin(cell).y + 10));
-            w.Slider1->setValue(90 + 40 * round);
+            w.tempoSlider()->setValue(90 + 40 * round);
             for (int button : {kThreeFourButton, kTernaryButton, kBassButton, 0, 6})
                 QTest::mouseClick(w.buttons().canv_bott[button], Qt::LeftButton);
-            w.EditFI[kBassTrack]->setText(QString::number(20 + round));
-            w.EditFV[2]->setText("64");
+            w.fields().EditFI[kBassTrack]->setText(QString::number(20 + round));
+            w.fields().EditFV[2]->setText("64");
             choose(f, 2 + round);
             f.app->FileFastSwitchMode_Action();
             QCoreApplication::processEvents();
@@ -92,9 +92,10 @@ private slots:
             choose(f, 2 + static_cast<int>(i));
             const QString expected = QString::number(cases[i].second);
             const int t = static_cast<int>(i % kTracks);
-            QCOMPARE((QStringList{f.w().EditFI[t]->text(), f.w().EditFV[t]->text(),
-                                  f.w().EditFI[kBassTrack]->text()}),
-                     (QStringList{expected, expected, expected}));
+            QCOMPARE(
+                (QStringList{f.w().fields().EditFI[t]->text(), f.w().fields().EditFV[t]->text(),
+                             f.w().fields().EditFI[kBassTrack]->text()}),
+                (QStringList{expected, expected, expected}));
             QCOMPARE(f.g().edfiv[kBassTrack][0].load(), cases[i].second);
         }
     }
@@ -113,8 +114,8 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE((QList{f.g().tempo.load(), f.pp(17), f.pp(12), f.g().pb[kBassButton].load()}),
                  (QList{95, 7, 1, kSwitchOff}));
-        QCOMPARE((QStringList{f.w().buttons().can_bot[kBassButton][2], f.w().EditFV[0]->text(),
-                              f.w().StaticText16->text()}),
+        QCOMPARE((QStringList{f.w().buttons().can_bot[kBassButton][2],
+                              f.w().fields().EditFV[0]->text(), f.w().loopNameLine()->text()}),
                  (QStringList{"101", "99", "old-119"}));
         f.g().fastswitch = false;
 
@@ -129,14 +130,14 @@ private slots:
         // The oldest layout gets the defaults and is normalised: 7 loads as a rest, negative
         // codes stay, velocities come from the track volumes, 3/4 turns strokes 13 to 16 off.
         choose(f, 4);
-        QCOMPARE((QStringList{f.w().StaticText16->text(), f.w().buttons().can_bot[kBassButton][2],
-                              f.w().EditFI[kBassTrack]->text()}),
+        QCOMPARE((QStringList{f.w().loopNameLine()->text(), f.w().buttons().can_bot[kBassButton][2],
+                              f.w().fields().EditFI[kBassTrack]->text()}),
                  (QStringList{"old-119", "1", "33"}));
-        QCOMPARE(
-            (QList<int>{f.w().PopupMenu1->currentIndex(), f.g().pb[kBassButton],
-                        f.g().edfiv[kBassTrack][0], f.g().edfiv[kBassTrack][1],
-                        f.w().Slider1->value(), f.g().ter_3_4, f.g().ter_ter, f.g().trans_start}),
-            (QList<int>{0, kSwitchOff, 33, 99, 95, true, false, 0}));
+        QCOMPARE((QList<int>{f.w().presetsMenu()->currentIndex(), f.g().pb[kBassButton],
+                             f.g().edfiv[kBassTrack][0], f.g().edfiv[kBassTrack][1],
+                             f.w().tempoSlider()->value(), f.g().ter_3_4, f.g().ter_ter,
+                             f.g().trans_start}),
+                 (QList<int>{0, kSwitchOff, 33, 99, 95, true, false, 0}));
         QCOMPARE((QList{f.pp(0), f.pp(4), f.pp(17), f.pp(18)}),
                  (QList{kHit, kRandomHit, kRest, -1}));
         QCOMPARE((QList{f.g().volum[0].load(), f.g().volum[20].load(), f.g().volum[100].load()}),
@@ -165,11 +166,12 @@ private slots:
         for (const bool on : {true, false}) {
             f.app->FileFastSwitchMode->trigger();
             QCoreApplication::processEvents();
-            QCOMPARE((QList<int>{f.g().fastswitch, f.g().loopattuale, f.w().StaticTN[0]->y(),
-                                 f.w().StaticTN[7]->y(), f.w().EditFI[0]->isEnabled(),
-                                 f.app->FileNew->isEnabled()}),
-                     (QList<int>{on, 2, on ? 425 : 525, on ? 385 : 485, !on, !on}));
-            QCOMPARE(f.w().StaticText16->text(), "mid-120");
+            QCOMPARE(
+                (QList<int>{f.g().fastswitch, f.g().loopattuale, f.w().keyboard().StaticTN[0]->y(),
+                            f.w().keyboard().StaticTN[7]->y(),
+                            f.w().fields().EditFI[0]->isEnabled(), f.app->FileNew->isEnabled()}),
+                (QList<int>{on, 2, on ? 425 : 525, on ? 385 : 485, !on, !on}));
+            QCOMPARE(f.w().loopNameLine()->text(), "mid-120");
             QCOMPARE(f.sounds->played, std::vector<SoundId>(on ? 1 : 2, SoundId::PublicD));
             if (!on)
                 break;
@@ -181,7 +183,7 @@ private slots:
                 QTest::keyClick(&f.w(), key);
                 QCoreApplication::processEvents();
                 visited << f.g().loopattuale;
-                QCOMPARE(f.w().StaticText16->text(), rows(f)[visited.last()]);
+                QCOMPARE(f.w().loopNameLine()->text(), rows(f)[visited.last()]);
             }
             QCOMPARE(visited, (QList{2, 3, 4, 5, 5, 4, 5, 2, 3, 5}));
         }
@@ -198,8 +200,8 @@ private slots:
         f.g().pp[6] = kRandomHit;
         f.g().pp[98] = 45;
         f.g().volum[6] = 64;
-        f.w().EditFI[3]->setText("56");
-        f.w().Slider1->setValue(133);
+        f.w().fields().EditFI[3]->setText("56");
+        f.w().tempoSlider()->setValue(133);
         QTest::mouseClick(f.w().buttons().canv_bott[kThreeFourButton], Qt::LeftButton);
         const QString before = QString::fromStdString(writeLoop("Fresh", f.w().currentLoop()));
         QPointer<finestrasalva> dialog;
@@ -223,7 +225,7 @@ private slots:
         // The grid takes edits while the dialog is open, and they are saved too.
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
         const int stroke2 = f.pp(1);
-        QTest::mouseClick(f.w().CanvasImageW, Qt::LeftButton, {},
+        QTest::mouseClick(&f.w().grid(), Qt::LeftButton, {},
                           QPoint(cellOrigin(1).x + 10, cellOrigin(1).y + 10));
         QVERIFY(f.pp(1) != stroke2);
         const QString edited = QString::fromStdString(writeLoop("Fresh", f.w().currentLoop()));

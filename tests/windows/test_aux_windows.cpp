@@ -53,7 +53,7 @@ private slots:
         const auto velocity = [&](int c) { return f.g().volum[c].load(); };
         const QPoint at = f.w().client()->mapToGlobal(QPoint(0, 0)) - QPoint(137, 30);
         f.g().volum[36] = 70;
-        QTest::mouseClick(f.w().CanvasImageW, Qt::RightButton, {}, QPoint(152, 85));
+        QTest::mouseClick(&f.w().grid(), Qt::RightButton, {}, QPoint(152, 85));
         auto* volume = f.w().findChild<volumewin*>();
         QVERIFY(volume && volume->isVisible());
         QCOMPARE(volume->geometry().topLeft(),
@@ -64,17 +64,17 @@ private slots:
         QCOMPARE(volume->volume_text->text(), QStringLiteral("0"));
         QCOMPARE(std::pair(velocity(36), velocity(37)), std::pair(0, 99));
         f.g().pp[3] = kDisabled;
-        QTest::mouseClick(f.w().CanvasImageW, Qt::RightButton, {}, QPoint(108, 5));
+        QTest::mouseClick(&f.w().grid(), Qt::RightButton, {}, QPoint(108, 5));
         QCOMPARE(volume->ind_a_text->text() + " " + volume->ind_b_text->text(), "2 4");
 
         f.g().edfiv[6][1] = 80;
         f.g().volum[100] = 5;
-        QTest::mouseClick(f.w().EditFV[6], Qt::LeftButton);
+        QTest::mouseClick(f.w().fields().EditFV[6], Qt::LeftButton);
         QCOMPARE(volume->geometry().topLeft(), at + QPoint(764, 273));
         QCOMPARE(volume->ind_a_text->text() + " " + volume->ind_b_text->text(), "6 ALL");
         QCOMPARE(std::pair(volume->Slider1->value(), velocity(100)), std::pair(80, 5));
         volume->Slider1->setValue(40);
-        QCOMPARE(f.w().EditFV[6]->text(), QStringLiteral("40"));
+        QCOMPARE(f.w().fields().EditFV[6]->text(), QStringLiteral("40"));
         for (int c = 96; c < 112; ++c)
             QCOMPARE(velocity(c), 40);
         QCOMPARE(velocity(36), 0);
@@ -90,7 +90,7 @@ private slots:
         };
         for (auto [note, at] : highlights) {
             f.g().edfiv[1][0] = note;
-            QTest::mouseClick(f.w().EditFI[1], Qt::LeftButton);
+            QTest::mouseClick(f.w().fields().EditFI[1], Qt::LeftButton);
             const auto* drums = f.w().findChild<drumswin*>();
             QVERIFY(drums && drums->isVisible() && drums->cont_m == 1);
             QCOMPARE(drums->Canva_sel->pos(), at);
@@ -103,11 +103,11 @@ private slots:
             drums.Event_MouseMove(x, y);
             QCOMPARE(drums.strum, note);
         }
-        f.w().EditFI[1]->setText("38");
+        f.w().fields().EditFI[1]->setText("38");
         QTest::mouseClick(&drums, Qt::LeftButton, {}, QPoint(580, 330));
-        QCOMPARE(f.w().EditFI[1]->text(), QStringLiteral("38"));
+        QCOMPARE(f.w().fields().EditFI[1]->text(), QStringLiteral("38"));
         QVERIFY(!drums.isVisible());
-        QTest::mouseClick(f.w().EditFI[1], Qt::LeftButton);
+        QTest::mouseClick(f.w().fields().EditFI[1], Qt::LeftButton);
         QTest::mouseClick(&drums, Qt::LeftButton, {}, QPoint(20, 21 * 2 + 5));
         QCOMPARE(f.g().edfiv[1][0].load(), 37);
 

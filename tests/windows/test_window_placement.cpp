@@ -41,7 +41,7 @@ private slots:
         const QPoint at = f.w().client()->mapToGlobal(QPoint(168 + 146 - 137, 7 + 80 - 30));
         opensWithItsClientAt(
             [](Fixture& f) -> QWidget* {
-                QTest::mouseClick(f.w().CanvasImageW, Qt::RightButton, {}, QPoint(152, 85));
+                QTest::mouseClick(&f.w().grid(), Qt::RightButton, {}, QPoint(152, 85));
                 return f.w().findChild<volumewin*>();
             },
             f, at);
@@ -49,10 +49,11 @@ private slots:
 
     void drumsWindowFromAnInstrumentField() {
         Fixture f;
-        const QPoint at = f.w().client()->mapToGlobal(QPoint(210, f.w().EditFI[2]->y() - 20));
+        const QPoint at =
+            f.w().client()->mapToGlobal(QPoint(210, f.w().fields().EditFI[2]->y() - 20));
         opensWithItsClientAt(
             [](Fixture& f) -> QWidget* {
-                QTest::mouseClick(f.w().EditFI[2], Qt::LeftButton);
+                QTest::mouseClick(f.w().fields().EditFI[2], Qt::LeftButton);
                 return f.w().findChild<drumswin*>();
             },
             f, at);

@@ -1,7 +1,7 @@
-// The main window's track fields: each track's instrument and volume.
+#include "editor/TrackFields.h"
 
-#include "editor/Window_t1.h"
 #include "model/NumberText.h"
+#include "playback/NoteOutput.h"
 
 #include <QCursor>
 
@@ -37,16 +37,17 @@ int clampField(EditField_Numero* field) {
 
 } // namespace
 
-void Window_t1::buildTrackFields() {
+TrackFields::TrackFields(globali& g, QWidget* client, QWidget* window)
+    : QObject(client), m_g(g), m_client(client) {
     const QColor instrumentBackground(255, 244, 204);
     const QColor volumeBackground(211, 207, 190);
     for (int t = 0; t < kTracks; ++t) {
         const bool bass = t == kBassTrack;
         const QColor instrumentText = bass ? QColor(0, 128, 0) : QColor(128, 0, 0);
         EditFI[t] = new EditField_Numero(QString::number(kDefaultSounds[t]), instrumentBackground,
-                                         instrumentText, m_client);
+                                         instrumentText, client);
         EditFV[t] = new EditField_Numero(QString::number(kDefaultVolume), volumeBackground,
-                                         QColor(0, 0, 128), m_client);
+                                         QColor(0, 0, 128), client);
         EditFI[t]->setGeometry(764, bass ? 256 : 7 + 40 * t, 24, 16);
         EditFV[t]->setGeometry(764, bass ? 273 : 24 + 40 * t, 24, 16);
         EditFI[t]->setToolTip(
@@ -55,7 +56,7 @@ void Window_t1::buildTrackFields() {
         EditFV[t]->setToolTip(bass ? QStringLiteral("Bass Instrument Volume (1-127)")
                                    : QStringLiteral("Drum Instrument Volume (1-127)"));
         for (EditField_Numero* field : {EditFI[t], EditFV[t]})
-            connect(field, &EditField_Numero::spaceBar, this, &Window_t1::play_pausa);
+            connect(field, &EditField_Numero::spaceBar, this, &TrackFields::spaceBar);
         // A field's value is applied whenever its text changes; a caret moved
         // by a click leaves the per-stroke volumes alone.
         connect(EditFI[t], &QLineEdit::textChanged, this, [this, t] { EditFI_SelChange(t); });
@@ -66,36 +67,25 @@ void Window_t1::buildTrackFields() {
         connect(EditFV[t], &EditField_Numero::mouseDown, this, [this, t] { EditFV_MouseDown(t); });
     }
 
-    ContextualMenu1 = new QMenu(this);
+    ContextualMenu1 = new QMenu(window);
     for (const QString& name : bassInstruments())
         ContextualMenu1->addAction(name);
-    connect(ContextualMenu1, &QMenu::triggered, this, &Window_t1::ContextualMenu1_Action);
+    connect(ContextualMenu1, &QMenu::triggered, this, &TrackFields::ContextualMenu1_Action);
 }
 
-void Window_t1::EditFI_SelChange(int t) {
+void TrackFields::EditFI_SelChange(int t) {
     const int v = clampField(EditFI[t]);
     m_g.edfiv[t][0] = v;
-    if (t == kBassTrack)
-        m_engine.players()[kBassTrack].setInstrument(v);
-    else
-        repaintHits(t);
+    emit instrumentChanged(t, v);
 }
 
-void Window_t1::EditFV_SelChange(int t) {
+void TrackFields::EditFV_SelChange(int t) {
     const int v = clampField(EditFV[t]);
     m_g.edfiv[t][1] = v;
     if (autoaggiorna)
         return;
     for (int s = 1; s <= kStrokes; ++s)
         m_g.volum[cellIndex(t, s)] = v;
-}
-
-void Window_t1::repaintHits(int track) {
-    for (int s = 1; s <= kStrokes; ++s) {
-        const int c = cellIndex(track, s);
-        if (m_g.pp[c] == kHit || m_g.pp[c] == kRandomHit)
-            disegna_drum(c, kNoOrigin, 0);
-    }
 }
 
 namespace {
@@ -108,31 +98,69 @@ void repairRange(EditField_Numero* field) {
 }
 } // namespace
 
-void Window_t1::EditFI_LostFocus(int t) {
+void TrackFields::EditFI_LostFocus(int t) {
     repairRange(EditFI[t]);
 }
 
-void Window_t1::EditFV_LostFocus(int t) {
+void TrackFields::EditFV_LostFocus(int t) {
     repairRange(EditFV[t]);
 }
 
-void Window_t1::EditFI_MouseDown(int t) {
+void TrackFields::EditFI_MouseDown(int t) {
     if (t == kBassTrack)
         ContextualMenu1->popup(QCursor::pos());
     else
         emit drumsWindowRequested(EditFI[t]->y(), t);
 }
 
-void Window_t1::EditFV_MouseDown(int t) {
+void TrackFields::EditFV_MouseDown(int t) {
     // The volume window opens 137 px left of and 30 px above the field.
     const QPoint client = m_client->mapToGlobal(QPoint(0, 0));
-    emit volumeWindowRequested(true, t, 0,
-                               client + EditFV[t]->geometry().topLeft() - QPoint(137, 30));
+    emit volumeWindowRequested(t, client + EditFV[t]->geometry().topLeft() - QPoint(137, 30));
 }
 
-void Window_t1::ContextualMenu1_Action(QAction* item) {
+void TrackFields::ContextualMenu1_Action(QAction* item) {
     EditFI[kBassTrack]->setText(item->text().left(2));
     EditFI[kBassTrack]->setSelection(0, 2);
+}
+
+void TrackFields::showLoop() {
+    autoaggiorna = true;
+    // A field holds three digits: a number from the file is clamped first,
+    // or the field would cut 1000 to 100 and -5 to 5, and the loop would
+    // play otherwise than it exports.
+    for (int t = 0; t < kTracks; ++t) {
+        EditFI[t]->setText(QString::number(clampMidi(m_g.edfiv[t][0])));
+        EditFV[t]->setText(QString::number(clampMidi(m_g.edfiv[t][1])));
+    }
+    autoaggiorna = false;
+}
+
+void TrackFields::showNewLoop() {
+    for (int t = 0; t < kTracks; ++t) {
+        EditFI[t]->setText(QString::number(m_g.edfiv[t][0]));
+        EditFV[t]->setText(QString::number(kDefaultVolume));
+    }
+}
+
+void TrackFields::setEditable(bool editable) {
+    for (int t = 0; t < kTracks; ++t) {
+        EditFI[t]->setEnabled(editable);
+        EditFV[t]->setEnabled(editable);
+    }
+}
+
+void TrackFields::chooseInstrument(int t, int note) {
+    EditField_Numero* field = EditFI[t];
+    const QString text = QString::number(note);
+    if (field->text() != text) {
+        field->setText(text);
+        field->setSelection(0, 2);
+    }
+}
+
+void TrackFields::setTrackVolume(int t, int volume) {
+    EditFV[t]->setText(QString::number(volume));
 }
 
 } // namespace zumbal

@@ -1,0 +1,81 @@
+#include "editor/GridEditor.h"
+#include "editor/GridGeometry.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+#include <QWindow>
+
+namespace zumbal {
+
+// The grid on a plain screen and on one with twice the pixels (two screens of
+// the offscreen platform, see two-screens.json): moved from one to the other,
+// it paints its cells again from pictures made at the new pixel ratio.
+class GridEditorTest : public QObject {
+    Q_OBJECT
+
+    // Compares with golden/<name>.png; ZUMBAL_UPDATE_GOLDEN=1 rewrites the references.
+    static void compareGolden(const QImage& actual, const QString& name) {
+        const QString path = QStringLiteral(QT_TESTCASE_SOURCEDIR "/golden/%1.png").arg(name);
+        const QImage image = actual.convertToFormat(QImage::Format_ARGB32);
+        if (qEnvironmentVariableIsSet("ZUMBAL_UPDATE_GOLDEN"))
+            QVERIFY(image.save(path));
+        const QImage expected = QImage(path).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(image.size(), expected.size());
+        int worst = 0;
+        for (qsizetype i = 0; i < image.sizeInBytes(); ++i)
+            worst = std::max(worst, std::abs(image.constBits()[i] - expected.constBits()[i]));
+        QVERIFY2(worst <= 2, qPrintable(name + QStringLiteral(" differs by %1").arg(worst)));
+    }
+
+    static void moveTo(QWidget& widget, QScreen* screen) {
+        widget.windowHandle()->setScreen(screen);
+        widget.move(screen->geometry().topLeft() + QPoint(20, 20));
+        QTRY_COMPARE(widget.devicePixelRatioF(), screen->devicePixelRatio());
+    }
+
+private slots:
+    void paintsSharpAfterMovingToAScreenWithAnotherPixelRatio() {
+        QScreen* plainScreen = nullptr;
+        QScreen* hidpiScreen = nullptr;
+        for (QScreen* screen : QGuiApplication::screens())
+            (screen->devicePixelRatio() == 2 ? hidpiScreen : plainScreen) = screen;
+        QVERIFY(plainScreen && hidpiScreen);
+        globali g;
+        clearCells(g);
+        g.pp[0] = kHit;
+        g.pp[5] = kRandomHit;
+        g.pp[cellIndex(1, 2)] = kHit;
+        g.pp[cellIndex(2, 13)] = kDisabled;
+        g.pp[kFirstBassCell + 1] = 60;
+        g.pp[kFirstBassCell + 6] = 35;
+        GridEditor grid(g);
+        grid.resize(590, 285);
+        grid.setInstrument(1, 42);
+        for (int c = 0; c < kCells; ++c)
+            grid.disegna_drum(c, GridEditor::kNoOrigin, 0);
+        grid.markBassCell(kFirstBassCell + 3);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+
+        moveTo(grid, plainScreen);
+        const QImage plain = grid.image();
+        QCOMPARE(plain.size(), QSize(590, 285));
+        compareGolden(plain, QStringLiteral("grid-dpr1"));
+
+        moveTo(grid, hidpiScreen);
+        const QImage sharp = grid.image();
+        QCOMPARE(sharp.size(), QSize(1180, 570));
+        compareGolden(sharp, QStringLiteral("grid-dpr2"));
+        // Made at the new ratio, not the old pictures stretched.
+        QVERIFY(sharp != plain.scaled(sharp.size()));
+
+        moveTo(grid, plainScreen);
+        QCOMPARE(grid.image(), plain);
+    }
+};
+
+} // namespace zumbal
+
+QTEST_MAIN(zumbal::GridEditorTest)
+#include "test_grid_editor.moc"
