@@ -5,12 +5,16 @@
 // first stroke's frame less one stroke length): error in frames, the clock's
 // interval jitter, and, over a long run, the drift of the last clock. A take
 // with an xrun is taken again; the table says how many xruns the last had.
+// The long run is also made on a virtual clock, buffer by buffer through the
+// same engine and MIDI path with no server: the drift figure of a shared
+// machine whose real-time runs keep losing cycles to xruns.
 //
 //   midi_timing [--seconds S] [--drift-minutes M]   (default 20 s a case, 10 minutes)
 
 #include "playback/SoundSystem.h"
 #include "support/DummyJack.h"
 #include "support/JackMidiCapture.h"
+#include "support/RecordingOutput.h"
 
 #include <chrono>
 #include <cmath>
@@ -39,18 +43,81 @@ int64_t nearest(double ideal) {
     return static_cast<int64_t>(std::floor(ideal + 0.5));
 }
 
-Figures measure(const Case& c) {
-    Figures f;
-    test::DummyJack server(c.rate);
-    if (!server.ready())
-        return f;
-    globali g;
+// A bass drum on every stroke.
+void setLoop(globali& g, const Case& c) {
     setStartupLoop(g);
     setDefaultButtonStates(g);
     for (int s = 0; s < kStrokes; ++s)
         g.pp[s] = kHit;
     g.tempo = c.tempo;
     g.ter_ter = c.ternary;
+}
+
+// Compares the bass drum's note-ons and the clocks with their ideal frames.
+Figures compare(const Case& c, const std::vector<int64_t>& hits,
+                const std::vector<int64_t>& clocks) {
+    Figures f;
+    f.notes = hits.size();
+    f.clocks = clocks.size();
+    if (hits.empty() || clocks.size() < 2)
+        return f;
+    const double L = c.rate * 15.0 / c.tempo;
+    const int perStroke = c.ternary ? 8 : 6;
+    const double start = static_cast<double>(hits[0] - nearest(L));
+    for (size_t j = 0; j < hits.size(); ++j)
+        f.worstNote = std::max(f.worstNote, std::abs(hits[j] - nearest(start + (j + 1) * L)));
+    for (size_t i = 0; i < clocks.size(); ++i)
+        f.worstClock =
+            std::max(f.worstClock, std::abs(clocks[i] - nearest(start + L + i * L / perStroke)));
+    for (size_t i = 1; i < clocks.size(); ++i)
+        f.jitter = std::max(f.jitter, std::abs(double(clocks[i] - clocks[i - 1]) - L / perStroke));
+    const size_t last = clocks.size() - 1;
+    f.lastClockError = double(clocks[last]) - (start + L + double(last) * L / perStroke);
+    return f;
+}
+
+// Keeps what the engine sends, at its frame from the play's first buffer.
+struct RecordingSink final : MidiSink {
+    void note(int frame, const uint8_t* bytes, int) override {
+        if ((bytes[0] & 0xF0) == 0x90 && bytes[2] > 0 && bytes[1] == drum)
+            hits.push_back(bufferStart + frame);
+    }
+    void clock(int frame, uint8_t byte) override {
+        if (byte == kMidiClock)
+            clocks.push_back(bufferStart + frame);
+    }
+    int drum = 0;
+    int64_t bufferStart = 0;
+    std::vector<int64_t> hits, clocks;
+};
+
+// The same play driven buffer by buffer (256 frames, as the server's) on a
+// virtual clock.
+Figures measureOffline(const Case& c) {
+    globali g;
+    setLoop(g, c);
+    test::RecordingOutput out;
+    SeededRandom random(1);
+    PlaybackEngine engine(g, out, random, c.rate);
+    RecordingSink sink;
+    sink.drum = g.edfiv[0][0];
+    const auto frames = static_cast<int64_t>(c.seconds * c.rate);
+    sink.hits.reserve(static_cast<size_t>(c.seconds * 20));
+    sink.clocks.reserve(static_cast<size_t>(c.seconds * 200));
+    engine.start();
+    for (; sink.bufferStart < frames; sink.bufferStart += 256)
+        engine.process(
+            256, [](int, int) {}, &sink);
+    return compare(c, sink.hits, sink.clocks);
+}
+
+Figures measure(const Case& c) {
+    Figures f;
+    test::DummyJack server(c.rate);
+    if (!server.ready())
+        return f;
+    globali g;
+    setLoop(g, c);
     SoundOptions options;
     options.soundFont = "/nonexistent/none.sf2"; // MIDI only: the synth stays silent
     options.drivers = {"jack"};
@@ -69,7 +136,7 @@ Figures measure(const Case& c) {
     std::this_thread::sleep_for(std::chrono::duration<double>(c.seconds));
     sound.engine().stop();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    f.xruns = sound.audioStats().underruns;
+    const uint64_t xruns = sound.audioStats().underruns;
 
     std::vector<int64_t> hits, clocks;
     for (const test::CapturedMidi& e : capture.events()) {
@@ -79,22 +146,8 @@ Figures measure(const Case& c) {
         if (e.port == 1 && e.bytes[0] == kMidiClock)
             clocks.push_back(e.frame);
     }
-    f.notes = hits.size();
-    f.clocks = clocks.size();
-    if (hits.empty() || clocks.size() < 2)
-        return f;
-    const double L = c.rate * 15.0 / c.tempo;
-    const int perStroke = c.ternary ? 8 : 6;
-    const double start = static_cast<double>(hits[0] - nearest(L));
-    for (size_t j = 0; j < hits.size(); ++j)
-        f.worstNote = std::max(f.worstNote, std::abs(hits[j] - nearest(start + (j + 1) * L)));
-    for (size_t i = 0; i < clocks.size(); ++i)
-        f.worstClock =
-            std::max(f.worstClock, std::abs(clocks[i] - nearest(start + L + i * L / perStroke)));
-    for (size_t i = 1; i < clocks.size(); ++i)
-        f.jitter = std::max(f.jitter, std::abs(double(clocks[i] - clocks[i - 1]) - L / perStroke));
-    const size_t last = clocks.size() - 1;
-    f.lastClockError = double(clocks[last]) - (start + L + double(last) * L / perStroke);
+    f = compare(c, hits, clocks);
+    f.xruns = xruns;
     return f;
 }
 
@@ -126,22 +179,30 @@ int main(int argc, char** argv) {
     std::printf("Notes on midi_out and clocks on clock_out against their ideal frames "
                 "(targets: error 0 frames, +-1 where the ideal falls between frames; clock "
                 "jitter <= 1 frame; no drift)\n\n");
-    std::printf("rate    BPM  ternary  seconds  notes  clocks  worst note  worst clock  "
+    std::printf("clock    rate    BPM  ternary  seconds  notes  clocks  worst note  worst clock  "
                 "clock jitter  last clock error  xruns  target met\n");
+    const auto print = [](const char* clock, const Case& c, const Figures& f) {
+        const bool met = f.notes > 0 && f.worstNote <= 1 && f.worstClock <= 1 && f.jitter <= 1 &&
+                         std::abs(f.lastClockError) <= 1;
+        std::printf(
+            "%-7s  %-7d %3d  %-7s  %7.0f  %5zu  %6zu  %10lld  %11lld  %12.2f  %16.2f  %5llu  %s\n",
+            clock, c.rate, c.tempo, c.ternary ? "on" : "off", c.seconds, f.notes, f.clocks,
+            static_cast<long long>(f.worstNote), static_cast<long long>(f.worstClock), f.jitter,
+            f.lastClockError, static_cast<unsigned long long>(f.xruns), met ? "yes" : "NO");
+        std::fflush(stdout);
+    };
+    if (driftMinutes > 0)
+        for (int rate : {44100, 48000})
+            for (bool ternary : {false, true})
+                print("virtual", {rate, 120, ternary, driftMinutes * 60},
+                      measureOffline({rate, 120, ternary, driftMinutes * 60}));
     for (const Case& c : cases) {
         // An xrun loses the MIDI of the cycles it skips, whatever Zumbal
         // sends: such a take is measured again, up to three times.
         Figures f = measure(c);
         for (int take = 1; take < 3 && f.xruns > 0; ++take)
             f = measure(c);
-        const bool met = f.notes > 0 && f.worstNote <= 1 && f.worstClock <= 1 && f.jitter <= 1 &&
-                         std::abs(f.lastClockError) <= 1;
-        std::printf(
-            "%-7d %3d  %-7s  %7.0f  %5zu  %6zu  %10lld  %11lld  %12.2f  %16.2f  %5llu  %s\n",
-            c.rate, c.tempo, c.ternary ? "on" : "off", c.seconds, f.notes, f.clocks,
-            static_cast<long long>(f.worstNote), static_cast<long long>(f.worstClock), f.jitter,
-            f.lastClockError, static_cast<unsigned long long>(f.xruns), met ? "yes" : "NO");
-        std::fflush(stdout);
+        print("JACK", c, f);
     }
     return 0;
 }
