@@ -6,7 +6,7 @@
 #include "loops/LoopModel.h"
 #include "model/NumberText.h"
 #include "playback/BassLine.h"
-#include "playback/BeatSettings.h"
+#include "editor/BeatSettings.h"
 #include "playback/StrokeStep.h"
 #include "widgets/WindowLook.h"
 

@@ -1,3 +1,4 @@
+#include "editor/BeatSettings.h"
 #include "editor/GridGeometry.h"
 #include "widgets/TextFilter.h"
 
@@ -54,6 +55,43 @@ TEST(DigitFilter, KeepsDigitsAndTheCaretAfterThem) {
     };
     for (const auto& [text, cursor, out] : cases)
         EXPECT_EQ(keepDigits(text, cursor), out) << text;
+}
+
+// A track's strokes: '0' its hit (note 40 on the bass row), '1' its rest, 'D' disabled.
+std::string row(const globali& g, int t) {
+    const auto codes =
+        t < kDrumTracks ? std::array{kHit, kRest, kDisabled} : std::array{40, kBassRest, kDisabled};
+    std::string s;
+    for (int k = 1; k <= kStrokes; ++k)
+        s += "01D?"[std::find(codes.begin(), codes.end(), g.pp[cellIndex(t, k)]) - codes.begin()];
+    return s;
+}
+
+TEST(BeatSettings, DisablingIsDestructiveAndOrderDoesNotMatter) {
+    // Steps: '3' switches to 3/4, '4' back to 4/4, 'T' to ternary, 'S' back to straight.
+    struct Case {
+        bool fastSwitch;
+        std::string steps, row;
+    };
+    const std::vector<Case> cases{
+        {false, "3", "000000000000DDDD"},   {false, "T", "000D000D000D000D"},
+        {false, "3T", "000D000D000DDDDD"},  {false, "T3", "000D000D000DDDDD"},
+        {false, "34", "0000000000001111"},  {false, "3T4", "000D000D000D111D"},
+        {false, "3TS", "000100010001DDDD"}, {true, "3T", "0000000000000000"},
+    };
+    for (const Case& c : cases) {
+        globali g;
+        for (int i = 0; i < kCells; ++i)
+            g.pp[i] = i < kFirstBassCell ? kHit : 40;
+        g.fastswitch = c.fastSwitch;
+        for (char s : c.steps) {
+            const bool meter = s == '3' || s == '4';
+            (meter ? g.ter_3_4 : g.ter_ter) = s == '3' || s == 'T';
+            (meter ? impostabeat_3_4 : impostabeat_ter)(g);
+        }
+        for (int t = 0; t < kTracks; ++t)
+            EXPECT_EQ(row(g, t), c.row) << c.steps << ", track " << t;
+    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "playback/BeatSettings.h"
+#include "editor/BeatSettings.h"
 
 namespace zumbal {
 
