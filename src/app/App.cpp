@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMap>
+#include <QMessageBox>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -42,7 +43,9 @@ App::App(AppSettings settings)
                                                          : m_settings.preferencesFile),
       m_sound(m_g, m_settings.sound),
       m_sounds(m_settings.eventSounds ? m_settings.eventSounds(m_g, &m_sound.mixer())
-                                      : std::make_unique<EventSounds>(m_g, &m_sound.mixer())) {
+                                      : std::make_unique<EventSounds>(m_g, &m_sound.mixer())),
+      m_recovery(m_settings.recoveryFile.isEmpty() ? LoopRecovery::defaultPath()
+                                                   : m_settings.recoveryFile) {
     m_soundFontLoader = std::thread([this] { m_sound.loadSoundFont(); });
     m_window = std::make_unique<Window_t1>(m_g, m_sound.engine(), *m_sounds);
     m_live = std::make_unique<LiveControl>(m_g, m_sound, *m_window,
@@ -51,6 +54,7 @@ App::App(AppSettings settings)
                                                : m_settings.liveSettingsFile);
     buildMenuBar();
     connect(m_window.get(), &Window_t1::closing, this, &App::Event_Close);
+    connect(&m_recoveryWatch, &QTimer::timeout, this, &App::keepForRecovery);
 }
 
 App::~App() {
@@ -76,6 +80,8 @@ void App::Event_Open() {
 
 void App::openMainWindow() {
     m_window->Event_Open();
+    m_recovery.setBaseline(m_window->currentLoop());
+    m_recoveryWatch.start(1000);
     Event_EnableMenuItems();
 }
 
@@ -117,6 +123,7 @@ void App::buildMenuBar() {
     FileMenu->addSeparator();
     FileSavecurrentloop =
         add(QStringLiteral("Save Current Loop.."), QKeySequence(Qt::CTRL | Qt::Key_S));
+    FileRecoverLastLoop = FileMenu->addAction(QStringLiteral("Recover Last Loop"));
     FileExportMidiFile =
         add(QStringLiteral("Export Midi File.."), QKeySequence(Qt::CTRL | Qt::Key_E));
     FileMenu->addSeparator();
@@ -138,6 +145,7 @@ void App::buildMenuBar() {
     connect(FileNew, &QAction::triggered, this, &App::FileNew_Action);
     connect(FileLoadDrum, &QAction::triggered, this, &App::FileLoadDrum_Action);
     connect(FileSavecurrentloop, &QAction::triggered, this, &App::FileSavecurrentloop_Action);
+    connect(FileRecoverLastLoop, &QAction::triggered, this, &App::FileRecoverLastLoop_Action);
     connect(FileExportMidiFile, &QAction::triggered, this, &App::FileExportMidiFile_Action);
     connect(FileFastSwitchMode, &QAction::triggered, this, &App::FileFastSwitchMode_Action);
     connect(m_window.get(), &Window_t1::presetsChanged, this, &App::Event_EnableMenuItems);
@@ -158,6 +166,7 @@ void App::Event_EnableMenuItems() {
     for (QAction* action : {AppleZumbalInfo, FileNew, FileLoadDrum, FileSavecurrentloop,
                             FileExportMidiFile, FilePreferences})
         action->setEnabled(editing);
+    FileRecoverLastLoop->setEnabled(editing && m_recovery.exists());
     const bool hasPresets = m_window->presetCount() > 0;
     FileFastSwitchMode->setEnabled(hasPresets);
     FileFastSwitchMode->setChecked(hasPresets && m_g.fastswitch);
@@ -223,6 +232,31 @@ void App::FileSavecurrentloop_Action() {
     dialog->Event_Open();
 }
 
+void App::FileRecoverLastLoop_Action() {
+    QString error;
+    const std::optional<LoopRecord> loop = m_recovery.read(error);
+    if (!loop) {
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, QStringLiteral("Recover Last Loop"),
+                            QStringLiteral("The last loop could not be recovered: %1").arg(error),
+                            QMessageBox::Ok, m_window.get());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    m_window->applyLoop(*loop, QStringLiteral("Recovered loop"));
+}
+
+void App::keepForRecovery() {
+    if (m_g.fastswitch)
+        return;
+    const QString error = m_recovery.update(m_window->currentLoop());
+    if (!error.isEmpty() && error != m_recoveryError)
+        std::fprintf(stderr, "zumbal: the loop cannot be kept for recovery in %s: %s\n",
+                     qPrintable(m_recovery.path()), qPrintable(error));
+    m_recoveryError = error;
+}
+
 void App::FileExportMidiFile_Action() {
     // The window is modal: playback would go on with its stop button out of reach.
     if (m_g.battito > 0)
@@ -252,6 +286,7 @@ void App::FileFastSwitchMode_Action() {
 
 void App::Event_Close() {
     m_preferences.write(m_g);
+    keepForRecovery();
     if (m_settings.printAudioStats) {
         const AudioStats s = m_sound.audioStats();
         std::fprintf(stderr,

@@ -5,6 +5,7 @@
 #include "app/Preferences.h"
 #include "assets/EventSounds.h"
 #include "editor/Window_t1.h"
+#include "loops/LoopRecovery.h"
 #include "loops/finestrasalva.h"
 #include "model/globali.h"
 #include "playback/SoundSystem.h"
@@ -29,6 +30,7 @@ struct AppSettings {
     QString loopsFolder;          // empty: locate it (see locateLoopsFolder)
     QString preferencesFile;      // empty: Preferences::defaultPath()
     QString liveSettingsFile;     // empty: LiveControl::defaultPath()
+    QString recoveryFile;         // empty: LoopRecovery::defaultPath()
     bool printAudioStats = false; // at quit, on stderr
     // Makes the event sound player; empty: one that plays through the mixer.
     std::function<std::unique_ptr<EventSounds>(const globali&, EventSoundMixer*)> eventSounds;
@@ -48,7 +50,8 @@ public:
 
     // Locates the loops folder, reads the preferences and plays the start sound.
     void Event_Open();
-    // Opens the main window, which starts the start-up loop.
+    // Opens the main window, which starts the start-up loop, and begins
+    // keeping the loop for recovery once it is edited.
     void openMainWindow();
     // Waits for the SoundFont and starts the audio output.
     void startAudio();
@@ -57,6 +60,7 @@ public:
     void FileNew_Action();
     void FileLoadDrum_Action();
     void FileSavecurrentloop_Action();
+    void FileRecoverLastLoop_Action();
     void FileExportMidiFile_Action();
     void FileFastSwitchMode_Action();
     void FilePreferences_Action();
@@ -76,6 +80,7 @@ public:
     QAction* FileNew = nullptr;
     QAction* FileLoadDrum = nullptr;
     QAction* FileSavecurrentloop = nullptr;
+    QAction* FileRecoverLastLoop = nullptr;
     QAction* FileExportMidiFile = nullptr;
     QAction* FileFastSwitchMode = nullptr;
     QAction* FilePreferences = nullptr;
@@ -89,6 +94,9 @@ private:
     // The title says when the sound output is lost and being retried.
     void showOutputState();
     void finishSoundFontLoad();
+    // Writes the loop to the recovery file if it changed; not in FastSwitch
+    // mode, where the loop is a preset and nothing is edited.
+    void keepForRecovery();
 
     AppSettings m_settings;
     globali m_g;
@@ -104,6 +112,10 @@ private:
     QPointer<finestrasalva> m_saveDialog;
     std::thread m_soundFontLoader;
     QTimer m_outputWatch;
+    LoopRecovery m_recovery;
+    // At most one write a second, however fast the edits come.
+    QTimer m_recoveryWatch;
+    QString m_recoveryError; // the last write's, said once on stderr
 };
 
 } // namespace zumbal

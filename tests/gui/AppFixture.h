@@ -34,17 +34,12 @@ struct AppFixture {
         for (const auto& [name, content] : loops)
             write("loops/" + name, content);
         write("zumbal preferences", preference);
-        AppSettings settings;
-        settings.sound.soundFont = "/nonexistent/none.sf2";
-        settings.loopsFolder = dir.filePath("loops");
-        settings.preferencesFile = dir.filePath("zumbal preferences");
-        settings.liveSettingsFile = dir.filePath("zumbal live settings");
+        AppSettings settings = settingsIn(dir.path());
         settings.eventSounds = [this](const globali& g, EventSoundMixer*) {
             auto recorder = std::make_unique<RecordingSounds>(g, nullptr);
             sounds = recorder.get();
             return std::unique_ptr<EventSounds>(std::move(recorder));
         };
-        settings.sound.drivers = {"null"};
         app = std::make_unique<App>(settings);
         app->Event_Open();
         app->openMainWindow();
@@ -52,6 +47,18 @@ struct AppFixture {
             app->startAudio();
         app->window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&app->window()));
+    }
+    // No SoundFont, the silent output, and every file the program keeps in `folder`.
+    static AppSettings settingsIn(const QString& folder) {
+        const QDir dir(folder);
+        AppSettings settings;
+        settings.sound.soundFont = "/nonexistent/none.sf2";
+        settings.sound.drivers = {"null"};
+        settings.loopsFolder = dir.filePath("loops");
+        settings.preferencesFile = dir.filePath("zumbal preferences");
+        settings.liveSettingsFile = dir.filePath("zumbal live settings");
+        settings.recoveryFile = dir.filePath("zumbal recovered loop");
+        return settings;
     }
     void write(const QString& name, const QByteArray& content) {
         QFile file(dir.filePath(name));

@@ -75,7 +75,7 @@ private slots:
         QCOMPARE(menu,
                  QStringLiteral(
                      "&File|New Loop Ctrl+N|Load Drum Loops Folder.. Ctrl+O|-|"
-                     "Save Current Loop.. Ctrl+S|Export Midi File.. Ctrl+E|-|"
+                     "Save Current Loop.. Ctrl+S|Recover Last Loop |Export Midi File.. Ctrl+E|-|"
                      "FastSwitch Mode Ctrl+M|-|Preferences.. Ctrl+,|Live Settings.. |-|Quit Ctrl+Q|"
                      "Zumbal Info.. "));
 
@@ -132,14 +132,20 @@ private slots:
                                                                                : kSwitchOff));
         QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::powerdow});
 
-        // FastSwitch mode wants a preset; while on (checked: C), only itself, Live Settings
-        // (for learning a pedal on stage) and Quit are enabled.
-        for (auto [fast, presets, states] : {std::tuple{false, 0, "EE|EE|-|EE|EE"},
-                                             {false, 1, "EE|EE|E|EE|EE"},
-                                             {true, 1, "--|--|C|-E|E-"},
-                                             {true, 0, "--|--|-|-E|E-"}}) {
+        // FastSwitch mode wants a preset, Recover Last Loop a recovery file; while FastSwitch
+        // is on (checked: C), only itself, Live Settings (for learning a pedal on stage) and
+        // Quit are enabled.
+        const QString recoveryFile = f.dir.filePath("zumbal recovered loop");
+        for (auto [fast, presets, recovery, states] :
+             {std::tuple{false, 0, false, "EE|E-E|-|EE|EE"},
+              {false, 1, true, "EE|EEE|E|EE|EE"},
+              {true, 1, true, "--|---|C|-E|E-"},
+              {true, 0, false, "--|---|-|-E|E-"}}) {
             f.w().presetsMenu()->clear();
             f.w().presetsMenu()->addItems(QStringList(2 + presets, "row"));
+            QFile::remove(recoveryFile);
+            if (recovery)
+                f.write("zumbal recovered loop", "");
             f.g().fastswitch = fast;
             f.app->Event_EnableMenuItems();
             QString shown;

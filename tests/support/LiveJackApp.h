@@ -30,6 +30,7 @@ struct LiveJackApp {
         settings.loopsFolder = dir.filePath("loops");
         settings.preferencesFile = dir.filePath("preferences");
         settings.liveSettingsFile = dir.filePath("live");
+        settings.recoveryFile = dir.filePath("recovered");
         app = std::make_unique<App>(settings);
         app->Event_Open();
         app->openMainWindow();
