@@ -38,6 +38,8 @@ struct LoopRecord {
     std::array<std::array<int, 2>, kTracks> edfiv{};
     int tempo = 0;
     std::array<int, kCells> volum{};
+
+    friend bool operator==(const LoopRecord&, const LoopRecord&) = default;
 };
 
 // Splits text into lines ending in "\n", "\r\n" or a lone "\r".
