@@ -139,6 +139,11 @@ void App::buildMenuBar() {
     FileQuit->setMenuRole(QAction::QuitRole);
     AppleZumbalInfo = FileMenu->addAction(QStringLiteral("Zumbal Info.."));
     AppleZumbalInfo->setMenuRole(QAction::AboutRole);
+    EditMenu = MenuBar1->addMenu(QStringLiteral("&Edit"));
+    EditUndo = EditMenu->addAction(QStringLiteral("Undo"));
+    EditUndo->setShortcut(QKeySequence::Undo);
+    EditRedo = EditMenu->addAction(QStringLiteral("Redo"));
+    EditRedo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     m_window->setMenuBar(MenuBar1);
 
     connect(FileMenu, &QMenu::aboutToShow, this, &App::Event_EnableMenuItems);
@@ -157,6 +162,9 @@ void App::buildMenuBar() {
             FileFastSwitchMode_Action();
     });
     connect(AppleZumbalInfo, &QAction::triggered, this, &App::AppleZumbalInfo_Action);
+    connect(EditUndo, &QAction::triggered, m_window.get(), &Window_t1::undo);
+    connect(EditRedo, &QAction::triggered, m_window.get(), &Window_t1::redo);
+    connect(&m_window->history(), &QUndoStack::indexChanged, this, &App::updateEditMenu);
     connect(m_window.get(), &Window_t1::volumeWindowRequested, this, &App::openVolumeWindow);
     connect(m_window.get(), &Window_t1::drumsWindowRequested, this, &App::openDrumsWindow);
 }
@@ -170,6 +178,18 @@ void App::Event_EnableMenuItems() {
     const bool hasPresets = m_window->presetCount() > 0;
     FileFastSwitchMode->setEnabled(hasPresets);
     FileFastSwitchMode->setChecked(hasPresets && m_g.fastswitch);
+    updateEditMenu();
+}
+
+void App::updateEditMenu() {
+    const QUndoStack& history = m_window->history();
+    const bool editing = !m_g.fastswitch;
+    EditUndo->setEnabled(editing && history.canUndo());
+    EditRedo->setEnabled(editing && history.canRedo());
+    EditUndo->setText(history.canUndo() ? QStringLiteral("Undo ") + history.undoText()
+                                        : QStringLiteral("Undo"));
+    EditRedo->setText(history.canRedo() ? QStringLiteral("Redo ") + history.redoText()
+                                        : QStringLiteral("Redo"));
 }
 
 void App::FileNew_Action() {

@@ -87,9 +87,14 @@ public:
     QAction* FileLiveSettings = nullptr;
     QAction* FileQuit = nullptr;
     QAction* AppleZumbalInfo = nullptr;
+    QMenu* EditMenu = nullptr;
+    QAction* EditUndo = nullptr;
+    QAction* EditRedo = nullptr;
 
 private:
     void buildMenuBar();
+    // Names the steps that Undo and Redo take, and locks them in FastSwitch mode.
+    void updateEditMenu();
     void Event_Close();
     // The title says when the sound output is lost and being retried.
     void showOutputState();

@@ -86,6 +86,7 @@ void TrackFields::EditFV_SelChange(int t) {
         return;
     for (int s = 1; s <= kStrokes; ++s)
         m_g.volum[cellIndex(t, s)] = v;
+    emit volumeChanged(t);
 }
 
 namespace {

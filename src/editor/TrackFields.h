@@ -47,6 +47,8 @@ public:
 signals:
     // Track `t`'s instrument field now holds `note`.
     void instrumentChanged(int t, int note);
+    // Track `t`'s volume field set every stroke of the track to its value.
+    void volumeChanged(int t);
     void spaceBar();
     // The volume window is wanted at `topLeft` (screen coordinates) for the whole track.
     void volumeWindowRequested(int track, QPoint topLeft);

@@ -15,6 +15,7 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLayout>
+#include <QScopeGuard>
 #include <QStandardItemModel>
 
 namespace zumbal {
@@ -92,7 +93,9 @@ ButtonRow buttonRow(int i) {
 Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                               Qt::CustomizeWindowHint),
-      m_g(g), m_engine(engine), m_sounds(sounds), m_library(g), m_barLine(engine) {
+      m_g(g), m_engine(engine), m_sounds(sounds), m_library(g), m_barLine(engine),
+      m_history([this] { return snapshot(); },
+                [this](const LoopSnapshot& shown) { showSnapshot(shown); }) {
     setWindowTitle(QStringLiteral("Zumbal"));
     m_client = new Backdrop(this);
     m_client->setFixedSize(kClientWidth, kClientHeight);
@@ -104,6 +107,11 @@ Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QW
     buildControls();
     m_fields = new TrackFields(m_g, m_client, this);
     connect(m_fields, &TrackFields::instrumentChanged, this, &Window_t1::instrumentChanged);
+    connect(m_fields, &TrackFields::volumeChanged, this, &Window_t1::trackVolumeChanged);
+    // Typing into a field is one step until the focus moves on.
+    for (int t = 0; t < kTracks; ++t)
+        for (EditField_Numero* field : {m_fields->EditFI[t], m_fields->EditFV[t]})
+            connect(field, &EditField_Numero::lostFocus, this, &Window_t1::closeEditStep);
     connect(m_fields, &TrackFields::spaceBar, this, &Window_t1::play_pausa);
     connect(m_fields, &TrackFields::drumsWindowRequested, this, &Window_t1::drumsWindowRequested);
     connect(m_fields, &TrackFields::volumeWindowRequested, this,
@@ -125,6 +133,30 @@ Window_t1::~Window_t1() {
         child->disconnect(this);
 }
 
+namespace {
+
+// A track as the Edit menu names it: "Track 3" for DRUM 3, or "Bass".
+QString trackName(int t) {
+    return t == kBassTrack ? QStringLiteral("Bass") : QStringLiteral("Track %1").arg(t + 1);
+}
+
+// The Edit menu's name for switching button `i` on or off; the push buttons edit nothing.
+QString buttonEdit(int i, bool on) {
+    if (i < kDrumTracks || i == kBassButton)
+        return (on ? QStringLiteral("Unmute ") : QStringLiteral("Mute ")) +
+               trackName(i < kDrumTracks ? i : kBassTrack);
+    if (i < 2 * kDrumTracks)
+        return (on ? QStringLiteral("Fill ") : QStringLiteral("Clear ")) +
+               trackName(i - kDrumTracks);
+    if (i == kThreeFourButton)
+        return QStringLiteral("3/4");
+    if (i == kTernaryButton)
+        return QStringLiteral("ter");
+    return {};
+}
+
+} // namespace
+
 void Window_t1::buildControls() {
     CanvasImageW = new GridEditor(m_g, m_client);
     CanvasImageW->setGeometry(QRect(kGridPosition, QSize(590, 285)));
@@ -144,11 +176,13 @@ void Window_t1::buildControls() {
     Slider1->setToolTip(QStringLiteral("Set loop tempo"));
     Slider1->setFocusPolicy(Qt::NoFocus);
     connect(Slider1, &QSlider::valueChanged, this, &Window_t1::Slider1_ValueChanged);
+    // A drag of the slider is one step.
+    connect(Slider1, &QSlider::sliderPressed, this, &Window_t1::closeEditStep);
+    connect(Slider1, &QSlider::sliderReleased, this, &Window_t1::closeEditStep);
 
     StaticText14 = makeLabel(QStringLiteral("Tempo"), {170, 302, 50, 22}, m_client);
     StaticText13 = makeLabel(QStringLiteral("120"), {350, 302, 50, 22}, m_client);
-    StaticText16 = makeLabel(QStringLiteral("Create a loop or choose a preset"),
-                             {512, 302, 230, 22}, m_client);
+    StaticText16 = makeLabel(m_loopName, {512, 302, 230, 22}, m_client);
 
     PopupMenu1 = new QComboBox(m_client);
     PopupMenu1->setGeometry(512, 324, 230, 22);
@@ -174,6 +208,7 @@ void Window_t1::Event_Open() {
     for (int c : {0, 8, 20, 28, kFirstBassCell})
         disegna_drum(c, kNoOrigin, 0);
     CanvasImageW->markBassCell(kFirstBassCell);
+    m_history.start();
 }
 
 void Window_t1::dati_dei_bottoni() {
@@ -215,6 +250,7 @@ void Window_t1::gestisci_evento_bottone(int i, int state) {
         m_g.ter_ter = on;
         impostabeat_ter();
     }
+    recordEdit(buttonEdit(i, on));
 }
 
 void Window_t1::play_pausa() {
@@ -230,6 +266,7 @@ void Window_t1::play_pausa() {
 void Window_t1::Slider1_ValueChanged(int value) {
     m_g.tempo = value;
     StaticText13->setText(QString::number(value));
+    recordEdit(QStringLiteral("Tempo"), QStringLiteral("tempo"));
 }
 
 void Window_t1::impostabeat_3_4() {
@@ -321,6 +358,12 @@ void Window_t1::instrumentChanged(int t, int note) {
         m_engine.players()[kBassTrack].setInstrument(note);
     else
         CanvasImageW->setInstrument(t, note);
+    recordEdit(QStringLiteral("Instrument ") + trackName(t),
+               QStringLiteral("instrument %1").arg(t));
+}
+
+void Window_t1::trackVolumeChanged(int t) {
+    recordEdit(QStringLiteral("Volume ") + trackName(t), QStringLiteral("volume %1").arg(t));
 }
 
 void Window_t1::CanvasImageW_MouseDown(int x, int y, bool contextual) {
@@ -341,11 +384,13 @@ void Window_t1::gestisci_drum(int cell, int x, int y) {
     if (cell < kFirstBassCell) {
         m_g.pp[cell] = toggledDrumCode(m_g.pp[cell]);
         disegna_drum(cell, x, y);
+        recordEdit(QStringLiteral("Stroke"));
         return;
     }
     if (m_g.pp[cell] > kBassRest && cell == m_g.key_tasto_indice) {
         m_g.pp[cell] = kBassRest;
         disegna_drum(cell, x, y);
+        recordEdit(QStringLiteral("Delete Bass Note"));
     }
     disegna_drum(m_g.key_tasto_indice, kNoOrigin, 0);
     m_g.key_tasto_indice = cell;
@@ -359,6 +404,7 @@ void Window_t1::Event_MouseDown(int x, int y) {
     const int cell = m_g.key_tasto_indice;
     m_g.pp[cell] = *note;
     disegna_drum(cell, kNoOrigin, 0);
+    recordEdit(QStringLiteral("Bass Note"));
 }
 
 void Window_t1::fillDrumTrack(int track, int state) {
@@ -377,6 +423,7 @@ void Window_t1::transpose(int n) {
     for (int c = kFirstBassCell; c < kCells; ++c)
         if (before[c] > kBassRest)
             disegna_drum(c, kNoOrigin, 0);
+    recordEdit(QStringLiteral("Transpose"));
 }
 
 void Window_t1::relabelBassCells() {
@@ -386,6 +433,9 @@ void Window_t1::relabelBassCells() {
 }
 
 void Window_t1::newLoop() {
+    // Declared before the hold, so that it commits once the hold is released.
+    const auto record = qScopeGuard([this] { recordEdit(QStringLiteral("New Loop")); });
+    const auto hold = m_history.hold();
     for (int i = 0; i < kDrumTracks; ++i) {
         setButtonState(i, kSwitchOn);
         aggiorna_bottone(i);
@@ -497,11 +547,13 @@ void Window_t1::applyLoop(const LoopRecord& loop, const QString& name) {
     // In FastSwitch mode only the sound changes: nothing is normalised.
     loadIntoModel(m_g, loop, !m_g.fastswitch);
     showLoop(name);
+    recordEdit(QStringLiteral("Load ") + name);
 }
 
 void Window_t1::showLoop(const QString& name) {
     // In FastSwitch mode buttons, fields and cells keep their drawing.
     const bool draw = !m_g.fastswitch;
+    const auto hold = m_history.hold();
     if (draw) {
         for (int i = 0; i < kButtons; ++i) {
             buttons().can_bot[i][2] = QString::number(m_g.pb[i]);
@@ -535,8 +587,10 @@ void Window_t1::collectLandedSwitch() {
     const std::unique_ptr<PendingSwitch> landed = m_barLine.takeLanded();
     if (!landed)
         return;
-    if (landed->loop)
+    if (landed->loop) {
         showLoop(landed->name);
+        recordEdit(QStringLiteral("Load ") + landed->name);
+    }
     if (landed->key)
         relabelBassCells();
     showSwitchState();
@@ -581,11 +635,63 @@ bool Window_t1::loop_salva(QString& error) {
 }
 
 void Window_t1::chooseInstrument(int t, int note) {
+    // Each pick is a step of its own, also right after typing into the field.
+    closeEditStep();
     m_fields->chooseInstrument(t, note);
+    closeEditStep();
 }
 
 void Window_t1::setTrackVolume(int t, int volume) {
     m_fields->setTrackVolume(t, volume);
+}
+
+void Window_t1::setStrokeVolume(int cell, int volume) {
+    m_g.volum[cell] = volume;
+    recordEdit(QStringLiteral("Velocity %1 Stroke %2")
+                   .arg(trackName(cell / kStrokes))
+                   .arg(cell % kStrokes + 1),
+               QStringLiteral("velocity %1").arg(cell));
+}
+
+void Window_t1::recordEdit(const QString& text, const QString& mergeKey) {
+    if (m_g.fastswitch || m_history.held())
+        return;
+    // A loop the engine switched to at the bar line since the lamp's last
+    // tick is shown and recorded first, so that no step holds half of it.
+    collectLandedSwitch();
+    m_history.commit(text, mergeKey);
+}
+
+void Window_t1::closeEditStep() {
+    m_history.closeStep();
+}
+
+void Window_t1::undo() {
+    if (!m_g.fastswitch)
+        m_history.undo();
+}
+
+void Window_t1::redo() {
+    if (!m_g.fastswitch)
+        m_history.redo();
+}
+
+LoopSnapshot Window_t1::snapshot() const {
+    LoopSnapshot shown{currentLoop(), m_g.trans_start, m_loopName};
+    shown.loop.version = kLoopFileVersion;
+    shown.loop.layout = LoopLayout::Current;
+    // PLAY and the globe light up under the pointer, which edits nothing;
+    // a step brings them back unlit.
+    for (int i : {kPlayButton, kWebButton})
+        shown.loop.pb[i] = kPushButton;
+    return shown;
+}
+
+void Window_t1::showSnapshot(const LoopSnapshot& shown) {
+    loadIntoModel(m_g, shown.loop, false);
+    m_g.trans_start = shown.trans_start;
+    showLoop(shown.name);
+    showSwitchState();
 }
 
 } // namespace zumbal

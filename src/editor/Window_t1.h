@@ -4,6 +4,7 @@
 #include "editor/Backdrop.h"
 #include "editor/BarLineQueue.h"
 #include "editor/BassKeyboard.h"
+#include "editor/EditHistory.h"
 #include "editor/GridEditor.h"
 #include "editor/TempoLamp.h"
 #include "editor/TrackFields.h"
@@ -70,6 +71,12 @@ public:
     void newLoop();
     // Shows or leaves FastSwitch mode and loads the first preset.
     void setFastSwitch(bool on);
+    // The Edit menu: every edit of the loop is a step. Locked in FastSwitch mode.
+    void undo();
+    void redo();
+    const QUndoStack& history() const { return m_history.stack(); }
+    // The next edit is a step of its own, even one that would merge into the last.
+    void closeEditStep();
 
     // Loop files and presets.
     void creapopupmenu();
@@ -97,9 +104,10 @@ public:
     LoopRecord currentLoop() const;
 
     // For the small windows: a track's instrument chosen in the drums
-    // window, a track's volume set in the volume window.
+    // window, a track's or a stroke's volume set in the volume window.
     void chooseInstrument(int t, int note);
     void setTrackVolume(int t, int volume);
+    void setStrokeVolume(int cell, int volume);
     // A point of the client area in screen coordinates.
     QPoint clientToGlobal(QPoint at) const { return m_client->mapToGlobal(at); }
 
@@ -144,6 +152,11 @@ private:
     void loadPresetRow(int row);
     void presetKey(int code);
     void instrumentChanged(int t, int note);
+    void trackVolumeChanged(int t);
+    // Commits the edit just made to the history, outside FastSwitch mode.
+    void recordEdit(const QString& text, const QString& mergeKey = {});
+    LoopSnapshot snapshot() const;
+    void showSnapshot(const LoopSnapshot& shown);
     // Draws the cells whose code differs from `before`.
     void drawChanged(const std::array<int, kCells>& before);
     std::array<int, kCells> cells() const;
@@ -164,9 +177,11 @@ private:
     QLabel* StaticText16 = nullptr;
     QComboBox* PopupMenu1 = nullptr;
     QTimer m_lampTimer;
-    QString m_loopName; // the loaded loop's, shown when nothing waits
+    // The loaded loop's, or the prompt before any; shown when nothing waits.
+    QString m_loopName = QStringLiteral("Create a loop or choose a preset");
     BarLineQueue m_barLine;
     uint32_t m_strokesSeen = 0;
+    EditHistory m_history;
 };
 
 } // namespace zumbal

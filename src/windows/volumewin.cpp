@@ -29,6 +29,8 @@ volumewin::volumewin(globali& g, Window_t1& main, QWidget* parent)
 void volumewin::apri(bool all, int t, int c, int left, int top) {
     // The point is where the client area goes; move() would put the frame there.
     setGeometry(QRect(QPoint(left, top), size()));
+    // The slider's moves while it stays open on this stroke or track are one step.
+    m_main.closeEditStep();
     autoaggiorna = true;
     ind_a_text->setText(QString::number(t));
     int value = 0;
@@ -54,7 +56,7 @@ void volumewin::Slider1_ValueChanged(int value) {
         m_main.setTrackVolume(t, value);
     } else {
         const int c = std::clamp(leadingNumber(ind_b_text->text().toStdString()), 0, kStrokes - 1);
-        m_g.volum[cellIndex(t, c + 1)] = value;
+        m_main.setStrokeVolume(cellIndex(t, c + 1), value);
     }
     volume_text->setText(QString::number(value));
 }
