@@ -1,6 +1,6 @@
 #pragma once
 
-#include "playback/BassLine.h"
+#include "editor/KeyboardGeometry.h"
 
 #include <QLabel>
 #include <QObject>

@@ -1,5 +1,6 @@
 #include "editor/BeatSettings.h"
 #include "editor/GridGeometry.h"
+#include "editor/KeyboardGeometry.h"
 #include "widgets/TextFilter.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,20 @@ TEST(HitTest, ClicksInsideTheClickableSquareOnly) {
             ASSERT_FALSE(hitTest(x, y)) << x << "," << y;
     for (auto [x, y] : {std::pair{0, 0}, {589, 5}, {6, 245}, {-30, 5}})
         EXPECT_FALSE(hitTest(x, y)) << x << "," << y;
+}
+
+TEST(Keyboard, ClicksGiveTheNoteUnderThePointer) {
+    const NoteArray notes = crea_notearray();
+    struct Case {
+        int x, y, note;
+    };
+    // White keys C1 | D1; C#1 above C1; B1 | C2 at the octave edge; the right
+    // edge stays B6; F#1 above y 403, F1 from there.
+    const std::vector<Case> cases{{0, 420, 24},    {18, 420, 24},  {19, 420, 26},  {13, 380, 25},
+                                  {132, 420, 35},  {133, 420, 36}, {797, 360, 95}, {798, 443, 95},
+                                  {5000, 420, 95}, {70, 402, 30},  {70, 403, 29}};
+    for (const Case& c : cases)
+        EXPECT_EQ(keyboardNote(c.x, c.y, notes), c.note) << c.x << "," << c.y;
 }
 
 // A click: rest to hit, hit or random hit to rest, others stay. The random

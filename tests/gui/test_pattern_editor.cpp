@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "editor/GridGeometry.h"
+#include "playback/BassLine.h"
 
 #include <QTest>
 
