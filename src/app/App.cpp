@@ -43,7 +43,10 @@ App::App(AppSettings settings)
                                                          : m_settings.preferencesFile),
       m_sound(m_g, m_settings.sound),
       m_sounds(m_settings.eventSounds ? m_settings.eventSounds(m_g, &m_sound.mixer())
-                                      : std::make_unique<EventSounds>(m_g, &m_sound.mixer())),
+                                      : std::make_unique<EventSounds>(
+                                            m_g, [&mixer = m_sound.mixer()](const PcmClip& clip) {
+                                                mixer.play(clip);
+                                            })),
       m_recovery(m_settings.recoveryFile.isEmpty() ? LoopRecovery::defaultPath()
                                                    : m_settings.recoveryFile) {
     m_soundFontLoader = std::thread([this] { m_sound.loadSoundFont(); });

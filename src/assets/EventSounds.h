@@ -2,7 +2,9 @@
 
 #include "assets/Resources.h"
 #include "model/globali.h"
-#include "playback/EventSoundMixer.h"
+
+#include <functional>
+#include <utility>
 
 namespace zumbal {
 
@@ -10,12 +12,15 @@ namespace zumbal {
 // preference is on; the button click and a few others always do.
 class EventSounds {
 public:
-    EventSounds(const globali& g, EventSoundMixer* mixer) : m_g(g), m_mixer(mixer) {}
+    // Where a sound goes: the program hands it to the audio output's mixer.
+    using Output = std::function<void(const PcmClip&)>;
+
+    EventSounds(const globali& g, Output output) : m_g(g), m_output(std::move(output)) {}
     virtual ~EventSounds() = default;
 
     virtual void play(SoundId id) {
-        if (m_mixer)
-            m_mixer->play(sound(id));
+        if (m_output)
+            m_output(sound(id));
     }
     void playIfOn(SoundId id) {
         if (eventSoundsOn(m_g))
@@ -24,7 +29,7 @@ public:
 
 private:
     const globali& m_g;
-    EventSoundMixer* m_mixer;
+    Output m_output;
 };
 
 } // namespace zumbal

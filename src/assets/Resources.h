@@ -1,6 +1,6 @@
 #pragma once
 
-#include "playback/EventSoundMixer.h"
+#include "model/PcmClip.h"
 
 #include <QByteArray>
 #include <QPixmap>

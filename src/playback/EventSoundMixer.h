@@ -1,18 +1,12 @@
 #pragma once
 
+#include "model/PcmClip.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <vector>
 
 namespace zumbal {
-
-// A decoded sound, at kClipRate.
-struct PcmClip {
-    std::vector<float> left;
-    std::vector<float> right;
-    size_t frames() const { return left.size(); }
-};
 
 // Mixes the event sounds into the audio callback. The GUI thread asks for a
 // sound through a fixed single-producer, single-consumer queue; the audio
