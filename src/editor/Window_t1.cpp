@@ -4,7 +4,6 @@
 #include "editor/GridGeometry.h"
 #include "loops/FileNames.h"
 #include "loops/LoopModel.h"
-#include "model/NumberText.h"
 #include "playback/BassLine.h"
 #include "editor/BeatSettings.h"
 #include "playback/StrokeStep.h"
@@ -25,67 +24,6 @@ namespace {
 // The captions of the tempo and presets controls.
 QLabel* makeLabel(const QString& text, const QRect& geometry, QWidget* parent) {
     return zumbal::makeLabel(text, geometry, arial(12), QColor(0xE6, 0xE6, 0xE6), parent);
-}
-
-struct ButtonRow {
-    const char* font;
-    const char* size;
-    int state;
-    QString caption;
-    QRect geometry;
-    QString helpTag;
-};
-
-ButtonRow buttonRow(int i) {
-    const QString track = QStringLiteral("Enable / Disble this track");
-    if (i < kDrumTracks)
-        return {"Arial",
-                "12",
-                kSwitchOn,
-                QStringLiteral("DRUM %1").arg(i + 1),
-                QRect(5, 7 + 39 * i, 95, 40),
-                track};
-    if (i < 2 * kDrumTracks)
-        return {"Arial",
-                "12",
-                kSwitchOff,
-                QStringLiteral("R/C"),
-                QRect(106, 7 + 39 * (i - kDrumTracks), 40, 40),
-                QStringLiteral("Generate Random Strokes / Clear Strokes for this drum")};
-    switch (i) {
-    case kPlayButton:
-        return {"Arial",
-                "14",
-                kPushButton,
-                QStringLiteral("PLAY / STOP    "),
-                QRect(5, 306, 141, 40),
-                QStringLiteral("Play or Stop drum loop (you can also press space bar to do this)")};
-    case kWebButton:
-        return {"Times",
-                "18",
-                kPushButton,
-                QStringLiteral("i"),
-                QRect(748, 306, 40, 40),
-                QStringLiteral("Visit The Zumbal Drum Loops Page\nDownload Drum Loops Posted By "
-                               "Other Users")};
-    case kThreeFourButton:
-        return {"Arial",
-                "14",
-                kSwitchOff,
-                QStringLiteral("3/4"),
-                QRect(411, 306, 40, 40),
-                QStringLiteral("Set 3/4 beat if enabled (4/4 default)")};
-    case kTernaryButton:
-        return {"Arial",
-                "14",
-                kSwitchOff,
-                QStringLiteral("ter"),
-                QRect(455, 306, 40, 40),
-                QStringLiteral("Set 3 strokes for 1/4 measure if enabled (default 4 strokes for "
-                               "1/4 measure)")};
-    default:
-        return {"Arial", "12", kSwitchOn, QStringLiteral("BASS"), QRect(5, 256, 95, 40), track};
-    }
 }
 
 } // namespace
@@ -119,8 +57,9 @@ Window_t1::Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QW
     m_keyboard = new BassKeyboard(m_client);
     connect(m_keyboard, &BassKeyboard::transposeRequested, this, &Window_t1::transpose);
 
-    m_bar = new ButtonBar(m_client, ButtonTable::MainWindow, m_sounds);
-    connect(m_bar, &ButtonBar::gestisci_evento_bottone, this, &Window_t1::gestisci_evento_bottone);
+    m_buttons = new MainButtons(m_g, m_client, m_sounds);
+    connect(&m_buttons->bar(), &ButtonBar::gestisci_evento_bottone, this,
+            &Window_t1::gestisci_evento_bottone);
 
     m_lampTimer.setInterval(30);
     connect(&m_lampTimer, &QTimer::timeout, this, &Window_t1::updateLamp);
@@ -198,8 +137,6 @@ void Window_t1::Event_Open() {
     dati_dei_bottoni();
     m_g.ter_3_4 = false;
     m_g.ter_ter = false;
-    for (int i = 0; i <= m_bar->can_bot_quanti; ++i)
-        aggiorna_bottone(i);
     setStartupLoop(m_g);
     m_engine.start();
     m_lampTimer.start();
@@ -212,31 +149,17 @@ void Window_t1::Event_Open() {
 }
 
 void Window_t1::dati_dei_bottoni() {
-    if (m_bar->can_bot_quanti < 0) {
-        const qreal dpr = devicePixelRatioF();
-        for (int i = 0; i < kButtons; ++i) {
-            const ButtonRow row = buttonRow(i);
-            m_bar->addButton(row.geometry,
-                             {QString::fromLatin1(row.font), QString::fromLatin1(row.size),
-                              QString::number(row.state), row.caption},
-                             row.helpTag, i == kWebButton ? picture("mondo", dpr) : QPixmap());
-        }
-        // The tempo lamp lies inside the play button's right end.
-        CanvasTempo->raise();
-    }
-    for (int i = 0; i < kButtons; ++i)
-        m_bar->can_bot[i][2] = QString::number(buttonRow(i).state);
-    setDefaultButtonStates(m_g);
+    m_buttons->dati_dei_bottoni();
+    // The tempo lamp lies inside the play button's right end.
+    CanvasTempo->raise();
 }
 
 void Window_t1::setButtonState(int i, int state) {
-    m_g.pb[i] = state;
-    m_bar->can_bot[i][2] = QString::number(state);
+    m_buttons->setButtonState(i, state);
 }
 
 void Window_t1::gestisci_evento_bottone(int i, int state) {
-    m_g.pb[i] = state;
-    const bool on = state == kSwitchOn || state == kSwitchOn + 1;
+    const bool on = isOn(state);
     if (i >= kDrumTracks && i < 2 * kDrumTracks) {
         fillDrumTrack(i - kDrumTracks, state);
     } else if (i == kPlayButton) {
@@ -282,7 +205,7 @@ void Window_t1::impostabeat_ter() {
 }
 
 void Window_t1::aggiorna_bottone(int i) {
-    m_bar->aggiorna_bottone(i);
+    m_buttons->aggiorna_bottone(i);
 }
 
 void Window_t1::updateLamp() {
@@ -436,21 +359,8 @@ void Window_t1::newLoop() {
     // Declared before the hold, so that it commits once the hold is released.
     const auto record = qScopeGuard([this] { recordEdit(QStringLiteral("New Loop")); });
     const auto hold = m_history.hold();
-    for (int i = 0; i < kDrumTracks; ++i) {
-        setButtonState(i, kSwitchOn);
-        aggiorna_bottone(i);
-    }
-    for (int i = kDrumTracks; i < 2 * kDrumTracks; ++i) {
-        setButtonState(i, kSwitchOff);
-        aggiorna_bottone(i);
-    }
+    m_buttons->showNewLoop();
     CanvasImageW->clear();
-    for (int i : {kThreeFourButton, kTernaryButton}) {
-        setButtonState(i, kSwitchOff);
-        aggiorna_bottone(i);
-    }
-    setButtonState(kBassButton, kSwitchOn);
-    aggiorna_bottone(kBassButton);
     setNewLoop(m_g);
     m_fields->showNewLoop();
     m_engine.players()[kBassTrack].setInstrument(kDefaultSounds[kBassTrack]);
@@ -555,10 +465,7 @@ void Window_t1::showLoop(const QString& name) {
     const bool draw = !m_g.fastswitch;
     const auto hold = m_history.hold();
     if (draw) {
-        for (int i = 0; i < kButtons; ++i) {
-            buttons().can_bot[i][2] = QString::number(m_g.pb[i]);
-            aggiorna_bottone(i);
-        }
+        m_buttons->showLoop();
         m_fields->showLoop();
     }
     m_engine.players()[kBassTrack].setInstrument(m_g.edfiv[kBassTrack][0]);
@@ -614,7 +521,7 @@ void Window_t1::withdrawSwitch() {
 LoopRecord Window_t1::currentLoop() const {
     LoopRecord loop;
     for (int i = 0; i < kButtons; ++i)
-        loop.pb[i] = leadingNumber(m_bar->can_bot[i][2].toStdString());
+        loop.pb[i] = m_buttons->state(i);
     for (int c = 0; c < kCells; ++c) {
         loop.pp[c] = m_g.pp[c];
         loop.volum[c] = m_g.volum[c];

@@ -6,13 +6,13 @@
 #include "editor/BassKeyboard.h"
 #include "editor/EditHistory.h"
 #include "editor/GridEditor.h"
+#include "editor/MainButtons.h"
 #include "editor/TempoLamp.h"
 #include "editor/TrackFields.h"
 #include "loops/LoopFile.h"
 #include "loops/LoopLibrary.h"
 #include "model/globali.h"
 #include "playback/PlaybackEngine.h"
-#include "widgets/ButtonBar.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -50,10 +50,10 @@ public:
     // The button table.
     void dati_dei_bottoni();
     void aggiorna_bottone(int i);
-    // Sets a button's state in both places it is kept.
+    // Sets a button's state, which the model's `pb` holds, and redraws it.
     void setButtonState(int i, int state);
     void gestisci_evento_bottone(int i, int state);
-    ButtonBar& buttons() { return *m_bar; }
+    ButtonBar& buttons() { return m_buttons->bar(); }
 
     // The grid. `disegna_drum` shows a cell as the model holds it; `x` and
     // `y` are the cell's origin on the grid, or x = kNoOrigin.
@@ -169,7 +169,7 @@ private:
     GridEditor* CanvasImageW = nullptr;
     TrackFields* m_fields = nullptr;
     BassKeyboard* m_keyboard = nullptr;
-    ButtonBar* m_bar = nullptr;
+    MainButtons* m_buttons = nullptr;
     TempoLamp* CanvasTempo = nullptr;
     QSlider* Slider1 = nullptr;
     QLabel* StaticText13 = nullptr;

@@ -112,7 +112,7 @@ void exportmidiwin::buildControls() {
 }
 
 void exportmidiwin::Event_Open() {
-    m_bar->addButton({248, 195, 220, 40}, {"Arial", "14", "11", "Close"});
+    m_bar->addButton({248, 195, 220, 40}, {"Arial", 14, "Close"}, kPushButton);
     nome_emf.clear();
     setTarget(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     ListBox1_Open();
@@ -133,10 +133,8 @@ void exportmidiwin::setLoopChosen(bool chosen) {
     EditField1->setEnabled(chosen);
     for (QRadioButton* radio : RadioBu)
         radio->setEnabled(chosen);
-    if (m_bar && m_bar->can_bot_quanti >= 0) {
-        m_bar->can_bot[0][3] = chosen ? QStringLiteral("Export loop") : QStringLiteral("Close");
-        m_bar->aggiorna_bottone(0);
-    }
+    if (m_bar)
+        m_bar->setCaption(0, chosen ? QStringLiteral("Export loop") : QStringLiteral("Close"));
 }
 
 void exportmidiwin::ListBox1_Change() {

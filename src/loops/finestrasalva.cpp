@@ -36,8 +36,8 @@ finestrasalva::finestrasalva(const globali& g, EventSounds& sounds, ListedNames 
 
 void finestrasalva::Event_Open() {
     m_sounds.playIfOn(SoundId::openWind);
-    m_bar->addButton({4, 79, 120, 40}, {"Arial", "14", "11", "Cancel"});
-    m_bar->addButton({131, 79, 120, 40}, {"Arial", "14", "11", "Save"});
+    m_bar->addButton({4, 79, 120, 40}, {"Arial", 14, "Cancel"}, kPushButton);
+    m_bar->addButton({131, 79, 120, 40}, {"Arial", 14, "Save"}, kPushButton);
     show();
     EditField1->setFocus();
 }

@@ -52,29 +52,27 @@ QPoint iconPosition(QSize button, QSize icon, ButtonTable table) {
     return table == ButtonTable::MainWindow ? centred + QPoint(2, -3) : centred;
 }
 
-void drawCaption(QPainter& painter, const std::array<QString, 4>& row, const ButtonLook& look,
-                 QSize button) {
-    QFont font(row[0]);
+void drawCaption(QPainter& painter, const ButtonFace& face, const ButtonLook& look, QSize button) {
+    QFont font(face.font);
     // A pixel size, so the caption fits its button whatever the screen's DPI.
-    const int size = row[1].toInt();
-    font.setPixelSize(size > 0 ? size : 12);
+    font.setPixelSize(face.pixelSize > 0 ? face.pixelSize : 12);
     font.setBold(true);
     painter.setFont(font);
     painter.setPen(QColor::fromHsvF(static_cast<float>(look.caption.h),
                                     static_cast<float>(look.caption.s),
                                     static_cast<float>(look.caption.v)));
-    const qreal advance = QFontMetricsF(font, painter.device()).horizontalAdvance(row[3]);
+    const qreal advance = QFontMetricsF(font, painter.device()).horizontalAdvance(face.caption);
     const qreal centre = button.width() / 2 + 2;
     const qreal baseline = button.height() / 2 + 2;
-    painter.drawText(QPointF(centre - advance / 2, baseline), row[3]);
+    painter.drawText(QPointF(centre - advance / 2, baseline), face.caption);
 }
 
 } // namespace
 
-QPixmap composeButton(const std::array<QString, 4>& row, const QPixmap& icon, QSize size,
+QPixmap composeButton(const ButtonFace& face, int code, const QPixmap& icon, QSize size,
                       ButtonTable table, qreal devicePixelRatio, const SkinSource& skins) {
     const qreal dpr = devicePixelRatio;
-    const ButtonLook look = buttonLook(row[2].toInt());
+    const ButtonLook look = buttonLook(code);
     QImage canvas(qRound(size.width() * dpr), qRound(size.height() * dpr),
                   QImage::Format_ARGB32_Premultiplied);
     canvas.setDevicePixelRatio(dpr);
@@ -91,7 +89,7 @@ QPixmap composeButton(const std::array<QString, 4>& row, const QPixmap& icon, QS
         painter.drawPixmap(iconPosition(size, iconSize, table), icon);
     } else {
         painter.setRenderHint(QPainter::TextAntialiasing);
-        drawCaption(painter, row, look, size);
+        drawCaption(painter, face, look, size);
     }
     painter.end();
     return QPixmap::fromImage(std::move(canvas));
@@ -125,11 +123,14 @@ void canv_bott::leaveEvent(QEvent*) {
     emit left(m_index);
 }
 
-ButtonBar::ButtonBar(QWidget* parent, ButtonTable table, EventSounds& sounds)
-    : QObject(parent), m_parent(parent), m_table(table), m_sounds(sounds) {}
+ButtonBar::ButtonBar(QWidget* parent, ButtonTable table, EventSounds& sounds,
+                     std::span<AtomicInt> states)
+    : QObject(parent), m_parent(parent), m_table(table), m_sounds(sounds), m_sharedStates(states) {}
 
-int ButtonBar::addButton(QRect geometry, Row row, QString helpTag, QPixmap icon) {
+int ButtonBar::addButton(QRect geometry, ButtonFace face, int state, QString helpTag,
+                         QPixmap icon) {
     const int i = ++can_bot_quanti;
+    Q_ASSERT(m_sharedStates.empty() || i < std::ssize(m_sharedStates));
     auto* canvas = new zumbal::canv_bott(i, m_parent);
     canvas->setGeometry(geometry);
     if (!helpTag.isEmpty())
@@ -138,10 +139,13 @@ int ButtonBar::addButton(QRect geometry, Row row, QString helpTag, QPixmap icon)
     connect(canvas, &zumbal::canv_bott::entered, this, &ButtonBar::canv_bott_MouseEnter);
     connect(canvas, &zumbal::canv_bott::left, this, &ButtonBar::canv_bott_MouseExit);
     connect(canvas, &zumbal::canv_bott::ratioChanged, this, &ButtonBar::aggiorna_bottone);
-    can_bot.push_back(std::move(row));
+    can_bot.push_back(std::move(face));
     can_bot_icon.push_back(std::move(icon));
     canv_bott.push_back(canvas);
-    aggiorna_bottone(i);
+    if (m_sharedStates.empty())
+        m_states.push_back(state);
+    m_lit.push_back(false);
+    setState(i, state);
     canvas->show();
     return i;
 }
@@ -150,7 +154,7 @@ void ButtonBar::aggiorna_bottone(int i) {
     if (!exists(i))
         return;
     zumbal::canv_bott* canvas = canv_bott[i];
-    canvas->setBackdrop(composeButton(can_bot[i], can_bot_icon[i], canvas->size(), m_table,
+    canvas->setBackdrop(composeButton(can_bot[i], look(i), can_bot_icon[i], canvas->size(), m_table,
                                       canvas->devicePixelRatioF(), m_skins));
 }
 
@@ -167,13 +171,31 @@ void ButtonBar::canv_bott_MouseExit(int i) {
 }
 
 int ButtonBar::state(int i) const {
-    return exists(i) ? can_bot[i][2].toInt() : 0;
+    if (!exists(i))
+        return 0;
+    return m_sharedStates.empty() ? m_states[i] : m_sharedStates[i].load();
 }
 
 void ButtonBar::setState(int i, int state) {
+    if (exists(i))
+        setShown(i, {state, false});
+}
+
+void ButtonBar::showStates() {
+    for (int i = 0; i <= can_bot_quanti; ++i) {
+        m_lit[i] = false;
+        aggiorna_bottone(i);
+    }
+}
+
+int ButtonBar::look(int i) const {
+    return exists(i) ? shownCode({state(i), m_lit[i]}) : 0;
+}
+
+void ButtonBar::setCaption(int i, QString caption) {
     if (!exists(i))
         return;
-    can_bot[i][2] = QString::number(state);
+    can_bot[i].caption = std::move(caption);
     aggiorna_bottone(i);
 }
 
@@ -183,19 +205,29 @@ void ButtonBar::setSkinSource(SkinSource skins) {
         aggiorna_bottone(i);
 }
 
+void ButtonBar::setShown(int i, ShownButton shown) {
+    if (m_sharedStates.empty())
+        m_states[i] = shown.state;
+    else
+        m_sharedStates[i] = shown.state;
+    m_lit[i] = shown.lit;
+    aggiorna_bottone(i);
+}
+
 void ButtonBar::handle(int i, ButtonEvent event) {
     if (!exists(i))
         return;
-    const auto next = nextButtonState(m_table, event, state(i));
+    const auto next = nextButtonState(m_table, event, look(i));
     if (!next)
         return;
     // The click is the user's feedback for a toggle, so it ignores the
     // event-sounds preference.
     if (next->click)
         m_sounds.play(SoundId::ambientclick);
-    setState(i, next->to);
+    const ShownButton shown = shownButton(next->to);
+    setShown(i, shown);
     if (event == ButtonEvent::MouseDown)
-        emit gestisci_evento_bottone(i, next->to);
+        emit gestisci_evento_bottone(i, shown.state);
 }
 
 } // namespace zumbal

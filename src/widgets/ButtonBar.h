@@ -2,14 +2,15 @@
 
 #include "assets/EventSounds.h"
 #include "assets/Resources.h"
+#include "model/globali.h"
 #include "widgets/ButtonStates.h"
 
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
 
-#include <array>
 #include <functional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -48,25 +49,37 @@ private:
     QPixmap m_backdrop;
 };
 
-// The backdrop of a button of the given logical size for one `can_bot` row
-// (font name, pixel size, state code, caption): the state's skins stretched
-// to the size, then the icon if there is one, otherwise the caption. Drawn at
+// One row of a bar's `can_bot` table: the caption and the font family it is
+// drawn in, bold, at a pixel size. The button's state is kept by the bar.
+struct ButtonFace {
+    QString font;
+    int pixelSize = 12;
+    QString caption;
+};
+
+// The backdrop of a button of the given logical size showing `face` in the
+// look of state code `code`: the code's skins stretched to the size, then
+// the icon if there is one, otherwise the caption. Drawn at
 // `devicePixelRatio`; every position is in logical pixels.
-QPixmap composeButton(const std::array<QString, 4>& row, const QPixmap& icon, QSize size,
+QPixmap composeButton(const ButtonFace& face, int code, const QPixmap& icon, QSize size,
                       ButtonTable table, qreal devicePixelRatio, const SkinSource& skins = picture);
 
-// The drawn buttons of one window: their rows, icons and canvases, and the
-// state changes the mouse makes on them.
+// The drawn buttons of one window: their faces, icons and canvases, their
+// states, and the state changes the mouse makes on them. `state` and
+// `setState` are the one place a state is read and written. The pointer's
+// light is kept beside the state and only changes the look.
 class ButtonBar : public QObject {
     Q_OBJECT
 public:
-    using Row = std::array<QString, 4>;
+    // The canvases are children of `parent`, which also owns the bar. Button
+    // i keeps its state in `states[i]` when `states` is given, so that others
+    // read the very same value; otherwise the bar keeps the states itself.
+    ButtonBar(QWidget* parent, ButtonTable table, EventSounds& sounds,
+              std::span<AtomicInt> states = {});
 
-    // The canvases are children of `parent`, which also owns the bar.
-    ButtonBar(QWidget* parent, ButtonTable table, EventSounds& sounds);
-
-    // Adds button number can_bot_quanti + 1 and draws it; returns its number.
-    int addButton(QRect geometry, Row row, QString helpTag = {}, QPixmap icon = {});
+    // Adds button number can_bot_quanti + 1 in `state` and draws it; returns its number.
+    int addButton(QRect geometry, ButtonFace face, int state, QString helpTag = {},
+                  QPixmap icon = {});
 
     void aggiorna_bottone(int i);
     void canv_bott_MouseDown(int i);
@@ -74,26 +87,38 @@ public:
     void canv_bott_MouseExit(int i);
 
     int state(int i) const;
-    // Stores a state set by the program (not the mouse) and redraws.
+    // Stores a state set by the program (not the mouse), unlit, and redraws.
     void setState(int i, int state);
+    // Draws every button's state, unlit, after the states were written
+    // elsewhere (a loop loaded into the model).
+    void showStates();
+    // The code button i is drawn in: its state, or the state lit while the
+    // pointer is over it.
+    int look(int i) const;
+    void setCaption(int i, QString caption);
     void setSkinSource(SkinSource skins);
 
     int can_bot_quanti = -1;
-    std::vector<Row> can_bot;
+    std::vector<ButtonFace> can_bot;
     std::vector<QPixmap> can_bot_icon;
     std::vector<zumbal::canv_bott*> canv_bott;
 
 signals:
+    // Button i was pressed and is now in `state`.
     void gestisci_evento_bottone(int i, int state);
 
 private:
     bool exists(int i) const { return i >= 0 && i <= can_bot_quanti; }
     void handle(int i, ButtonEvent event);
+    void setShown(int i, ShownButton shown);
 
     QWidget* m_parent = nullptr;
     ButtonTable m_table = ButtonTable::MainWindow;
     EventSounds& m_sounds;
     SkinSource m_skins = picture;
+    std::span<AtomicInt> m_sharedStates;
+    std::vector<int> m_states; // when no shared ones were given
+    std::vector<bool> m_lit;
 };
 
 } // namespace zumbal

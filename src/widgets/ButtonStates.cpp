@@ -36,6 +36,18 @@ constexpr std::array kDialogRows{
     TransitionRow{MouseDown, kPushButtonHighlighted, {kPushButton, false}},
 };
 
+struct LitRow {
+    int state;
+    int lit;
+};
+
+constexpr std::array kLitCodes{
+    LitRow{kSwitchOff, kSwitchOffHover},
+    LitRow{kSwitchOn, kSwitchOnHover},
+    LitRow{kPushButton, kPushButtonHighlighted},
+    LitRow{kPushButtonGreyed, kPushButtonGreyedHighlighted},
+};
+
 struct LookRow {
     int state;
     ButtonLook look;
@@ -67,6 +79,16 @@ std::optional<ButtonTransition> nextButtonState(ButtonTable table, ButtonEvent e
     if (row == rows.end())
         return std::nullopt;
     return row->transition;
+}
+
+ShownButton shownButton(int code) {
+    const auto row = std::ranges::find(kLitCodes, code, &LitRow::lit);
+    return row == kLitCodes.end() ? ShownButton{code, false} : ShownButton{row->state, true};
+}
+
+int shownCode(ShownButton button) {
+    const auto row = std::ranges::find(kLitCodes, button.state, &LitRow::state);
+    return button.lit && row != kLitCodes.end() ? row->lit : button.state;
 }
 
 ButtonLook buttonLook(int state) {

@@ -34,6 +34,21 @@ struct ButtonTransition {
 // Nothing when the event leaves this state alone.
 std::optional<ButtonTransition> nextButtonState(ButtonTable table, ButtonEvent event, int from);
 
+// A button as it is drawn: its state, and whether the pointer lights it. The
+// light is a look only; the model, the engine and the loop files see the
+// state under it. The transitions above speak in codes, where a lit state
+// has a code of its own: kSwitchOffHover is kSwitchOff lit,
+// kPushButtonHighlighted is kPushButton lit.
+struct ShownButton {
+    int state = 0;
+    bool lit = false;
+};
+
+// Any code that is not a lit one is a state of its own, unlit.
+ShownButton shownButton(int code);
+// A state without a lit code is drawn as itself, lit or not.
+int shownCode(ShownButton button);
+
 struct HsvF {
     double h = 0;
     double s = 0;

@@ -24,8 +24,8 @@ finestrapref::finestrapref(globali& g, EventSounds& sounds, QWidget* parent)
 
 void finestrapref::Event_Open() {
     m_sounds.playIfOn(SoundId::openWind);
-    m_bar->addButton({4, 59, 120, 40}, {"Arial", "14", "11", "Cancel"});
-    m_bar->addButton({131, 59, 120, 40}, {"Arial", "14", "11", "Save"});
+    m_bar->addButton({4, 59, 120, 40}, {"Arial", 14, "Cancel"}, kPushButton);
+    m_bar->addButton({131, 59, 120, 40}, {"Arial", 14, "Save"}, kPushButton);
     CheckBox1->setChecked(eventSoundsOn(m_g));
     show();
 }

@@ -47,7 +47,7 @@ class ExportDialogTest : public QObject {
         int enabled = win->Slider1->isEnabled() + win->EditField1->isEnabled();
         for (QRadioButton* radio : win->RadioBu)
             enabled += radio->isEnabled();
-        return {win->buttons().can_bot[0][3],
+        return {win->buttons().can_bot[0].caption,
                 QString::number(enabled),
                 win->nome_emf,
                 win->EditField1->text(),

@@ -127,9 +127,8 @@ private slots:
                      QStringLiteral("%1 99 %1 99").arg(kDefaultSounds[t]));
         for (int i = 0; i < kButtons; ++i)
             if (i != kPlayButton && i != kWebButton)
-                QCOMPARE(f.w().buttons().can_bot[i][2] + " " + QString::number(f.g().pb[i]),
-                         QStringLiteral("%1 %1").arg(i < 6 || i == kBassButton ? kSwitchOn
-                                                                               : kSwitchOff));
+                QCOMPARE(f.w().buttons().look(i),
+                         i < 6 || i == kBassButton ? kSwitchOn : kSwitchOff);
         QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::powerdow});
 
         // FastSwitch mode wants a preset, Recover Last Loop a recovery file; while FastSwitch

@@ -53,9 +53,9 @@ QRect boundsOf(const QImage& image, QRgb colour) {
     return bounds;
 }
 
-QImage compose(ButtonBar::Row row, QSize size, ButtonTable table = kMain, qreal dpr = 1,
-               const QPixmap& icon = {}) {
-    return composeButton(row, icon, size, table, dpr, syntheticSkin).toImage();
+QImage compose(const ButtonFace& face, int code, QSize size, ButtonTable table = kMain,
+               qreal dpr = 1, const QPixmap& icon = {}) {
+    return composeButton(face, code, icon, size, table, dpr, syntheticSkin).toImage();
 }
 
 struct RecordingSounds final : EventSounds {
@@ -64,11 +64,13 @@ struct RecordingSounds final : EventSounds {
     std::vector<SoundId> played;
 };
 
-// One window's bar with a single 40 x 40 button in the given state.
+// One window's bar with a single 40 x 40 button in the given state; the main
+// window's bar keeps it in a store of its owner's, as in the model.
 struct Bar {
-    Bar(ButtonTable table, int state) : bar(&window, table, sounds) {
+    Bar(ButtonTable table, int state)
+        : bar(&window, table, sounds, table == kMain ? std::span(store) : std::span<AtomicInt>()) {
         bar.setSkinSource(syntheticSkin);
-        bar.addButton({10, 10, 40, 40}, {"Arial", "12", QString::number(state), "R/C"});
+        bar.addButton({10, 10, 40, 40}, {"Arial", 12, "R/C"}, state);
         window.show();
     }
     canv_bott* button() const { return bar.canv_bott[0]; }
@@ -76,6 +78,7 @@ struct Bar {
 
     globali g;
     RecordingSounds sounds{g, nullptr};
+    std::array<AtomicInt, 1> store{};
     QWidget window;
     ButtonBar bar;
 };
@@ -109,7 +112,7 @@ private slots:
         for (qreal dpr : {1.0, 2.0})
             for (QSize size : {QSize(40, 40), QSize(95, 40), QSize(40, 56)}) {
                 skinRatios.clear();
-                const QImage image = compose({"Arial", "12", "1", ""}, size, kMain, dpr);
+                const QImage image = compose({"Arial", 12, ""}, kSwitchOff, size, kMain, dpr);
                 QCOMPARE(image.size(), size * dpr);
                 QCOMPARE(image.devicePixelRatio(), dpr);
                 QCOMPARE(skinRatios, std::set<qreal>{dpr});
@@ -130,8 +133,8 @@ private slots:
     void caption() {
         for (auto [size, text, pixelSize] :
              {std::tuple{QSize(40, 40), "H", 12}, std::tuple{QSize(141, 56), "HIH", 18}}) {
-            const QRect ink = boundsOf(
-                compose({"Arial", QString::number(pixelSize), "11", text}, size), captionColour());
+            const QRect ink =
+                boundsOf(compose({"Arial", pixelSize, text}, kPushButton, size), captionColour());
             QVERIFY(qAbs((ink.left() + ink.right() + 1) / 2.0 - (size.width() / 2 + 2)) <= 1.0);
             QCOMPARE(ink.bottom(), size.height() / 2 + 2 - 1);
             QVERIFY(ink.height() >= 0.6 * pixelSize && ink.height() <= 0.8 * pixelSize);
@@ -147,20 +150,22 @@ private slots:
               std::tuple{kDialog, QSize(95, 40), 24, 2.0, QPoint(35, 8)}}) {
             QPixmap icon(side, side);
             icon.fill(QColor(255, 0, 255));
-            const QImage image = compose({"Arial", "14", "11", "HH"}, size, table, dpr, icon);
+            const QImage image = compose({"Arial", 14, "HH"}, kPushButton, size, table, dpr, icon);
             QCOMPARE(boundsOf(image, qRgb(255, 0, 255)), QRect(at * dpr, QSize(side, side) * dpr));
             QVERIFY(boundsOf(image, captionColour()).isEmpty());
         }
     }
 
-    // Steps: c(lick), r(ight click), e(nter) or l(eave), then the state it leaves,
-    // "!" when the bar signals it; after each, the backdrop shows that state.
+    // Steps: c(lick), r(ight click), e(nter) or l(eave), then the code the
+    // button shows, "=" the state under it when the pointer lights it, and "!"
+    // when the bar signals it. After each, the backdrop shows the code, and the
+    // state, never lit, is what the bar, its store and the signal give.
     void mouse() {
         for (auto [table, start, steps, clicks] :
              {std::tuple{kMain, 1, "e1 c101! c1! r1", 2},
-              std::tuple{kMain, 11, "c12! c11! e12 l11", 0},
-              std::tuple{kDialog, 11, "c11 e12 c11! c11", 0},
-              std::tuple{kDialog, 1, "c1 e2 c101! l101 e102 c1!", 2}}) {
+              std::tuple{kMain, 11, "c12=11! c11! e12=11 l11", 0},
+              std::tuple{kDialog, 11, "c11 e12=11 c11! c11", 0},
+              std::tuple{kDialog, 1, "c1 e2=1 c101! l101 e102=101 c1!", 2}}) {
             Bar b(table, start);
             QSignalSpy fired(&b.bar, &ButtonBar::gestisci_evento_bottone);
             for (const QString& step : QString(steps).split(' ')) {
@@ -171,9 +176,12 @@ private slots:
                                       step[0] == 'r' ? Qt::RightButton : Qt::LeftButton);
                 else
                     QApplication::sendEvent(b.button(), step[0] == 'e' ? &enter : &leave);
-                const int state = step.mid(1).remove('!').toInt();
-                QCOMPARE(b.bar.state(0), state);
-                QCOMPARE(b.cornerPixel(), skinColour(buttonLook(state).skins[0], false));
+                const QStringList codes = step.mid(1).remove('!').split('=');
+                const int look = codes.first().toInt(), state = codes.last().toInt();
+                QCOMPARE((QList{b.bar.look(0), b.bar.state(0)}), (QList{look, state}));
+                if (table == kMain)
+                    QCOMPARE(b.store[0].load(), state);
+                QCOMPARE(b.cornerPixel(), skinColour(buttonLook(look).skins[0], false));
                 QCOMPARE(fired.size(), step.endsWith('!') ? 1 : 0);
                 if (step.endsWith('!'))
                     QCOMPARE(fired.takeFirst(), QVariantList({0, state}));
@@ -186,7 +194,7 @@ private slots:
             b.button()->setBackdrop(stale);
             b.button()->grab();
             QCOMPARE(b.button()->backdrop().devicePixelRatio(), b.button()->devicePixelRatioF());
-            QCOMPARE(b.cornerPixel(), skinColour(buttonLook(b.bar.state(0)).skins[0], false));
+            QCOMPARE(b.cornerPixel(), skinColour(buttonLook(b.bar.look(0)).skins[0], false));
         }
     }
 };
