@@ -38,6 +38,10 @@ struct LoopRecord {
     std::array<std::array<int, 2>, kTracks> edfiv{};
     int tempo = 0;
     std::array<int, kCells> volum{};
+    // The groove; a loop without one is straight.
+    int swing = kStraight;
+    int humanizeMs = 0;
+    int humanizeVelocity = 0;
 
     friend bool operator==(const LoopRecord&, const LoopRecord&) = default;
 };

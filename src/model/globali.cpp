@@ -32,6 +32,9 @@ void setStartupLoop(globali& g) {
 void setNewLoop(globali& g) {
     g.ter_3_4 = false;
     g.ter_ter = false;
+    g.swing = kStraight;
+    g.humanizeMs = 0;
+    g.humanizeVelocity = 0;
     clearCells(g);
     resetTrackSounds(g);
 }

@@ -74,6 +74,12 @@ constexpr bool isOn(int buttonState) {
     return buttonState >= kSwitchOn;
 }
 
+// The groove's ranges.
+inline constexpr int kStraight = 50;
+inline constexpr int kMaxSwing = 75;
+inline constexpr int kMaxHumanizeMs = 10;
+inline constexpr int kMaxHumanizeVelocity = 20;
+
 struct globali {
     // Stroke code of each cell, cellIndex(track, stroke): kHit, kRest,
     // kRandomHit, kDisabled on drum rows; kBassRest or a MIDI note on the bass row.
@@ -99,6 +105,13 @@ struct globali {
     AtomicInt tempo{0};                    // beats per minute, 10..240
     AtomicInt key_tasto_indice{0};         // the selected bass cell, 96..111, for the keyboard
     AtomicInt trans_start{0};              // semitones the bass has moved since its load
+    // The groove, saved with the loop. `swing`: where the second stroke of
+    // each pair falls, in percent of the pair, kStraight..kMaxSwing;
+    // `humanizeMs` and `humanizeVelocity`: how far each played stroke's time
+    // (0..kMaxHumanizeMs) and velocity (0..kMaxHumanizeVelocity) wander at random.
+    AtomicInt swing{kStraight};
+    AtomicInt humanizeMs{0};
+    AtomicInt humanizeVelocity{0};
     // Sample of the audio timeline at which playback last started or the
     // last stroke sounded. The stroke clock counts audio samples, not 1/60 s
     // ticks, so this is 64 bits.
@@ -116,7 +129,8 @@ void resetTrackSounds(globali& g);
 void setStartupLoop(globali& g);
 
 // The model half of New Loop: flags off, all cells at rest, default sounds
-// and volumes. Buttons, fields and the tempo are the window's part.
+// and volumes, a straight groove. Buttons, fields and the tempo are the
+// window's part.
 void setNewLoop(globali& g);
 
 // Button states given by the main window's button table.
