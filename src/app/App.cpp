@@ -44,9 +44,8 @@ App::App(AppSettings settings)
       m_sound(m_g, m_settings.sound),
       m_sounds(m_settings.eventSounds ? m_settings.eventSounds(m_g, &m_sound.mixer())
                                       : std::make_unique<EventSounds>(
-                                            m_g, [&mixer = m_sound.mixer()](const PcmClip& clip) {
-                                                mixer.play(clip);
-                                            })),
+                                            m_g, [&mixer = m_sound.mixer()](
+                                                     const PcmClip& clip) { mixer.play(clip); })),
       m_recovery(m_settings.recoveryFile.isEmpty() ? LoopRecovery::defaultPath()
                                                    : m_settings.recoveryFile) {
     m_soundFontLoader = std::thread([this] { m_sound.loadSoundFont(); });
@@ -129,6 +128,8 @@ void App::buildMenuBar() {
     FileRecoverLastLoop = FileMenu->addAction(QStringLiteral("Recover Last Loop"));
     FileExportMidiFile =
         add(QStringLiteral("Export Midi File.."), QKeySequence(Qt::CTRL | Qt::Key_E));
+    // Beyond the usual menu, so no shortcut.
+    FileGroove = FileMenu->addAction(QStringLiteral("Groove.."));
     FileMenu->addSeparator();
     FileFastSwitchMode = add(QStringLiteral("FastSwitch Mode"), QKeySequence(Qt::CTRL | Qt::Key_M));
     FileFastSwitchMode->setCheckable(true);
@@ -160,6 +161,7 @@ void App::buildMenuBar() {
     connect(FileQuit, &QAction::triggered, m_window.get(), &QWidget::close);
     connect(FilePreferences, &QAction::triggered, this, &App::FilePreferences_Action);
     connect(FileLiveSettings, &QAction::triggered, this, &App::openLiveSettings);
+    connect(FileGroove, &QAction::triggered, this, &App::openGrooveWindow);
     connect(m_live.get(), &LiveControl::fastSwitchToggleRequested, this, [this] {
         if (FileFastSwitchMode->isEnabled())
             FileFastSwitchMode_Action();
@@ -175,7 +177,7 @@ void App::buildMenuBar() {
 void App::Event_EnableMenuItems() {
     const bool editing = !m_g.fastswitch;
     for (QAction* action : {AppleZumbalInfo, FileNew, FileLoadDrum, FileSavecurrentloop,
-                            FileExportMidiFile, FilePreferences})
+                            FileExportMidiFile, FileGroove, FilePreferences})
         action->setEnabled(editing);
     FileRecoverLastLoop->setEnabled(editing && m_recovery.exists());
     const bool hasPresets = m_window->presetCount() > 0;
@@ -218,6 +220,12 @@ void App::openVolumeWindow(bool all, int track, int stroke, QPoint topLeft) {
     if (!m_volumeWindow)
         m_volumeWindow = new volumewin(m_g, *m_window, m_window.get());
     m_volumeWindow->apri(all, track, stroke, topLeft.x(), topLeft.y());
+}
+
+void App::openGrooveWindow() {
+    if (!m_grooveWindow)
+        m_grooveWindow = new groovewin(m_g, *m_window, m_window.get());
+    m_grooveWindow->apri();
 }
 
 void App::openDrumsWindow(int y, int track) {

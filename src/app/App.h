@@ -10,6 +10,7 @@
 #include "model/globali.h"
 #include "playback/SoundSystem.h"
 #include "windows/drumswin.h"
+#include "windows/groovewin.h"
 #include "windows/volumewin.h"
 
 #include <QAction>
@@ -68,6 +69,7 @@ public:
     void AppleZumbalInfo_Action();
     void openVolumeWindow(bool all, int track, int stroke, QPoint topLeft);
     void openDrumsWindow(int y, int track);
+    void openGrooveWindow();
 
     globali& model() { return m_g; }
     Window_t1& window() { return *m_window; }
@@ -85,6 +87,7 @@ public:
     QAction* FileFastSwitchMode = nullptr;
     QAction* FilePreferences = nullptr;
     QAction* FileLiveSettings = nullptr;
+    QAction* FileGroove = nullptr;
     QAction* FileQuit = nullptr;
     QAction* AppleZumbalInfo = nullptr;
     QMenu* EditMenu = nullptr;
@@ -113,6 +116,7 @@ private:
     // Made on first use, then only shown and hidden; the main window owns them.
     QPointer<volumewin> m_volumeWindow;
     QPointer<drumswin> m_drumsWindow;
+    QPointer<groovewin> m_grooveWindow;
     // Open while the user goes on editing; one at a time.
     QPointer<finestrasalva> m_saveDialog;
     std::thread m_soundFontLoader;

@@ -1,11 +1,11 @@
 #include "editor/Window_t1.h"
 
 #include "assets/Links.h"
+#include "editor/BeatSettings.h"
 #include "editor/GridGeometry.h"
 #include "loops/FileNames.h"
 #include "loops/LoopModel.h"
 #include "playback/BassLine.h"
-#include "editor/BeatSettings.h"
 #include "playback/StrokeStep.h"
 #include "widgets/WindowLook.h"
 
@@ -121,6 +121,11 @@ void Window_t1::buildControls() {
 
     StaticText14 = makeLabel(QStringLiteral("Tempo"), {170, 302, 50, 22}, m_client);
     StaticText13 = makeLabel(QStringLiteral("120"), {350, 302, 50, 22}, m_client);
+    for (QLabel* label : {StaticText13, StaticText14}) {
+        label->setToolTip(QStringLiteral("Click in time, or press T, to tap the tempo"));
+        label->installEventFilter(this);
+    }
+    m_sinceStart.start();
     StaticText16 = makeLabel(m_loopName, {512, 302, 230, 22}, m_client);
 
     PopupMenu1 = new QComboBox(m_client);
@@ -241,6 +246,8 @@ void Window_t1::keyPressEvent(QKeyEvent* event) {
 void Window_t1::Event_KeyDown(const QString& key) {
     if (key == QLatin1String(" "))
         play_pausa();
+    if (!m_g.fastswitch && key.compare(QLatin1String("t"), Qt::CaseInsensitive) == 0)
+        tapTempo();
     if (!m_g.fastswitch || key.size() != 1)
         return;
     const int m = fastSwitchTransposition(key.at(0).unicode(), m_g.trans_start);
@@ -366,6 +373,7 @@ void Window_t1::newLoop() {
     m_engine.players()[kBassTrack].setInstrument(kDefaultSounds[kBassTrack]);
     Slider1->setValue(kStartTempo);
     m_sounds.playIfOn(SoundId::powerdow);
+    emit loopShown();
 }
 
 void Window_t1::setFastSwitch(bool on) {
@@ -475,6 +483,26 @@ void Window_t1::showLoop(const QString& name) {
     if (draw)
         for (int c = 0; c < kCells; ++c)
             disegna_drum(c, kNoOrigin, 0);
+    emit loopShown();
+}
+
+void Window_t1::setGroove(int swing, int humanizeMs, int humanizeVelocity) {
+    m_g.swing = std::clamp(swing, kStraight, kMaxSwing);
+    m_g.humanizeMs = std::clamp(humanizeMs, 0, kMaxHumanizeMs);
+    m_g.humanizeVelocity = std::clamp(humanizeVelocity, 0, kMaxHumanizeVelocity);
+    recordEdit(QStringLiteral("Groove"), QStringLiteral("groove"));
+}
+
+void Window_t1::tapTempo() {
+    if (const std::optional<int> tempo = m_tapTempo.tap(m_sinceStart.elapsed() / 1000.0))
+        Slider1->setValue(*tempo);
+}
+
+bool Window_t1::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == StaticText13 || watched == StaticText14) &&
+        event->type() == QEvent::MouseButtonPress)
+        tapTempo();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Window_t1::setSwitchAtBarLine(bool on) {

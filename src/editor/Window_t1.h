@@ -7,6 +7,7 @@
 #include "editor/EditHistory.h"
 #include "editor/GridEditor.h"
 #include "editor/MainButtons.h"
+#include "editor/TapTempo.h"
 #include "editor/TempoLamp.h"
 #include "editor/TrackFields.h"
 #include "loops/LoopFile.h"
@@ -15,6 +16,7 @@
 #include "playback/PlaybackEngine.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QSlider>
@@ -122,9 +124,17 @@ public:
     QLabel* loopNameLine() const { return StaticText16; }
     QComboBox* presetsMenu() const { return PopupMenu1; }
 
+    // The groove: swing in percent and the two humanize amounts, each
+    // clamped to its range.
+    void setGroove(int swing, int humanizeMs, int humanizeVelocity);
+    // A tap of the tempo: from the second tap on, the tempo follows the taps.
+    void tapTempo();
+
 signals:
     // Emitted while the window closes, before the program quits.
     void closing();
+    // A loop was loaded, made new or brought back: everything it holds may have changed.
+    void loopShown();
     // The presets list was rebuilt or grew.
     void presetsChanged();
     // The volume window is wanted at `topLeft` (screen coordinates), for one
@@ -139,6 +149,8 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // A click on the tempo's caption or number taps the tempo.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -180,6 +192,8 @@ private:
     // The loaded loop's, or the prompt before any; shown when nothing waits.
     QString m_loopName = QStringLiteral("Create a loop or choose a preset");
     BarLineQueue m_barLine;
+    TapTempo m_tapTempo;
+    QElapsedTimer m_sinceStart; // the taps' clock
     uint32_t m_strokesSeen = 0;
     EditHistory m_history;
 };

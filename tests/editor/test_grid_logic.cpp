@@ -1,6 +1,7 @@
 #include "editor/BeatSettings.h"
 #include "editor/GridGeometry.h"
 #include "editor/KeyboardGeometry.h"
+#include "editor/TapTempo.h"
 #include "widgets/TextFilter.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +107,30 @@ TEST(BeatSettings, DisablingIsDestructiveAndOrderDoesNotMatter) {
         }
         for (int t = 0; t < kTracks; ++t)
             EXPECT_EQ(row(g, t), c.row) << c.steps << ", track " << t;
+    }
+}
+
+// Taps at the given seconds, and the tempo after each.
+TEST(TapTempo, FollowsTheLastTapsAndStartsAgainAfterAPause) {
+    struct Case {
+        std::vector<double> taps;
+        std::vector<std::optional<int>> tempos;
+    };
+    const std::vector<Case> cases{
+        {{0.0, 0.5, 1.0}, {std::nullopt, 120, 120}},
+        {{0.0, 0.5, 1.1}, {std::nullopt, 120, 109}}, // the average, not the last interval
+        {{0.0, 0.5, 3.0, 3.4}, {std::nullopt, 120, std::nullopt, 150}}, // a pause starts again
+        {{0.0, 0.01}, {std::nullopt, 240}},                             // clamped
+        {{0.0, 1.99}, {std::nullopt, 30}},
+        {{1.0, 0.5, 1.0}, {std::nullopt, std::nullopt, 120}}, // a clock going back starts again
+        {{0, .5, 1, 1.5, 2, 2.5, 3, 3.5, 3.8, 4.1, 4.4, 4.7, 5.0, 5.3, 5.6, 5.9},
+         {std::nullopt, 120, 120, 120, 120, 120, 120, 120, 127, 135, 145, 156, 168, 183, 200,
+          200}}, // the last eight taps
+    };
+    for (const Case& c : cases) {
+        TapTempo tapper;
+        for (size_t i = 0; i < c.taps.size(); ++i)
+            EXPECT_EQ(tapper.tap(c.taps[i]), c.tempos[i]) << c.taps[0] << ", tap " << i;
     }
 }
 

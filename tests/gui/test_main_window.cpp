@@ -142,7 +142,8 @@ private slots:
         QCOMPARE(menu,
                  QStringLiteral(
                      "&File|New Loop Ctrl+N|Load Drum Loops Folder.. Ctrl+O|-|"
-                     "Save Current Loop.. Ctrl+S|Recover Last Loop |Export Midi File.. Ctrl+E|-|"
+                     "Save Current Loop.. Ctrl+S|Recover Last Loop |Export Midi File.. "
+                     "Ctrl+E|Groove.. |-|"
                      "FastSwitch Mode Ctrl+M|-|Preferences.. Ctrl+,|Live Settings.. |-|Quit Ctrl+Q|"
                      "Zumbal Info.. "));
 
@@ -162,6 +163,11 @@ private slots:
         QCOMPARE(f.g().tempo.load(), 97);
         f.w().tempoSlider()->setValue(500);
         QCOMPARE(f.g().tempo.load(), 240);
+        f.w().tempoSlider()->setValue(97);
+        // T taps the tempo; two quick taps are a fast beat.
+        for (int tap = 0; tap < 2; ++tap)
+            QTest::keyClick(&f.w(), Qt::Key_T);
+        QVERIFY(f.g().tempo.load() > 97);
 
         // New Loop resets everything but the playback and the bass selection.
         for (int t = 0; t < kTracks; ++t) {
@@ -203,10 +209,10 @@ private slots:
         // Quit are enabled.
         const QString recoveryFile = f.dir.filePath("zumbal recovered loop");
         for (auto [fast, presets, recovery, states] :
-             {std::tuple{false, 0, false, "EE|E-E|-|EE|EE"},
-              {false, 1, true, "EE|EEE|E|EE|EE"},
-              {true, 1, true, "--|---|C|-E|E-"},
-              {true, 0, false, "--|---|-|-E|E-"}}) {
+             {std::tuple{false, 0, false, "EE|E-EE|-|EE|EE"},
+              {false, 1, true, "EE|EEEE|E|EE|EE"},
+              {true, 1, true, "--|----|C|-E|E-"},
+              {true, 0, false, "--|----|-|-E|E-"}}) {
             f.w().presetsMenu()->clear();
             f.w().presetsMenu()->addItems(QStringList(2 + presets, "row"));
             QFile::remove(recoveryFile);

@@ -2,6 +2,7 @@
 #include "windows/drumswin.h"
 #include "windows/finestrainfo.h"
 #include "windows/finestrapref.h"
+#include "windows/groovewin.h"
 #include "windows/volumewin.h"
 
 #include <QDesktopServices>
@@ -153,6 +154,31 @@ private slots:
         QTest::mouseClick(info, Qt::LeftButton, {}, QPoint(300, 150));
         QTRY_VERIFY(info.isNull());
         QDesktopServices::unsetUrlHandler("file");
+    }
+
+    // The sliders set the groove within its ranges, and show the loop's
+    // groove again when another loop comes (here New Loop, and undo).
+    void grooveWindowSetsTheGrooveAndFollowsTheLoop() {
+        Fixture f;
+        f.app->FileGroove->trigger();
+        auto* groove = f.w().findChild<groovewin*>();
+        QVERIFY(groove && groove->isVisible());
+        const auto model = [&] {
+            return QList<int>{f.g().swing, f.g().humanizeMs, f.g().humanizeVelocity};
+        };
+        QCOMPARE(model(), (QList<int>{50, 0, 0}));
+        for (auto [slider, value, expected] : {std::tuple{0, 66, QList<int>{66, 0, 0}},
+                                               {1, 30, {66, 10, 0}},
+                                               {2, 7, {66, 10, 7}},
+                                               {0, 10, {50, 10, 7}}}) {
+            groove->sliders[slider]->setValue(value);
+            QCOMPARE(model(), expected);
+        }
+        QCOMPARE(groove->values[1]->text(), QStringLiteral("10 ms"));
+        f.app->FileNew->trigger();
+        QCOMPARE(model(), (QList<int>{50, 0, 0}));
+        QCOMPARE(groove->sliders[0]->value(), 50);
+        QCOMPARE(groove->values[0]->text(), QStringLiteral("50 %"));
     }
 };
 
