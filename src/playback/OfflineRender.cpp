@@ -40,7 +40,7 @@ RenderResult renderLoop(SoundSystem& sound, const globali& g, int repeats, const
 
     // As when the window loads a loop; the drum tracks take their sounds per note.
     sound.NotePl()[kBassTrack].setInstrument(g.edfiv[kBassTrack][0]);
-    engine.start(PlaybackEngine::FirstStroke::AtStart);
+    engine.start(PlaybackEngine::FirstStroke::AtStart, static_cast<uint32_t>(strokes));
     while (engine.now() < stopAt) {
         if (!renderPiece(static_cast<int>(std::min<int64_t>(kRenderBuffer, stopAt - engine.now()))))
             return result;

@@ -1,5 +1,7 @@
 #include "playback/PlaybackEngine.h"
 
+#include <limits>
+
 namespace zumbal {
 
 PlaybackEngine::PlaybackEngine(globali& g, NoteOutput& out, RandomSource& random, int sampleRate)
@@ -7,10 +9,11 @@ PlaybackEngine::PlaybackEngine(globali& g, NoteOutput& out, RandomSource& random
       m_strokePlayers(makeNotePlayers(m_scheduled)), m_random(random), m_rate(sampleRate),
       m_timeline(sampleRate) {}
 
-void PlaybackEngine::start(FirstStroke first) {
+void PlaybackEngine::start(FirstStroke first, uint32_t strokeLimit) {
     const int64_t at = now();
     m_startSample.store(at, std::memory_order_relaxed);
     m_strokeAtStart.store(first == FirstStroke::AtStart, std::memory_order_relaxed);
+    m_strokeLimit.store(strokeLimit, std::memory_order_relaxed);
     m_g.metronomo.store(at);
     // The serial is published before `battito`: the audio side reads them in
     // the opposite order, so whenever it sees playback running it also sees
@@ -32,6 +35,9 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
     const uint32_t serial = m_startSerial.load(std::memory_order_acquire);
     if (serial != m_seenSerial) {
         m_seenSerial = serial;
+        m_runStrokes = 0;
+        m_lastDue = static_cast<double>(m_startSample.load(std::memory_order_relaxed));
+        m_humanizeDrawn = false;
         m_timeline.start(m_startSample.load(std::memory_order_relaxed),
                          std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo),
                          m_strokeAtStart.load(std::memory_order_relaxed));
@@ -51,33 +57,71 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
     m_idleClock = -1;
     m_timeline.setTempo(std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
     m_timeline.setClocksPerStroke(m_g.ter_ter ? 8 : 6);
+    const uint32_t limit = m_strokeLimit.load(std::memory_order_relaxed);
     for (;;) {
+        // The stroke's due position is looked at afresh in every buffer, so
+        // a new swing is heard at the next stroke not yet decided.
+        const bool more = limit == 0 || m_runStrokes < limit;
+        const double due = more ? nextStrokeDue() : std::numeric_limits<double>::infinity();
         const double clockDue = m_timeline.nextClockDue();
-        if (clockDue <= m_timeline.nextDue() && clockDue < horizon) {
+        if (clockDue <= due && clockDue < horizon) {
             scheduleClock(clockDue, begin);
             continue;
         }
-        if (m_timeline.nextDue() >= horizon)
+        if (due >= horizon)
             break;
-        // Only a faster tempo can leave a stroke overdue from an earlier
-        // buffer; it plays now, once, and the grid goes on from here.
-        double due = m_timeline.nextDue();
-        if (due < begin - half) {
-            due = static_cast<double>(begin);
-            m_timeline.restartFrom(due);
+        // A faster tempo can leave a stroke's grid behind, a smaller swing
+        // only an even stroke (never past the middle of its pair, where the
+        // largest swing puts it). Either way the stroke plays now, once; only
+        // a grid left behind goes on from here, and lateness is never caught
+        // up with a burst of strokes.
+        double at = due;
+        if (at < begin - half) {
+            at = static_cast<double>(begin);
+            if (m_timeline.nextDue(m_g.battito, kMaxSwing, m_g.ter_ter) < begin - half)
+                m_timeline.restartFrom(at);
+            else
+                m_timeline.strokeDone();
         } else {
             m_timeline.strokeDone();
         }
-        m_scheduled.setDue(due);
-        m_g.metronomo.store(std::llround(due / kBlock) * kBlock);
+        m_lastDue = at;
+        m_humanizeDrawn = false;
+        m_scheduled.setDue(at);
+        const int velocity = std::clamp<int>(m_g.humanizeVelocity, 0, kMaxHumanizeVelocity);
+        m_scheduled.setVelocityShift(
+            velocity > 0 ? static_cast<int>(m_random.next() * (2 * velocity + 1)) - velocity : 0);
+        m_g.metronomo.store(std::llround(at / kBlock) * kBlock);
         if (m_g.battito == 1)
             applyBarLineChange();
-        const int stroke = playStroke(m_g, m_strokePlayers, m_random);
-        if (stroke == 0)
+        const int played = playStroke(m_g, m_strokePlayers, m_random);
+        if (played == 0)
             break;
-        m_lastStroke.store(stroke, std::memory_order_relaxed);
+        ++m_runStrokes;
+        m_lastStroke.store(played, std::memory_order_relaxed);
         m_strokesPlayed.fetch_add(1, std::memory_order_release);
     }
+}
+
+// The next stroke's due position: its grid position, swung, then moved by
+// humanize no further than the last stroke's due position or the following
+// stroke's, so strokes never trade places.
+double PlaybackEngine::nextStrokeDue() {
+    const int stroke = m_g.battito;
+    const bool ternary = m_g.ter_ter;
+    const int swing = m_g.swing;
+    const double due = m_timeline.nextDue(stroke, swing, ternary);
+    const int ms = std::clamp<int>(m_g.humanizeMs, 0, kMaxHumanizeMs);
+    if (ms == 0)
+        return due;
+    if (!m_humanizeDrawn) {
+        m_nextHumanize =
+            (2 * m_random.next() - 1) * ms * m_rate.load(std::memory_order_relaxed) / 1000.0;
+        m_humanizeDrawn = true;
+    }
+    const double following =
+        m_timeline.followingDue(nextStroke(stroke, m_g.ter_3_4, ternary), swing, ternary);
+    return std::clamp(due + m_nextHumanize, m_lastDue, std::max(m_lastDue, following));
 }
 
 void PlaybackEngine::tickWhileStopped(int64_t begin, double horizon) {

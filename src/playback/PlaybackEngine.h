@@ -40,7 +40,10 @@ public:
     // GUI side. Start takes effect at the next buffer, stop at the next
     // block; stop ends the sounding bass note, drops what was decided ahead,
     // and sends MIDI Stop and "all notes off".
-    void start(FirstStroke first = FirstStroke::AfterOneStroke);
+    // A `strokeLimit` above 0 ends the run's strokes after that many: a
+    // render plays exactly its passes even when humanize pulls the next
+    // bar's first stroke ahead of the end.
+    void start(FirstStroke first = FirstStroke::AfterOneStroke, uint32_t strokeLimit = 0);
     void stop();
     bool playing() const { return m_g.battito > 0; }
     // Samples rendered so far: the present on the audio timeline.
@@ -110,6 +113,7 @@ public:
 
 private:
     void decide(int64_t begin, int64_t end);
+    double nextStrokeDue();
     void scheduleClock(double due, int64_t begin);
     void applyBarLineChange();
     void tickWhileStopped(int64_t begin, double horizon);
@@ -132,6 +136,7 @@ private:
     std::atomic<int64_t> m_startSample{0};
     std::atomic<uint32_t> m_startSerial{0};
     std::atomic<bool> m_strokeAtStart{false};
+    std::atomic<uint32_t> m_strokeLimit{0};
     std::atomic<int> m_lastStroke{0};
     std::atomic<uint32_t> m_strokesPlayed{0};
 
@@ -142,6 +147,12 @@ private:
 
     // Audio side only.
     uint32_t m_seenSerial = 0;
+    uint32_t m_runStrokes = 0;
+    // The last decided stroke's due position, and the humanize shift drawn
+    // for the next one (drawn once, when that stroke is first looked at).
+    double m_lastDue = 0;
+    double m_nextHumanize = 0;
+    bool m_humanizeDrawn = false;
     bool m_wasPlaying = false;
     bool m_clockStarted = false;
     double m_idleClock = -1; // the next tick while stopped; -1: not ticking

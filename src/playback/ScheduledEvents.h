@@ -29,7 +29,12 @@ public:
 
     // The due sample of the notes the stroke step plays next.
     void setDue(double due) { m_due = due; }
+    // What humanize adds to the velocity of the notes it starts next. A
+    // note it starts stays a note: never softer than 1, which is no note-off.
+    void setVelocityShift(int shift) { m_velocityShift = shift; }
     void playNote(int track, int note, int velocity) override {
+        if (velocity > 0)
+            velocity = std::clamp(velocity + m_velocityShift, 1, 127);
         push({m_due, track, note, velocity, 0});
     }
     // Instruments go to the synth's output directly; nothing is scheduled.
@@ -68,6 +73,7 @@ private:
     uint64_t m_write = 0, m_synthRead = 0, m_midiRead = 0;
     uint64_t m_dropped = 0;
     double m_due = 0;
+    int m_velocityShift = 0;
 };
 
 } // namespace zumbal

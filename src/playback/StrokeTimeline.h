@@ -1,5 +1,8 @@
 #pragma once
 
+#include "model/globali.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -9,6 +12,11 @@ namespace zumbal {
 // at anchor + k x (15 / tempo) s, computed from the anchor every time, so the
 // position never accumulates rounding. A tempo change moves the anchor to the
 // last stroke: the waiting stroke comes one new stroke length after it.
+//
+// Swing moves the second stroke of each pair (the even strokes of the bar)
+// within its pair: at swing s percent it is due s/100 x 2 stroke lengths
+// after the pair's first stroke instead of one. Only that stroke moves; the
+// grid it sits on, and so every stroke after it, stays where it was.
 //
 // The MIDI clock ticks on the same timeline, a whole number of clocks per
 // stroke: clock i after the anchor is due at anchor + i x stroke length /
@@ -44,6 +52,22 @@ public:
     // it first would push a stroke that falls half a sample before the middle
     // of a block into the later block.
     double nextDue() const { return m_anchor + static_cast<double>(m_count + 1) * strokeLength(); }
+
+    // How far swing moves `stroke` (1..16) off its grid position. The
+    // ternary feel has no pairs to swing.
+    double swingShift(int stroke, int swing, bool ternary) const {
+        if (ternary || stroke % 2 != 0)
+            return 0.0;
+        return (std::clamp(swing, kStraight, kMaxSwing) - kStraight) / 50.0 * strokeLength();
+    }
+    // The next stroke's due position, `stroke` being its number in the bar,
+    // and that of the stroke after it, numbered `following`.
+    double nextDue(int stroke, int swing, bool ternary) const {
+        return nextDue() + swingShift(stroke, swing, ternary);
+    }
+    double followingDue(int following, int swing, bool ternary) const {
+        return nextDue() + strokeLength() + swingShift(following, swing, ternary);
+    }
 
     // A stroke that is played late, at `position`, starts the grid anew there:
     // lateness is never caught up with a burst of strokes.

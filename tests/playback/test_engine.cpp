@@ -174,6 +174,144 @@ TEST_F(Engine, ABarLineChangeLandsOnTheNextStrokeOne) {
     EXPECT_EQ(engine.takeLanded(), nullptr);
 }
 
+// The ideal due sample of each stroke played after a press at `press`, with
+// stroke 1 one stroke length after it: the grid, plus the swing of the even
+// strokes outside the ternary feel.
+std::vector<double> swungDues(const globali& g, int64_t press, size_t count) {
+    const double L = kRate * 15.0 / g.tempo;
+    std::vector<double> dues;
+    int stroke = 1;
+    for (size_t k = 1; k <= count; ++k, stroke = nextStroke(stroke, g.ter_3_4, g.ter_ter)) {
+        const bool swung = !g.ter_ter && stroke % 2 == 0;
+        dues.push_back(press + k * L + (swung ? (g.swing - 50) / 50.0 * L : 0.0));
+    }
+    return dues;
+}
+
+TEST_F(Engine, SwingMovesOnlyTheSecondStrokeOfEachPairAndNeverTheGrid) {
+    struct Case {
+        int tempo, swing;
+        bool threeFour, ternary;
+    };
+    for (const Case& c : {Case{120, 50, false, false},
+                          {97, 58, false, false},
+                          {240, 75, false, false},
+                          {60, 66, true, false},
+                          {120, 75, false, true},
+                          {97, 66, true, true},
+                          {10, 58, false, false}}) {
+        SCOPED_TRACE(testing::Message() << c.tempo << " BPM, swing " << c.swing << ", 3/4 "
+                                        << c.threeFour << ", ternary " << c.ternary);
+        out.calls.clear();
+        g.battito = 0;
+        g.tempo = c.tempo;
+        g.swing = c.swing;
+        g.ter_3_4 = c.threeFour;
+        g.ter_ter = c.ternary;
+        run(3000);
+        const int64_t press = engine.now();
+        engine.start();
+        run(static_cast<int64_t>(41.2 * kRate * 15.0 / c.tempo), 333);
+        const auto h = hits();
+        const auto due = swungDues(g, press, h.size());
+        ASSERT_GE(h.size(), 40u);
+        for (size_t k = 0; k < h.size(); ++k)
+            ASSERT_EQ(h[k], blockOf(due[k])) << "stroke " << k + 1;
+    }
+}
+
+// Swing changed while an even stroke waits: the stroke plays once, at its
+// new place or at once if that has gone by, and the odd stroke after it
+// stays on the grid.
+TEST_F(Engine, ASwingChangedWhileAStrokeWaitsNeitherDropsNorDoublesIt) {
+    struct Case {
+        int from, to;
+        int64_t at;            // where the change comes; stroke 2's grid is 11025
+        double secondExpected; // where stroke 2 then sounds
+    };
+    const double L = kRate * 15.0 / 120;
+    for (const Case& c : {Case{75, 50, 12288, 12288},
+                          {50, 75, 10752, 2 * L + L / 2},
+                          {66, 58, 11264, 2 * L + 0.16 * L},
+                          {75, 60, 13312, 13312}}) {
+        SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to);
+        out.calls.clear();
+        g.battito = 0;
+        run(51200 - engine.now() % 512); // buffers of 512 from the press on
+        g.swing = c.from;
+        const int64_t press = engine.now();
+        engine.start();
+        run(c.at);
+        g.swing = c.to;
+        run(static_cast<int64_t>(4.7 * L) - c.at);
+        const std::vector<int64_t> expected{blockOf(press + L), blockOf(press + c.secondExpected),
+                                            blockOf(press + 3 * L),
+                                            blockOf(press + 4 * L + (c.to - 50) / 50.0 * L)};
+        EXPECT_EQ(hits(), expected);
+    }
+}
+
+// Humanize on a seeded source: the same seed plays the same notes; every
+// stroke stays within its amount of its swung due sample (to the block) and
+// after the stroke before it, and every velocity within its amount of the
+// cell's, clamped to MIDI's range.
+TEST(EngineHumanize, StaysWithinItsAmountsInOrderAndRepeatsWithTheSeed) {
+    struct Case {
+        int tempo, swing, ms, velocity;
+    };
+    for (const Case& c :
+         {Case{240, 75, 10, 20}, {97, 58, 3, 0}, {60, 50, 0, 7}, {120, 66, 10, 20}}) {
+        SCOPED_TRACE(testing::Message() << c.tempo << " BPM, swing " << c.swing << ", " << c.ms
+                                        << " ms, velocity " << c.velocity);
+        const auto play = [&](uint64_t seed) {
+            globali g;
+            setStartupLoop(g);
+            setDefaultButtonStates(g);
+            for (int s = 0; s < kStrokes; ++s) {
+                g.pp[s] = kHit;
+                g.volum[s] = s % 3 == 0 ? 125 : s % 3 == 1 ? 5 : 64;
+            }
+            g.tempo = c.tempo;
+            g.swing = c.swing;
+            g.humanizeMs = c.ms;
+            g.humanizeVelocity = c.velocity;
+            test::RecordingOutput out;
+            SeededRandom random(seed);
+            PlaybackEngine engine(g, out, random, kRate);
+            out.engine = &engine;
+            engine.start();
+            while (engine.now() < 64.75 * kRate * 15 / c.tempo)
+                engine.process(256, [](int, int) {});
+            return std::pair{out.calls, swungDues(g, 0, 64)};
+        };
+        const auto [calls, dues] = play(7);
+        EXPECT_EQ(calls, play(7).first);
+        EXPECT_NE(calls, play(8).first);
+        std::vector<NoteCall> onsets;
+        for (const NoteCall& n : calls)
+            if (n.track == 0 && n.velocity > 0)
+                onsets.push_back(n);
+        ASSERT_EQ(onsets.size(), dues.size());
+        const double spread = c.ms * kRate / 1000.0 + PlaybackEngine::kBlock / 2.0;
+        int moved = 0, louder = 0;
+        for (size_t k = 0; k < onsets.size(); ++k) {
+            SCOPED_TRACE(k);
+            EXPECT_LE(std::abs(onsets[k].sample - dues[k]), spread);
+            if (k > 0) {
+                EXPECT_GE(onsets[k].sample, onsets[k - 1].sample);
+            }
+            const int cell = static_cast<int>(k % kStrokes);
+            const int volume = cell % 3 == 0 ? 125 : cell % 3 == 1 ? 5 : 64;
+            EXPECT_GE(onsets[k].velocity, std::max(volume - c.velocity, 1));
+            EXPECT_LE(onsets[k].velocity, std::min(volume + c.velocity, 127));
+            moved += onsets[k].sample != blockOf(dues[k]);
+            louder += onsets[k].velocity != volume;
+        }
+        EXPECT_EQ(moved > 0, c.ms > 0);
+        EXPECT_EQ(louder > 0, c.velocity > 0);
+    }
+}
+
 TEST(EventSoundMixer, MixesQueuedClipsAndFreesFinishedVoices) {
     EventSoundMixer mixer;
     PcmClip clip{{0.5f, 0.5f, 0.5f}, {-0.25f, -0.25f, -0.25f}};
