@@ -63,8 +63,11 @@ struct Engine : ::testing::Test {
         out.engine = &engine;
     }
     void run(int64_t frames, int buffer = 512) {
-        for (; frames > 0; frames -= buffer)
-            engine.process(static_cast<int>(std::min<int64_t>(buffer, frames)), [](int, int) {});
+        for (; frames > 0; frames -= buffer) {
+            midi.base = engine.now();
+            engine.process(
+                static_cast<int>(std::min<int64_t>(buffer, frames)), [](int, int) {}, &midi);
+        }
     }
     std::vector<int64_t> hits() const {
         std::vector<int64_t> samples;
@@ -74,8 +77,23 @@ struct Engine : ::testing::Test {
         return samples;
     }
 
+    // The samples of the drum note-ons and of the clock ticks sent on MIDI.
+    struct MidiLog final : MidiSink {
+        void note(int frame, const uint8_t* bytes, int) override {
+            if (bytes[0] == 0x99 && bytes[1] == kDefaultSounds[0])
+                notes.push_back(base + frame);
+        }
+        void clock(int frame, uint8_t byte) override {
+            if (byte == kMidiClock)
+                clocks.push_back(base + frame);
+        }
+        int64_t base = 0;
+        std::vector<int64_t> notes, clocks;
+    };
+
     globali g;
     test::RecordingOutput out;
+    MidiLog midi;
     test::ScriptedRandom random;
     PlaybackEngine engine{g, out, random, kRate};
 };
@@ -205,6 +223,7 @@ TEST_F(Engine, SwingMovesOnlyTheSecondStrokeOfEachPairAndNeverTheGrid) {
         out.calls.clear();
         g.battito = 0;
         g.tempo = c.tempo;
+        midi = {};
         g.swing = c.swing;
         g.ter_3_4 = c.threeFour;
         g.ter_ter = c.ternary;
@@ -215,8 +234,18 @@ TEST_F(Engine, SwingMovesOnlyTheSecondStrokeOfEachPairAndNeverTheGrid) {
         const auto h = hits();
         const auto due = swungDues(g, press, h.size());
         ASSERT_GE(h.size(), 40u);
-        for (size_t k = 0; k < h.size(); ++k)
+        ASSERT_EQ(midi.notes.size(), h.size());
+        for (size_t k = 0; k < h.size(); ++k) {
             ASSERT_EQ(h[k], blockOf(due[k])) << "stroke " << k + 1;
+            ASSERT_EQ(midi.notes[k], ScheduledEvents::frameOf(due[k])) << "stroke " << k + 1;
+        }
+        // The MIDI clock keeps the straight grid from stroke 1 on.
+        const int perStroke = c.ternary ? 8 : 6;
+        const double tick = kRate * 15.0 / c.tempo / perStroke;
+        ASSERT_GE(midi.clocks.size(), 40u * perStroke);
+        for (size_t i = 0; i < midi.clocks.size(); ++i)
+            ASSERT_EQ(midi.clocks[i], ScheduledEvents::frameOf(press + (perStroke + i) * tick))
+                << "tick " << i;
     }
 }
 
