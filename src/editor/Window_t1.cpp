@@ -557,6 +557,9 @@ LoopRecord Window_t1::currentLoop() const {
     for (int t = 0; t < kTracks; ++t)
         loop.edfiv[t] = {m_g.edfiv[t][0], m_g.edfiv[t][1]};
     loop.tempo = Slider1->value();
+    loop.swing = m_g.swing;
+    loop.humanizeMs = m_g.humanizeMs;
+    loop.humanizeVelocity = m_g.humanizeVelocity;
     return loop;
 }
 

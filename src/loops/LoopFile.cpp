@@ -2,6 +2,7 @@
 
 #include "model/NumberText.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -100,18 +101,41 @@ LoopRecord parseLoop(std::string_view text) {
         for (int i = 0; i < kCells; ++i)
             loop.volum[i] = lines.nextInt();
     }
+    if (loop.version >= kGrooveFileVersion) {
+        // A missing line or one without a number reads as 0, which the
+        // ranges make straight.
+        loop.swing = lines.nextInt();
+        loop.humanizeMs = lines.nextInt();
+        loop.humanizeVelocity = lines.nextInt();
+        const Groove groove = grooveOf(loop);
+        loop.swing = groove.swing;
+        loop.humanizeMs = groove.humanizeMs;
+        loop.humanizeVelocity = groove.humanizeVelocity;
+    }
     return loop;
 }
 
+Groove grooveOf(const LoopRecord& loop) {
+    return {std::clamp(loop.swing, kStraight, kMaxSwing),
+            std::clamp(loop.humanizeMs, 0, kMaxHumanizeMs),
+            std::clamp(loop.humanizeVelocity, 0, kMaxHumanizeVelocity)};
+}
+
+bool hasGroove(const LoopRecord& loop) {
+    const Groove groove = grooveOf(loop);
+    return groove.swing != kStraight || groove.humanizeMs != 0 || groove.humanizeVelocity != 0;
+}
+
 std::string writeLoop(std::string_view name, const LoopRecord& loop) {
+    const bool groove = hasGroove(loop);
     std::string out;
-    out.reserve(kLoopFileLines * 5 + name.size() + kLoopHeaderSuffix.size());
+    out.reserve(kGrooveFileLines * 5 + name.size() + kLoopHeaderSuffix.size());
     const auto line = [&out](int value) {
         out += std::to_string(value);
         out += '\n';
     };
     out.append(name).append(kLoopHeaderSuffix).append("\n");
-    line(kLoopFileVersion);
+    line(groove ? kGrooveFileVersion : kLoopFileVersion);
     for (int state : loop.pb)
         line(state);
     for (int code : loop.pp)
@@ -123,6 +147,12 @@ std::string writeLoop(std::string_view name, const LoopRecord& loop) {
     line(loop.tempo);
     for (int velocity : loop.volum)
         line(velocity);
+    if (groove) {
+        const Groove inRange = grooveOf(loop);
+        line(inRange.swing);
+        line(inRange.humanizeMs);
+        line(inRange.humanizeVelocity);
+    }
     return out;
 }
 

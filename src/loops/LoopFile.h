@@ -16,12 +16,18 @@ inline constexpr std::string_view kLoopHeaderSuffix =
     " drum loop created by Zumbal (Zumbal loop text file format)";
 inline constexpr int kLoopFileVersion = 130;
 inline constexpr int kLoopFileLines = 258;
+// A loop with a groove is written as version 140, with three lines more:
+// the swing, the timing humanize and the velocity humanize. Readers that
+// know only 130 read any later version as that layout and stop after line
+// 258, so they still load the loop, straight.
+inline constexpr int kGrooveFileVersion = 140;
+inline constexpr int kGrooveFileLines = kLoopFileLines + 3;
 
 // The three layouts, told apart by the number on line 2.
 enum class LoopLayout {
     Oldest,     // below 120: six drum tracks, 16 button states, no velocities
     NoVelocity, // 120 to under 130: bass track, 17 states, no velocities
-    Current,    // 130 and above
+    Current,    // 130 and above; 140 and above may add the groove
 };
 
 LoopLayout layoutOf(double version);
@@ -46,12 +52,26 @@ struct LoopRecord {
     friend bool operator==(const LoopRecord&, const LoopRecord&) = default;
 };
 
+struct Groove {
+    int swing = kStraight;
+    int humanizeMs = 0;
+    int humanizeVelocity = 0;
+};
+
+// A loop's groove taken into its ranges: swing kStraight..kMaxSwing, the
+// humanize amounts 0..their maxima.
+Groove grooveOf(const LoopRecord& loop);
+
+// True when the groove, in its ranges, is anything but straight.
+bool hasGroove(const LoopRecord& loop);
+
 // Splits text into lines ending in "\n", "\r\n" or a lone "\r".
 std::vector<std::string_view> splitLines(std::string_view text);
 
 LoopRecord parseLoop(std::string_view text);
 
-// The 258 lines of the current layout, each ended by "\n".
+// The 258 lines of the current layout, each ended by "\n"; a loop with a
+// groove gets version 140 and its three groove lines after them.
 std::string writeLoop(std::string_view name, const LoopRecord& loop);
 
 // True when a first line ends in the 30-character tag; a shorter line never does.

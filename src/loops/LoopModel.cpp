@@ -25,6 +25,10 @@ void loadIntoModel(globali& g, const LoopRecord& loop, bool normalise) {
     for (int c = 0; c < kCells; ++c)
         g.volum[c] =
             loop.layout == LoopLayout::Current ? loop.volum[c] : g.edfiv[c / kStrokes][1].load();
+    const Groove groove = grooveOf(loop);
+    g.swing = groove.swing;
+    g.humanizeMs = groove.humanizeMs;
+    g.humanizeVelocity = groove.humanizeVelocity;
     g.ter_3_4 = isOn(g.pb[kThreeFourButton]);
     g.ter_ter = isOn(g.pb[kTernaryButton]);
     if (normalise)

@@ -11,6 +11,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -76,9 +78,9 @@ TEST(LoopFile, EachLayoutFromItsFixture) {
 TEST(LoopFile, VersionIsComparedAsANumberAndMissingValuesReadAsZero) {
     // Layouts: 0 the oldest, 1 without velocities, 2 the current one.
     const std::vector<std::pair<std::string, int>> cases{
-        {"119", 0}, {"119.99", 0}, {"120", 1}, {"129.9", 1},  {"130", 2},
-        {"400", 2}, {"abc", 0},    {"", 0},    {"130abc", 2}, {"0x200", 0},
-        {"nan", 0}, {"-500", 0},   {"1e9", 0}, {" 125", 1}};
+        {"119", 0},   {"119.99", 0}, {"120", 1},  {"129.9", 1}, {"130", 2},
+        {"140", 2},   {"400", 2},    {"abc", 0},  {"", 0},      {"130abc", 2},
+        {"0x200", 0}, {"nan", 0},    {"-500", 0}, {"1e9", 0},   {" 125", 1}};
     for (const auto& [line, layout] : cases)
         EXPECT_EQ(int(parseLoop("name\n" + line + "\n").layout), layout) << line;
 
@@ -91,6 +93,78 @@ TEST(LoopFile, VersionIsComparedAsANumberAndMissingValuesReadAsZero) {
         EXPECT_EQ(loop.pp[0] | loop.tempo, 0);
     }
     EXPECT_EQ(parseLoop("x\n130\n99999999999999999\n").pb[0], INT32_MAX);
+}
+
+// A straight loop is written as version 130, as it always was; a groove
+// makes it version 140 with the three groove lines after the 258 of 130.
+TEST(LoopFile, AGrooveAddsThreeLinesToAnUnchangedVersion130Layout) {
+    std::string stored = readFixture("new-130");
+    std::replace(stored.begin(), stored.end(), '\r', '\n');
+    LoopRecord loop = parseLoop(stored);
+    EXPECT_EQ(writeLoop("Different header name", loop), stored);
+
+    const std::string straight = writeLoop("x", loop);
+    loop.version = kGrooveFileVersion;
+    loop.swing = 66;
+    loop.humanizeMs = 4;
+    loop.humanizeVelocity = 12;
+    const std::string grooved = writeLoop("x", loop);
+    const std::vector<std::string_view> lines = splitLines(grooved);
+    ASSERT_EQ(lines.size(), size_t(kGrooveFileLines));
+    EXPECT_EQ((std::vector{lines[1], lines[258], lines[259], lines[260]}),
+              (std::vector<std::string_view>{"140", "66", "4", "12"}));
+    EXPECT_EQ(parseLoop(grooved), loop);
+    // A reader of version 130 reads the same 258 lines.
+    std::string head = grooved.substr(0, straight.size());
+    head.replace(head.find("\n140\n"), 5, "\n130\n");
+    EXPECT_EQ(head, straight);
+}
+
+TEST(LoopFile, GrooveLinesAreReadLeniently) {
+    LoopRecord loop;
+    loop.tempo = 120;
+    const std::string body =
+        writeLoop("x", loop).substr(std::string_view("x").size() + kLoopHeaderSuffix.size() + 5);
+    struct Case {
+        std::string version, tail;
+        std::array<int, 3> groove;
+    };
+    const std::vector<Case> cases{{"140", "66\n4\n12\n", {66, 4, 12}},
+                                  {"140", "", {50, 0, 0}},
+                                  {"140", "58", {58, 0, 0}},
+                                  {"140", "abc\n7x\n\n", {50, 7, 0}},
+                                  {"140", "99\n-3\n500\n", {75, 0, 20}},
+                                  {"140", "10\n11\n21\n", {50, 10, 20}},
+                                  {"140", "99999999999\n", {75, 0, 0}},
+                                  {"150.5", "60\r\n1\r\n2", {60, 1, 2}},
+                                  {"139.9", "60\n1\n2\n", {50, 0, 0}},
+                                  {"130", "60\n1\n2\n", {50, 0, 0}}};
+    for (const Case& c : cases) {
+        const LoopRecord back = parseLoop("x\n" + c.version + "\n" + body + c.tail);
+        EXPECT_EQ((std::array{back.swing, back.humanizeMs, back.humanizeVelocity}), c.groove)
+            << c.version << " " << c.tail;
+        EXPECT_EQ(back.tempo, 120);
+    }
+}
+
+// The groove comes with every loaded loop, also the straight one after a
+// grooved one, and in its ranges.
+TEST(LoopModel, LoadingSetsTheGroove) {
+    const std::vector<std::pair<std::array<int, 3>, std::array<int, 3>>> cases{
+        {{66, 3, 9}, {66, 3, 9}}, {{50, 0, 0}, {50, 0, 0}}, {{90, -1, 30}, {75, 0, 20}}};
+    for (const auto& [stored, loaded] : cases) {
+        auto g = std::make_unique<globali>();
+        g->swing = 70;
+        g->humanizeMs = 5;
+        g->humanizeVelocity = 5;
+        LoopRecord loop{.layout = LoopLayout::Current, .tempo = 120};
+        loop.swing = stored[0];
+        loop.humanizeMs = stored[1];
+        loop.humanizeVelocity = stored[2];
+        loadIntoModel(*g, loop, true);
+        EXPECT_EQ((std::array{g->swing.load(), g->humanizeMs.load(), g->humanizeVelocity.load()}),
+                  loaded);
+    }
 }
 
 // Loading turns off, on every row, the strokes the bar does not play.
