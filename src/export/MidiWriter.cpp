@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <initializer_list>
+#include <utility>
 
 namespace zumbal {
 
@@ -42,15 +44,6 @@ void putChunk(Bytes& out, const char* tag, const Bytes& body) {
     out.insert(out.end(), body.begin(), body.end());
 }
 
-// The strokes of one pattern under the 3/4 and ternary flags.
-std::vector<int> strokeWalk(bool threeFour, bool ternary) {
-    std::vector<int> strokes;
-    for (int s = 1; s <= kStrokes; ++s)
-        if (isPlayedStroke(s, threeFour, ternary))
-            strokes.push_back(s);
-    return strokes;
-}
-
 Bytes tempoTrack(bool threeFour, bool ternary, int strokeTicks, int tempo) {
     const uint8_t numerator = ternary && !threeFour ? 6 : threeFour ? 3 : 4;
     const uint8_t denominator = ternary && !threeFour ? 3 : 2;
@@ -77,52 +70,122 @@ Bytes tempoTrack(bool threeFour, bool ternary, int strokeTicks, int tempo) {
             0x00};
 }
 
-Bytes drumTrack(const LoopRecord& loop, const std::vector<int>& walk, int repeats, uint8_t L) {
-    Bytes out;
-    std::array<uint8_t, kDrumTracks> last{};
+// A track's events at absolute ticks, each written after the delta from the
+// event before it as a variable-length quantity.
+class TrackEvents {
+public:
+    void at(uint32_t tick, std::initializer_list<uint8_t> event) {
+        putDelta(tick - m_now);
+        m_now = tick;
+        m_out.insert(m_out.end(), event);
+    }
+    Bytes end(uint32_t tick) {
+        at(tick, {0xFF, 0x2F, 0x00});
+        return std::move(m_out);
+    }
+
+private:
+    void putDelta(uint32_t delta) {
+        int shift = 21;
+        while (shift > 0 && (delta >> shift) == 0)
+            shift -= 7;
+        for (; shift > 0; shift -= 7)
+            m_out.push_back(static_cast<uint8_t>(0x80 | ((delta >> shift) & 0x7F)));
+        m_out.push_back(static_cast<uint8_t>(delta & 0x7F));
+    }
+
+    Bytes m_out;
+    uint32_t m_now = 0;
+};
+
+// Where the strokes of the export fall. Stroke n of the whole export (from 1)
+// sounds at n strokes' length; with swing, the second stroke of each pair
+// (strokes 2, 4, 6, ... of the bar) moves to `swing` percent of its pair.
+// The ternary feel plays three strokes a beat, so it is never swung.
+class StrokeTimes {
+public:
+    StrokeTimes(bool threeFour, bool ternary, int swing)
+        : m_length(ternary ? 64 : 48),
+          m_swungOffset(ternary ? m_length : (swing * 2 * m_length + 50) / 100) {
+        for (int s = 1; s <= kStrokes; ++s)
+            if (isPlayedStroke(s, threeFour, ternary))
+                m_walk.push_back(s);
+    }
+
+    int length() const { return m_length; }
+    const std::vector<int>& walk() const { return m_walk; }
+
+    // The straight tick of the `index`th stroke of the walk in pass `pass`.
+    uint32_t straight(int pass, size_t index) const {
+        return static_cast<uint32_t>((pass * m_walk.size() + index + 1) * m_length);
+    }
+
+    uint32_t swung(int pass, size_t index) const {
+        const uint32_t tick = straight(pass, index);
+        return m_walk[index] % 2 == 0 ? tick - m_length + m_swungOffset : tick;
+    }
+
+private:
+    int m_length;
+    int m_swungOffset;
+    std::vector<int> m_walk;
+};
+
+// Each stroke ends the notes of the tracks that rest on it; a note that
+// sounds again is struck again. The last note ends one stroke after the
+// last stroke written.
+Bytes drumTrack(const LoopRecord& loop, const StrokeTimes& times, int repeats) {
+    TrackEvents events;
+    uint32_t last = 0;
+    std::array<uint8_t, kDrumTracks> note{};
     for (int r = 0; r < repeats; ++r) {
-        for (int s : walk) {
-            bool first = true;
+        for (size_t i = 0; i < times.walk().size(); ++i) {
+            const int s = times.walk()[i];
             for (int t = 0; t < kDrumTracks; ++t) {
                 if (!isOn(loop.pb[t]))
                     continue;
-                const uint8_t delta = first ? L : 0;
-                first = false;
+                last = times.straight(r, i);
                 const int c = cellIndex(t, s);
                 if (loop.pp[c] == kHit) {
-                    last[t] = dataByte(loop.edfiv[t][0]);
-                    out.insert(out.end(), {delta, 0x99, last[t], dataByte(loop.volum[c])});
+                    note[t] = dataByte(loop.edfiv[t][0]);
+                    events.at(times.swung(r, i), {0x99, note[t], dataByte(loop.volum[c])});
                 } else {
-                    out.insert(out.end(), {delta, 0x89, last[t], 0x40});
+                    events.at(times.swung(r, i), {0x89, note[t], 0x40});
                 }
             }
         }
     }
-    out.insert(out.end(), {L, 0x89, last[0], 0x40, 0x00, 0xFF, 0x2F, 0x00});
-    return out;
+    const auto end = static_cast<uint32_t>(last + times.length());
+    events.at(end, {0x89, note[0], 0x40});
+    return events.end(end);
 }
 
-Bytes bassTrack(const LoopRecord& loop, const std::vector<int>& walk, int repeats, uint8_t L) {
+Bytes bassTrack(const LoopRecord& loop, const StrokeTimes& times, int repeats) {
+    TrackEvents events;
     // Programs are counted from 1 in the loop; clamped first, so that no
     // number from a file can overflow.
-    Bytes out{0x00, 0xC8, dataByte(std::clamp(loop.edfiv[kBassTrack][0], 0, 128) - 1)};
-    uint8_t last = 0;
+    events.at(0, {0xC8, dataByte(std::clamp(loop.edfiv[kBassTrack][0], 0, 128) - 1)});
+    uint32_t last = 0;
+    uint8_t note = 0;
     if (isOn(loop.pb[kBassButton])) {
         for (int r = 0; r < repeats; ++r) {
-            for (int s : walk) {
-                const int c = cellIndex(kBassTrack, s);
+            for (size_t i = 0; i < times.walk().size(); ++i) {
+                const int c = cellIndex(kBassTrack, times.walk()[i]);
+                const uint32_t tick = times.swung(r, i);
+                last = times.straight(r, i);
                 if (loop.pp[c] > kBassRest) {
-                    out.insert(out.end(), {L, 0x88, last, 0x40});
-                    last = dataByte(loop.pp[c]);
-                    out.insert(out.end(), {0x00, 0x98, last, dataByte(loop.volum[c])});
+                    events.at(tick, {0x88, note, 0x40});
+                    note = dataByte(loop.pp[c]);
+                    events.at(tick, {0x98, note, dataByte(loop.volum[c])});
                 } else {
-                    out.insert(out.end(), {L, 0x88, 0x00, 0x40});
+                    events.at(tick, {0x88, 0x00, 0x40});
                 }
             }
         }
     }
-    out.insert(out.end(), {L, 0x88, last, 0x40, 0x00, 0xFF, 0x2F, 0x00});
-    return out;
+    const auto end = static_cast<uint32_t>(last + times.length());
+    events.at(end, {0x88, note, 0x40});
+    return events.end(end);
 }
 
 } // namespace
@@ -131,16 +194,15 @@ std::vector<uint8_t> writeMidiFile(const LoopRecord& loop, int repeats) {
     repeats = std::clamp(repeats, kMinRepeats, kMaxRepeats);
     const bool threeFour = isOn(loop.pb[kThreeFourButton]);
     const bool ternary = isOn(loop.pb[kTernaryButton]);
-    const uint8_t L = ternary ? 64 : 48;
+    const StrokeTimes times(threeFour, ternary, grooveOf(loop).swing);
     int tempo = std::clamp(loop.tempo, kMinTempo, kMaxTempo);
     if (ternary)
         tempo = tempo * 4 / 3;
-    const std::vector<int> walk = strokeWalk(threeFour, ternary);
 
     Bytes out{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 3, 0, kTicksPerQuarter};
-    putChunk(out, "MTrk", tempoTrack(threeFour, ternary, L, tempo));
-    putChunk(out, "MTrk", drumTrack(loop, walk, repeats, L));
-    putChunk(out, "MTrk", bassTrack(loop, walk, repeats, L));
+    putChunk(out, "MTrk", tempoTrack(threeFour, ternary, times.length(), tempo));
+    putChunk(out, "MTrk", drumTrack(loop, times, repeats));
+    putChunk(out, "MTrk", bassTrack(loop, times, repeats));
     return out;
 }
 

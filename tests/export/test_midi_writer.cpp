@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <set>
+#include <tuple>
 
 namespace zumbal {
 namespace {
@@ -20,9 +23,46 @@ Bytes track(const Bytes& head, const Bytes& unit = {}, int times = 0, const Byte
     return out;
 }
 
+// An event of a track, at its absolute tick.
+struct Event {
+    uint32_t tick;
+    Bytes message;
+};
+
+// A track's events, read strictly: deltas as variable-length quantities of
+// at most four bytes, a status byte on every event (no running status), data
+// bytes below 0x80, and an end of track closing it.
+std::vector<Event> events(const Bytes& b) {
+    std::vector<Event> out;
+    uint32_t tick = 0;
+    size_t i = 0;
+    while (i < b.size()) {
+        uint32_t delta = 0;
+        for (int n = 0;; ++n) {
+            EXPECT_LT(n, 4) << "delta at " << i;
+            delta = delta << 7 | (b.at(i) & 0x7F);
+            if (b.at(i++) < 0x80 || n >= 3)
+                break;
+        }
+        tick += delta;
+        const uint8_t status = b.at(i);
+        EXPECT_GE(status, 0x80) << "running status at " << i;
+        const size_t data = status == 0xFF ? 3 + b.at(i + 2) : (status & 0xF0) == 0xC0 ? 2 : 3;
+        const Bytes& message =
+            out.emplace_back(tick, Bytes(b.begin() + i, b.begin() + i + data)).message;
+        for (size_t d = 1; d < data; ++d)
+            EXPECT_TRUE(status == 0xFF || message[d] < 0x80) << "data at " << i + d;
+        i += data;
+        if (message == Bytes{0xFF, 0x2F, 0})
+            break;
+    }
+    EXPECT_EQ(i, b.size());
+    EXPECT_TRUE(!out.empty() && out.back().message == (Bytes{0xFF, 0x2F, 0}));
+    return out;
+}
+
 // The file's three tracks, read strictly: the header, every chunk's declared
-// length, one-byte deltas, a status byte on every event (no running status),
-// data bytes below 0x80, and an end of track closing each.
+// length, and each track's events.
 std::vector<Bytes> tracks(const LoopRecord& loop, int repeats) {
     const Bytes f = writeMidiFile(loop, repeats);
     EXPECT_EQ(Bytes(f.begin(), f.begin() + std::min<size_t>(14, f.size())),
@@ -34,17 +74,7 @@ std::vector<Bytes> tracks(const LoopRecord& loop, int repeats) {
         end =
             pos + 8 + (size_t(f[pos + 4]) << 24 | f[pos + 5] << 16 | f[pos + 6] << 8 | f[pos + 7]);
         EXPECT_LE(end, f.size());
-        const Bytes& b = out.emplace_back(f.begin() + pos + 8, f.begin() + std::min(end, f.size()));
-        size_t i = 0;
-        while (i + 2 < b.size() && !(b[i + 1] == 0xFF && b[i + 2] == 0x2F)) {
-            EXPECT_LT(b[i++], 0x80) << "delta at " << i;
-            const uint8_t status = b[i++];
-            EXPECT_GE(status, 0x80) << "running status at " << i;
-            const size_t data = status == 0xFF ? 2 + b.at(i + 1) : (status & 0xF0) == 0xC0 ? 1 : 2;
-            for (const size_t last = i + data; i < last; ++i)
-                EXPECT_TRUE(status == 0xFF || b.at(i) < 0x80) << "data at " << i;
-        }
-        EXPECT_EQ(Bytes(b.begin() + std::min(i, b.size()), b.end()), (Bytes{0, 0xFF, 0x2F, 0}));
+        events(out.emplace_back(f.begin() + pos + 8, f.begin() + std::min(end, f.size())));
     }
     EXPECT_EQ(pos, f.size());
     EXPECT_EQ(out.size(), 3u);
@@ -146,6 +176,64 @@ TEST(MidiWriter, WritesThePlayedStrokesOfEachMeterAndFeel) {
     }
 }
 
+// Every note-on of a swung export lies within half a tick of its ideal
+// place; notes still end after they start and the tracks keep their length.
+// A straight swing, the humanize amounts and the ternary feel leave the file
+// as it is without a groove.
+TEST(MidiWriter, SwungStrokesAtTheirSwingOfThePair) {
+    for (const test::BarCase& bar : test::kBarCases) {
+        for (const int swing : {50, 58, 66, 75}) {
+            SCOPED_TRACE(testing::Message() << bar.threeFour << bar.ternary << " " << swing);
+            LoopRecord loop = silentLoop();
+            loop.pb[0] = loop.pb[1] = loop.pb[kBassButton] = kSwitchOn;
+            loop.pb[kThreeFourButton] = bar.threeFour ? kSwitchOn : kSwitchOff;
+            loop.pb[kTernaryButton] = bar.ternary ? kSwitchOn : kSwitchOff;
+            for (int s = 1; s <= kStrokes; ++s) {
+                loop.pp[cellIndex(0, s)] = kHit;
+                loop.pp[cellIndex(1, s)] = s % 3 == 0 ? kHit : kRest;
+                loop.pp[cellIndex(kBassTrack, s)] = 40 + s;
+            }
+            const Bytes straight = writeMidiFile(loop, 3);
+            loop.swing = swing;
+            loop.humanizeMs = kMaxHumanizeMs;
+            loop.humanizeVelocity = kMaxHumanizeVelocity;
+            if (swing == kStraight || bar.ternary) {
+                EXPECT_EQ(writeMidiFile(loop, 3), straight);
+            }
+
+            const double L = bar.ternary ? 64 : 48;
+            std::vector<double> ideal;
+            for (int pass = 0; pass < 3; ++pass)
+                for (size_t i = 0; i < bar.played.size(); ++i) {
+                    const double tick = double(size_t(pass) * bar.played.size() + i + 1) * L;
+                    const bool swung = !bar.ternary && bar.played[i] % 2 == 0;
+                    ideal.push_back(swung ? tick - L + swing / 100.0 * 2 * L : tick);
+                }
+            const auto t = tracks(loop, 3);
+            // Track 0 strikes every stroke, the bass plays a note on each.
+            for (const auto& [track, channel, note] :
+                 {std::tuple{t[1], 9, 36}, std::tuple{t[2], 8, -1}}) {
+                std::set<int> struck;
+                std::vector<uint32_t> ticks;
+                const std::vector<Event> all = events(track);
+                for (const Event& e : all) {
+                    if (e.message[0] == (0x90 | channel)) {
+                        struck.insert(e.message[1]);
+                        if (note < 0 || e.message[1] == note)
+                            ticks.push_back(e.tick);
+                    } else if (e.message[0] == (0x80 | channel) && e.message[1] != 0) {
+                        EXPECT_TRUE(struck.count(e.message[1])) << "note-off at " << e.tick;
+                    }
+                }
+                ASSERT_EQ(ticks.size(), ideal.size());
+                for (size_t i = 0; i < ticks.size(); ++i)
+                    EXPECT_LE(std::abs(ticks[i] - ideal[i]), 0.5) << "stroke " << i;
+                EXPECT_EQ(double(all.back().tick), double(ideal.size() + 1) * L);
+            }
+        }
+    }
+}
+
 // A loop file may hold any int: the program byte is clamped before the
 // program number is made 0-based, so the extremes cannot overflow.
 TEST(MidiWriter, BassProgramsFromAnyNumberInTheFile) {
@@ -170,6 +258,19 @@ TEST(ExportReader, OldFilesHaveNoBassAndTakeTheirTrackVolumes) {
     EXPECT_EQ(loop.pp[1], 7); // not normalised
     EXPECT_EQ(loop.volum[16], 51);
     EXPECT_EQ(tracks(loop, 1)[2], track({0, 0xC8, 32, 0x40, 0x88, 0, 0x40})); // program 33, ternary
+}
+
+// The export reads a loop's groove from its file like the main window.
+TEST(ExportReader, ReadsTheGrooveOfAVersion140File) {
+    LoopRecord loop = silentLoop();
+    loop.pb[0] = kSwitchOn;
+    loop.pp[1] = kHit;
+    loop.swing = 66;
+    loop.humanizeVelocity = 7;
+    const LoopRecord read = readLoopForExport(writeLoop("x", loop));
+    EXPECT_EQ((std::array{read.swing, read.humanizeMs, read.humanizeVelocity}),
+              (std::array{66, 0, 7}));
+    EXPECT_EQ(writeMidiFile(read, 2), writeMidiFile(loop, 2));
 }
 
 TEST(ExportFileName, TypedNameFilteredElseTheLoopsName) {
