@@ -197,8 +197,10 @@ private slots:
         QCOMPARE(f.g().drumloopsfolder, folder);
         QCOMPARE(rows(f), presets);
 
-        // Saving: what is saved comes back after New Loop.
+        // Saving: what is saved, the groove too, comes back after New Loop.
         f.g().prefe[0] = "1";
+        f.g().swing = 62;
+        f.g().humanizeMs = 3;
         f.g().pp[6] = kRandomHit;
         f.g().pp[98] = 45;
         f.g().volum[6] = 64;
@@ -278,7 +280,9 @@ private slots:
         QVERIFY(!click(1));
         QCOMPARE(rows(f).last(), "Fresh");
         QCOMPARE(f.g().nome_file, std::string("Fresh"));
+        QVERIFY(f.read("loops/Fresh").endsWith("\n62\n3\n0\n"));
         f.app->FileNew->trigger();
+        QCOMPARE(f.g().swing.load(), kStraight);
         choose(f, rows(f).size() - 1);
         QCOMPARE(QString::fromStdString(writeLoop("Fresh", f.w().currentLoop())), edited);
         open();
