@@ -175,6 +175,12 @@ private slots:
             QCOMPARE(model(), expected);
         }
         QCOMPARE(groove->values[1]->text(), QStringLiteral("10 ms"));
+        QCOMPARE(f.app->EditUndo->text(), QStringLiteral("Undo Groove"));
+        f.w().undo(); // the drags made one step
+        QCOMPARE(model(), (QList<int>{50, 0, 0}));
+        QCOMPARE(groove->sliders[2]->value(), 0);
+        f.w().redo();
+        QCOMPARE(model(), (QList<int>{50, 10, 7}));
         f.app->FileNew->trigger();
         QCOMPARE(model(), (QList<int>{50, 0, 0}));
         QCOMPARE(groove->sliders[0]->value(), 50);
