@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Exports every factory loop with `zumbal export-midi` at 1, 4 and 110 passes
-# and has four MIDI readers that share no code with ours open each file:
+# Exports every factory loop with `zumbal export-midi` at 1, 4 and 110 passes,
+# straight and with a hard swing (a copy with a groove: 75 %, 4 ms, 10), and
+# has four MIDI readers that share no code with ours open each file:
 # mido (3 tracks, drums on channel 9 and bass on channel 8, counted from 0),
 # midicsv, TiMidity++ and FluidSynth. One line per file, then a summary;
 # exits non-zero when any file fails. ZUMBAL_BUILD_DIR picks another build
@@ -72,9 +73,15 @@ reader() {
   fi
 }
 
+# The swung copies: version 140 and the three groove lines.
+mkdir -p "$out/swung"
+for loop in assets/loops/*; do
+  { sed '2s/.*/140/' "$loop"; printf '75\n4\n10\n'; } >"$out/swung/$(basename "$loop") swung"
+done
+
 passed=0
 failed=0
-for loop in assets/loops/*; do
+for loop in assets/loops/* "$out"/swung/*; do
   name=$(basename "$loop")
   for r in 1 4 110; do
     file="$out/$name $r.mid"
