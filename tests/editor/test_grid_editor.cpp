@@ -1,3 +1,4 @@
+#include "../support/Golden.h"
 #include "editor/GridEditor.h"
 #include "editor/GridGeometry.h"
 
@@ -14,18 +15,8 @@ namespace zumbal {
 class GridEditorTest : public QObject {
     Q_OBJECT
 
-    // Compares with golden/<name>.png; ZUMBAL_UPDATE_GOLDEN=1 rewrites the references.
     static void compareGolden(const QImage& actual, const QString& name) {
-        const QString path = QStringLiteral(QT_TESTCASE_SOURCEDIR "/golden/%1.png").arg(name);
-        const QImage image = actual.convertToFormat(QImage::Format_ARGB32);
-        if (qEnvironmentVariableIsSet("ZUMBAL_UPDATE_GOLDEN"))
-            QVERIFY(image.save(path));
-        const QImage expected = QImage(path).convertToFormat(QImage::Format_ARGB32);
-        QCOMPARE(image.size(), expected.size());
-        int worst = 0;
-        for (qsizetype i = 0; i < image.sizeInBytes(); ++i)
-            worst = std::max(worst, std::abs(image.constBits()[i] - expected.constBits()[i]));
-        QVERIFY2(worst <= 2, qPrintable(name + QStringLiteral(" differs by %1").arg(worst)));
+        test::compareGolden(actual, QStringLiteral(QT_TESTCASE_SOURCEDIR "/golden"), name);
     }
 
     static void moveTo(QWidget& widget, QScreen* screen) {
