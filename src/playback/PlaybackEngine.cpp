@@ -78,7 +78,10 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
         double at = due;
         if (at < begin - half) {
             at = static_cast<double>(begin);
-            if (m_timeline.nextDue(m_g.battito, kMaxSwing, m_g.ter_ter) < begin - half)
+            // A grid just laid again (a faster tempo) starts here, as does
+            // one that even the largest swing cannot explain.
+            if (m_timeline.freshAnchor() ||
+                m_timeline.nextDue(m_g.battito, kMaxSwing, m_g.ter_ter) < begin - half)
                 m_timeline.restartFrom(at);
             else
                 m_timeline.strokeDone();

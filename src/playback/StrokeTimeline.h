@@ -52,6 +52,9 @@ public:
     // it first would push a stroke that falls half a sample before the middle
     // of a block into the later block.
     double nextDue() const { return m_anchor + static_cast<double>(m_count + 1) * strokeLength(); }
+    // No stroke has been played since the anchor was laid (a start, a tempo
+    // change or a restart).
+    bool freshAnchor() const { return m_count == 0; }
 
     // How far swing moves `stroke` (1..16) off its grid position. The
     // ternary feel has no pairs to swing.
