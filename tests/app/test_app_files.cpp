@@ -2,9 +2,11 @@
 #include "app/FactoryLoops.h"
 #include "app/LoopsFolder.h"
 #include "app/Preferences.h"
+#include "assets/DataFolder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -70,6 +72,7 @@ TEST(LoopsFolder, BesideTheProgramElseUserDataAndSeededOnlyWhenEmpty) {
     EXPECT_EQ(locateLoopsFolder(blocked, blocked), blocked + "/loops"); // start-up goes on
     EXPECT_EQ(seedFactoryLoops(blocked + "/loops"), 0);
     EXPECT_EQ(locateLoopsFolder(blocked, data), data + "/loops");
+    ASSERT_TRUE(QDir().mkpath(program));
     EXPECT_EQ(locateLoopsFolder(program, data), program + "/loops");
 
     const int copied = seedFactoryLoops(program + "/loops");
@@ -84,6 +87,56 @@ TEST(LoopsFolder, BesideTheProgramElseUserDataAndSeededOnlyWhenEmpty) {
     writeFile(data + "/loops/" + names.first(), "my own loop\n");
     EXPECT_EQ(seedFactoryLoops(data + "/loops"), 0);
     EXPECT_EQ(readFile(data + "/loops/" + names.first()), "my own loop\n");
+}
+
+// Installed, the data sits in <prefix>/share/zumbal; anywhere else (a build
+// tree, an unpacked folder) beside the program.
+TEST(DataFolder, InstalledPrefixElseBesideTheProgram) {
+    QTemporaryDir dir;
+    const QString prefix = dir.filePath("usr"), build = dir.filePath("build");
+    ASSERT_TRUE(QDir().mkpath(prefix + "/bin") && QDir().mkpath(prefix + "/share/zumbal/docs"));
+    ASSERT_TRUE(QDir().mkpath(build + "/docs") && QDir().mkpath(dir.filePath("share/other")));
+    const std::pair<QString, QString> cases[] = {
+        {prefix + "/bin", prefix + "/share/zumbal"},
+        {prefix + "/bin/", prefix + "/share/zumbal"},
+        {build, build}, // the "share" beside it holds no "zumbal"
+    };
+    for (const auto& [program, data] : cases)
+        EXPECT_EQ(dataFolder(program), data) << program.toStdString();
+}
+
+// An installed program, or one in a folder the user cannot write, keeps its
+// loops in the user's data and makes nothing beside itself. The layout alone
+// decides for an installed one, so the rule holds as root too, where the
+// permission bits stop no write (the read-only row then is skipped).
+TEST(LoopsFolder, InstalledOrReadOnlyProgramUsesTheUserData) {
+    struct Case {
+        const char* program;
+        const char* made; // folders the case makes
+        bool readOnly;
+        bool beside;
+    };
+    const Case cases[] = {
+        {"build", "build", false, true},
+        {"usr/bin", "usr/bin usr/share/zumbal", false, false},
+        {"opt/bin", "opt/bin opt/share/other", false, true},
+        {"ro", "ro", true, false},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        for (const QString& folder : QString::fromLatin1(c.made).split(' '))
+            ASSERT_TRUE(QDir().mkpath(dir.filePath(folder)));
+        const QString program = dir.filePath(c.program), data = dir.filePath("data");
+        if (c.readOnly) {
+            QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+            if (QFileInfo(program).isWritable())
+                continue; // root
+        }
+        const QString loops = locateLoopsFolder(program, data);
+        EXPECT_EQ(loops, (c.beside ? program : data) + "/loops") << c.program;
+        EXPECT_EQ(QFileInfo::exists(program + "/loops"), c.beside) << c.program;
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
 }
 
 TEST(CommandLine, OptionsAndUsageErrors) {
