@@ -29,6 +29,8 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zumbal"));
     QApplication::setApplicationVersion(QStringLiteral(ZUMBAL_VERSION));
+    // Names the installed menu entry, whose icon a Wayland desktop then shows.
+    QApplication::setDesktopFileName(QStringLiteral("org.zumbal.Zumbal"));
 
     zumbal::App app(zumbal::settingsFrom(*parsed.options));
     const zumbal::QuitOnSignals quit([&app] { app.window().close(); });
