@@ -4,6 +4,7 @@
 #include "app/LoopsFolder.h"
 #include "export/exportmidiwin.h"
 #include "loops/FileNames.h"
+#include "loops/LoopLibrary.h"
 #include "loops/finestrasalva.h"
 #include "windows/drumswin.h"
 #include "windows/finestrainfo.h"
@@ -12,6 +13,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 #include <QApplication>
 #include <QIcon>
@@ -34,6 +36,7 @@ AppSettings settingsFrom(const CommandLine& options) {
     settings.sound.connectPorts = options.connectPorts;
     settings.printAudioStats = options.stats;
     settings.loopsFolder = options.loops;
+    settings.loopFile = options.loopFile;
     return settings;
 }
 
@@ -74,6 +77,13 @@ void App::Event_Open() {
         seedFactoryLoops(folder);
     }
     m_g.drumloopsfolder = folder.toStdString();
+    if (!m_settings.loopFile.isEmpty()) {
+        QString error;
+        m_openedLoop = readLoopFile(fileNameBytes(m_settings.loopFile), error);
+        if (!m_openedLoop)
+            std::fprintf(stderr, "zumbal: cannot open %s: %s; playing the start-up loop\n",
+                         qPrintable(m_settings.loopFile), qPrintable(error));
+    }
     QApplication::setWindowIcon(QIcon(applicationIcon(qApp->devicePixelRatio())));
     m_preferences.leggipref(m_g);
     m_live->start();
@@ -81,7 +91,10 @@ void App::Event_Open() {
 }
 
 void App::openMainWindow() {
-    m_window->Event_Open();
+    if (m_openedLoop)
+        m_window->Event_Open(&*m_openedLoop, QFileInfo(m_settings.loopFile).fileName());
+    else
+        m_window->Event_Open();
     m_recovery.setBaseline(m_window->currentLoop());
     m_recoveryWatch.start(1000);
     Event_EnableMenuItems();
@@ -304,6 +317,13 @@ void App::FileLoadDrum_Action() {
     if (folder.isEmpty())
         return;
     m_g.drumloopsfolder = folder.toStdString();
+    if (!m_settings.loopFile.isEmpty()) {
+        QString error;
+        m_openedLoop = readLoopFile(fileNameBytes(m_settings.loopFile), error);
+        if (!m_openedLoop)
+            std::fprintf(stderr, "zumbal: cannot open %s: %s; playing the start-up loop\n",
+                         qPrintable(m_settings.loopFile), qPrintable(error));
+    }
     m_window->creapopupmenu();
 }
 

@@ -22,6 +22,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace zumbal {
@@ -29,6 +30,7 @@ namespace zumbal {
 struct AppSettings {
     SoundOptions sound;
     QString loopsFolder;          // empty: locate it (see locateLoopsFolder)
+    QString loopFile;             // played instead of the start-up loop; empty: none
     QString preferencesFile;      // empty: Preferences::defaultPath()
     QString liveSettingsFile;     // empty: LiveControl::defaultPath()
     QString recoveryFile;         // empty: LoopRecovery::defaultPath()
@@ -49,10 +51,12 @@ public:
     explicit App(AppSettings settings);
     ~App() override;
 
-    // Locates the loops folder, reads the preferences and plays the start sound.
+    // Locates the loops folder, reads the preferences and the loop file of the
+    // command line, and plays the start sound. A loop file that cannot be
+    // opened is said in one line on stderr, and the start-up loop plays.
     void Event_Open();
-    // Opens the main window, which starts the start-up loop, and begins
-    // keeping the loop for recovery once it is edited.
+    // Opens the main window, which starts the start-up loop or the loop file,
+    // and begins keeping the loop for recovery once it is edited.
     void openMainWindow();
     // Waits for the SoundFont and starts the audio output.
     void startAudio();
@@ -113,6 +117,7 @@ private:
     std::unique_ptr<EventSounds> m_sounds;
     std::unique_ptr<Window_t1> m_window;
     std::unique_ptr<LiveControl> m_live;
+    std::optional<LoopRecord> m_openedLoop; // from settings.loopFile
     // Made on first use, then only shown and hidden; the main window owns them.
     QPointer<volumewin> m_volumeWindow;
     QPointer<drumswin> m_drumsWindow;

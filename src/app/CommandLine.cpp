@@ -176,6 +176,10 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
         QStringLiteral("At quit, print the audio output's figures (callbacks, late renders, "
                        "underruns) on stderr."));
     parser.addOptions({soundFont, audio, loops, period, latency, noConnect, stats});
+    parser.addPositionalArgument(
+        QStringLiteral("LOOPFILE"),
+        QStringLiteral("A loop file to open and play instead of the start-up loop."),
+        QStringLiteral("[LOOPFILE]"));
 
     CommandLineResult result;
     if (!parser.parse(arguments)) {
@@ -200,10 +204,10 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
         result.message = QStringLiteral("zumbal %1\n").arg(QStringLiteral(ZUMBAL_VERSION));
         return result;
     }
-    if (!parser.positionalArguments().isEmpty()) {
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1) {
         result.exitCode = 2;
-        result.message = QStringLiteral("unexpected argument: %1")
-                             .arg(parser.positionalArguments().constFirst());
+        result.message = QStringLiteral("unexpected argument: %1").arg(positional[1]);
         return result;
     }
     const QString driver = parser.value(audio);
@@ -231,9 +235,14 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
                              .arg(kMaxLatencyMs);
         return result;
     }
-    result.options = CommandLine{
-        parser.value(soundFont), driver, parser.value(loops), frames, ms, !parser.isSet(noConnect),
-        parser.isSet(stats)};
+    result.options = CommandLine{parser.value(soundFont),
+                                 driver,
+                                 parser.value(loops),
+                                 frames,
+                                 ms,
+                                 !parser.isSet(noConnect),
+                                 parser.isSet(stats),
+                                 positional.value(0)};
     return result;
 }
 

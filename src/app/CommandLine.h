@@ -16,6 +16,7 @@ struct CommandLine {
     double latency = 0;       // --latency MS; 0: two periods
     bool connectPorts = true; // --no-connect clears it
     bool stats = false;       // --stats
+    QString loopFile;         // LOOPFILE: opened and played instead of the start-up loop
 };
 
 inline constexpr int kMinLatencyMs = 2;

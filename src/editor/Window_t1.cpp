@@ -136,19 +136,26 @@ void Window_t1::buildControls() {
     connect(PopupMenu1, &QComboBox::activated, this, &Window_t1::PopupMenu1_Change);
 }
 
-void Window_t1::Event_Open() {
+void Window_t1::Event_Open(const LoopRecord* opened, const QString& name) {
     creapopupmenu();
     m_keyboard->crea_notearray();
     dati_dei_bottoni();
     m_g.ter_3_4 = false;
     m_g.ter_ter = false;
     setStartupLoop(m_g);
+    if (opened) {
+        loadIntoModel(m_g, *opened, true);
+        m_g.nome_file = fileNameBytes(name);
+    }
     m_engine.start();
     m_lampTimer.start();
     show();
     m_client->setFocus();
-    for (int c : {0, 8, 20, 28, kFirstBassCell})
-        disegna_drum(c, kNoOrigin, 0);
+    if (opened)
+        showLoop(name);
+    else
+        for (int c : {0, 8, 20, 28, kFirstBassCell})
+            disegna_drum(c, kNoOrigin, 0);
     CanvasImageW->markBassCell(kFirstBassCell);
     m_history.start();
 }

@@ -41,8 +41,9 @@ public:
     Window_t1(globali& g, PlaybackEngine& engine, EventSounds& sounds, QWidget* parent = nullptr);
     ~Window_t1() override;
 
-    // Builds the window's state, sets the start-up loop and starts playing.
-    void Event_Open();
+    // Builds the window's state, sets the start-up loop, or the loop `opened`
+    // from the file `name`, and starts playing.
+    void Event_Open(const LoopRecord* opened = nullptr, const QString& name = {});
 
     // Transport.
     void play_pausa();

@@ -27,4 +27,15 @@ QString LoopLibrary::save(const std::string& name, const LoopRecord& loop) const
     return createFile(path, QByteArray::fromStdString(writeLoop(name, loop)));
 }
 
+std::optional<LoopRecord> readLoopFile(const std::filesystem::path& path, QString& error) {
+    const std::optional<std::string> text = readLoopBytes(path, error);
+    if (!text)
+        return std::nullopt;
+    if (!hasLoopFileTag(firstLine(*text))) {
+        error = QStringLiteral("it is not a Zumbal loop file");
+        return std::nullopt;
+    }
+    return parseLoop(*text);
+}
+
 } // namespace zumbal

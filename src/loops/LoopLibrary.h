@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,5 +30,9 @@ public:
 private:
     const globali& m_g;
 };
+
+// The loop in the file at `path`, wherever it is; nothing, with the reason in
+// `error`, when the file is unreadable or its first line is not a loop file's.
+std::optional<LoopRecord> readLoopFile(const std::filesystem::path& path, QString& error);
 
 } // namespace zumbal

@@ -1,6 +1,7 @@
 #include "loops/LoopRecovery.h"
 
 #include "loops/FileNames.h"
+#include "loops/LoopLibrary.h"
 #include "loops/ReplaceFile.h"
 
 #include <QDir>
@@ -42,14 +43,7 @@ bool LoopRecovery::exists() const {
 }
 
 std::optional<LoopRecord> LoopRecovery::read(QString& error) const {
-    const std::optional<std::string> text = readLoopBytes(fileNameBytes(m_path), error);
-    if (!text)
-        return std::nullopt;
-    if (!hasLoopFileTag(firstLine(*text))) {
-        error = QStringLiteral("it is not a Zumbal loop file");
-        return std::nullopt;
-    }
-    return parseLoop(*text);
+    return readLoopFile(fileNameBytes(m_path), error);
 }
 
 } // namespace zumbal

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -145,12 +146,13 @@ TEST(CommandLine, OptionsAndUsageErrors) {
     const std::vector<std::pair<char, std::vector<const char*>>> cases{
         {'r',
          {"", "--audio null --soundfont a.sf2 --loops /tmp/l", "--period 1024",
-          "--latency 50 --no-connect --stats"}},
+          "--latency 50 --no-connect --stats", "a-loop --audio null"}},
         {'m', {"--help", "--help-all", "--version", "render -h"}},
         {'s', {"export-midi l", "render l -r 110 --seed 0"}},
         {'2',
-         {"--audio oss", "--bogus", "stray", "--soundfont", "--period 32", "--period lots",
-          "--audio null render l", "--latency 1", "--latency 501", "--latency soon"}},
+         {"--audio oss", "--bogus", "one-loop two-loops", "--soundfont", "--period 32",
+          "--period lots", "--audio null render l", "--latency 1", "--latency 501",
+          "--latency soon"}},
         {'u',
          {"export-midi", "render l extra", "export-midi l -r 0", "export-midi l -r 111",
           "render l -r four", "render l --seed -1", "render l --seed 18446744073709551616",
@@ -173,9 +175,11 @@ TEST(CommandLine, OptionsAndUsageErrors) {
     EXPECT_EQ((QStringList{o.audio, o.soundFont, o.loops}),
               (QStringList{"null", "a.sf2", "/tmp/l"}));
     EXPECT_EQ(o.period, 1024);
+    EXPECT_EQ(o.loopFile, "");
+    EXPECT_EQ(parseCommandLine({"zumbal", "--stats", "my loop"}).options->loopFile, "my loop");
     const auto help = parseCommandLine({"zumbal", "--help"});
-    for (const char* option :
-         {"--soundfont", "--audio", "--loops", "--period", "export-midi", "render LOOPFILE"})
+    for (const char* option : {"--soundfont", "--audio", "--loops", "--period", "[LOOPFILE]",
+                               "export-midi", "render LOOPFILE"})
         EXPECT_TRUE(help.message.contains(option)) << option;
     EXPECT_TRUE(parseCommandLine({"zumbal", "render", "-h"}).message.contains("--seed"));
     const QString all = parseCommandLine({"zumbal", "--help-all"}).message;
@@ -192,6 +196,23 @@ TEST(CommandLine, OptionsAndUsageErrors) {
     EXPECT_EQ(std::pair(s.repeats, s.seed), std::pair(8, uint64_t(77)));
     const auto plain = parseCommandLine({"zumbal", "render", "l"}).subcommand;
     EXPECT_EQ(std::pair(plain->repeats, plain->seed), std::pair(4, kDefaultRenderSeed));
+}
+
+// The manual page documents every option and command that --help-all lists.
+TEST(ManualPage, HoldsEveryOptionOfTheHelp) {
+    const QString page = QString::fromUtf8(readFile(ZUMBAL_SOURCE_DIR "/data/zumbal.1"));
+    ASSERT_TRUE(page.startsWith(".TH ZUMBAL 1"));
+    const QString help = parseCommandLine({"zumbal", "--help-all"}).message;
+    static const QRegularExpression word(
+        QStringLiteral("(?:^|\\s)(--?[a-z][a-z-]*|export-midi|render)"));
+    int checked = 0;
+    for (auto it = word.globalMatch(help); it.hasNext(); ++checked) {
+        QString name = it.next().captured(1);
+        EXPECT_TRUE(page.contains(name.replace('-', QStringLiteral("\\-")))) << name.toStdString();
+    }
+    EXPECT_GT(checked, 20);
+    EXPECT_TRUE(page.contains(".RI [ LOOPFILE ]"));
+    EXPECT_TRUE(page.contains(QStringLiteral("\"Zumbal %1\"").arg(ZUMBAL_VERSION)));
 }
 
 } // namespace

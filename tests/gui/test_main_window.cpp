@@ -1,9 +1,15 @@
 #include "AppFixture.h"
+#include "loops/LoopModel.h"
 
 #include <QSignalSpy>
+#include <QTemporaryFile>
 #include <QTest>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 
 namespace zumbal {
 
@@ -34,7 +40,68 @@ class MainWindowTest : public QObject {
         QApplication::sendEvent(button, over ? static_cast<QEvent*>(&enter) : &leave);
     }
 
+    // What the program writes on stderr while `run` runs.
+    static QByteArray stderrOf(const std::function<void()>& run) {
+        QTemporaryFile file;
+        if (!file.open())
+            return "<no temporary file>";
+        std::fflush(stderr);
+        const int saved = ::dup(STDERR_FILENO);
+        ::dup2(file.handle(), STDERR_FILENO);
+        run();
+        std::fflush(stderr);
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+        file.seek(0);
+        return file.readAll();
+    }
+
 private slots:
+    // A loop file named on the command line opens in place of the start-up
+    // loop and plays from its stroke 1, whatever its layout; a missing file
+    // and a file that is not a loop are said in one line on stderr, and the
+    // start-up loop plays.
+    void loopFileOnTheCommandLine() {
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath("loops")));
+        QFile notes(dir.filePath("notes"));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("a shopping list\n");
+        notes.close();
+        const QString fixtures = QStringLiteral(QT_TESTCASE_SOURCEDIR "/../loops/fixtures/");
+        for (const char* name : {"old-119", "mid-120", "new-130", "missing", "notes"}) {
+            const QByteArray text = Fixture::loopFixture(name);
+            const bool loop = !text.isEmpty();
+            globali expected;
+            setStartupLoop(expected);
+            if (loop)
+                loadIntoModel(expected, parseLoop(text.toStdString()), true);
+
+            AppSettings settings = Fixture::settingsIn(dir.path());
+            settings.loopFile = (loop ? fixtures : dir.path() + '/') + name;
+            App app(settings);
+            const QByteArray said = stderrOf([&app] { app.Event_Open(); });
+            app.openMainWindow();
+            const QString trace = QStringLiteral("%1: %2").arg(name, said);
+            QVERIFY2(loop ? said.isEmpty()
+                          : said.startsWith("zumbal: cannot open " + settings.loopFile.toUtf8()) &&
+                                said.count('\n') == 1 && said.endsWith("start-up loop\n"),
+                     qPrintable(trace));
+            QVERIFY2((app.window().loopNameLine()->text() == name) == loop, qPrintable(trace));
+            const globali& g = app.model();
+            QCOMPARE(g.tempo, expected.tempo);
+            for (int c = 0; c < kCells; ++c)
+                QVERIFY2(g.pp[c] == expected.pp[c], qPrintable(trace + QString::number(c)));
+            for (int t = 0; t < kTracks; ++t)
+                QCOMPARE(g.edfiv[t][0].load(), expected.edfiv[t][0].load());
+
+            PlaybackEngine& engine = app.sound().engine();
+            for (int i = 0; i < 2000 && engine.strokesPlayed() == 0; ++i)
+                engine.process(512, [](int, int) {});
+            QCOMPARE(engine.lastStroke(), 1);
+        }
+    }
+
     // The pointer's light is a look only: over a button, after clicks on it,
     // away from it and after a load with the pointer over PLAY (also in
     // FastSwitch mode, where the buttons keep their drawing), the loop saved
