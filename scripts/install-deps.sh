@@ -3,9 +3,11 @@
 # Only missing packages are installed, and the package lists are refreshed
 # only when something is missing. jackd2, Xvfb and openbox are for the
 # tests, which start a private JACK server, and a private X server with a
-# window manager, of their own. Pass --dev for the tools used to look at and
-# listen to the running program (xdotool, ImageMagick, PulseAudio, sox, the
-# JACK tools, FluidSynth's player and numpy for the live benchmark).
+# window manager, of their own; the desktop-file and AppStream validators
+# check the menu entry and the metainfo. Pass --dev for the tools used to
+# look at and listen to the running program (xdotool, ImageMagick,
+# PulseAudio, sox, the JACK tools, FluidSynth's player and numpy for the
+# live benchmark).
 set -euo pipefail
 
 packages=(
@@ -16,6 +18,7 @@ packages=(
   fluid-soundfont-gm timgm6mb-soundfont
   libgtest-dev
   jackd2 xvfb openbox
+  desktop-file-utils appstream
 )
 if [[ "${1:-}" == "--dev" ]]; then
   packages+=(x11-utils xdotool imagemagick pulseaudio pulseaudio-utils sox
