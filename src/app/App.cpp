@@ -317,13 +317,6 @@ void App::FileLoadDrum_Action() {
     if (folder.isEmpty())
         return;
     m_g.drumloopsfolder = folder.toStdString();
-    if (!m_settings.loopFile.isEmpty()) {
-        QString error;
-        m_openedLoop = readLoopFile(fileNameBytes(m_settings.loopFile), error);
-        if (!m_openedLoop)
-            std::fprintf(stderr, "zumbal: cannot open %s: %s; playing the start-up loop\n",
-                         qPrintable(m_settings.loopFile), qPrintable(error));
-    }
     m_window->creapopupmenu();
 }
 
