@@ -154,34 +154,6 @@ TEST(Subcommands, AWriteThatCannotFinishKeepsTheOlderFile) {
     }
 }
 
-// The real thing, where this test may mount a small file system: a full
-// disk keeps the earlier export and names itself.
-TEST(Subcommands, AFullDiskKeepsTheEarlierExport) {
-    QTemporaryDir dir;
-    const QString full = dir.filePath("full");
-    QDir().mkpath(full);
-    if (std::system(("mount -t tmpfs -o size=64k tmpfs '" + full.toStdString() + "' 2>/dev/null")
-                        .c_str()) != 0)
-        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
-    writeFile(full + "/prev.mid", "an earlier export");
-    {
-        QFile filler(full + "/filler");
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size()) {
-        }
-    }
-    const auto [code, said] =
-        run(prepare(dir, "export-midi LOOP -r 2 -o " + full + "/prev.mid"), dir.path());
-    const QByteArray kept = readFile(full + "/prev.mid");
-    const QStringList left = entries(full);
-    std::system(("umount '" + full.toStdString() + "'").c_str());
-    EXPECT_EQ(code, 1);
-    EXPECT_NE(said.find("No space left on device"), std::string::npos) << said;
-    EXPECT_EQ(kept, "an earlier export");
-    EXPECT_EQ(left, (QStringList{"filler", "prev.mid"}));
-}
-
 // A loop file named in Latin-1 ("caf\xe9"), as given on a command line:
 // it opens under its own name.
 TEST(Subcommands, ALoopFileNamedInAnotherEncodingOpens) {

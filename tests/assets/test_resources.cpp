@@ -68,29 +68,6 @@ TEST(DecodeSound, SplitsChannelsAndKeepsOnlyWhatDecodes) {
     }
 }
 
-// Numbered from 168 in this order, skipping 200..202.
-TEST(PictureTable, NumbersAndNamesRoundTrip) {
-    const QStringList names =
-        QString("icona d35e36bass d37stick d38e40snare d39hand d41tomlow d42e44e46hihat "
-                "d43e45e47e48e50tom d49e52e55e57clash d51e59cymbal d53e56bell d54tambo "
-                "d58vibraslap d60e61bongo d62e63e64conga d65e66timbale d67e68agogo d69cabasa "
-                "d70maracas d71e72whistle d73e74guiro d75e76e77claves d78e79cuica d81e80triangle "
-                "sfondo maschera t1bdc t1bdl t1bdr t1bec t1bel t1ber t1duc t1dul t1dur t1gdc "
-                "t1gdl t1gdr t1guc t1gul t1gur t1off4 t1offdis4 t1on4 t1rc t1rl t1rnd t1rr t1vc "
-                "t1vl t1vr strumenti selezione mondo")
-            .split(' ');
-    ASSERT_EQ(names.size(), 54);
-    for (int i = 0; i < 54; ++i) {
-        const int number = i < 32 ? 168 + i : 171 + i;
-        EXPECT_EQ(pictureName(number), names[i].toStdString()) << number;
-        EXPECT_EQ(pictureNumber(names[i].toStdString()), number);
-    }
-    for (int unknown : {167, 200, 201, 202, 225})
-        EXPECT_EQ(pictureName(unknown), "") << unknown;
-    for (std::string_view name : {"", "t1on", "Icona", "icona.svg"})
-        EXPECT_EQ(pictureNumber(name), 0) << name;
-}
-
 TEST(Pictures, RenderAtTheirSizeTimesTheRatioOnceEach) {
     static int argc = 1;
     static char name[] = "test_assets", *argv[] = {name, nullptr};
