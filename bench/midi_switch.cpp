@@ -9,12 +9,12 @@
 //   midi_switch [trials]   (default 12 per mode)
 
 #include "BenchSupport.h"
+#include "LiveJackApp.h"
 #include "app/App.h"
 #include "loops/LoopFile.h"
 #include "support/DummyJack.h"
 #include "support/JackMidiCapture.h"
 #include "support/JackMidiSender.h"
-#include "support/LiveJackApp.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -19,7 +19,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 
 namespace zumbal {
@@ -152,26 +151,6 @@ TEST(Subcommands, AWriteThatCannotFinishKeepsTheOlderFile) {
         EXPECT_EQ(readFile(dir.filePath("out.mid")), "an older file, to be kept");
         EXPECT_EQ(entries(dir.path()), (QStringList{"in", "out.mid"}));
     }
-}
-
-// A loop file named in Latin-1 ("caf\xe9"), as given on a command line:
-// it opens under its own name.
-TEST(Subcommands, ALoopFileNamedInAnotherEncodingOpens) {
-    QTemporaryDir dir;
-    const QByteArray loop = loopText(38, kHit);
-    QDir(dir.path()).mkdir("in");
-    std::ofstream(dir.filePath("in/").toStdString() + "caf\xe9") << loop.toStdString();
-    QProcess process;
-    process.setWorkingDirectory(dir.path());
-    // The shell passes the bytes; QProcess would encode its arguments as UTF-8.
-    process.start("sh", {"-c", "exec \"$0\" export-midi \"$(printf 'in/caf\\351')\" -o out.mid",
-                         ZUMBAL_BINARY});
-    ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.readAllStandardError(), "");
-    EXPECT_EQ(process.exitCode(), 0);
-    const auto bytes = writeMidiFile(readLoopForExport(loop.toStdString()), 4);
-    EXPECT_EQ(readFile(dir.filePath("out.mid")),
-              QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
 }
 
 // The interleaved frames of a 44.1 kHz 16-bit stereo WAV file.

@@ -61,38 +61,23 @@ private slots:
         Fixture f("0", loops());
         const QString desktop =
             "Save to path: " + QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-        f.sounds->played.clear();
         exportmidiwin* win = open(f);
         QCOMPARE(f.g().battito.load(), 0); // the command stops playback
-        for (int opening = 0; opening < 2; ++opening) {
-            QVERIFY(win && win->isVisible());
-            QCOMPARE(state(win), (QStringList{"Close", "0", "", "", "4", "4", desktop}));
-            QCOMPARE(win->ListBox1->topLevelItemCount(), 2); // "notes" has no tag
-            QCOMPARE(win->ListBox1->topLevelItem(1)->text(0), "Groove");
-            // Closing by the close box exports nothing, whatever was chosen.
-            clickRow(win, 0);
-            win->Slider1->setValue(20);
-            win->setTarget(f.dir.filePath("out"));
-            win->close();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QVERIFY(!QDir(f.dir.filePath("out")).exists());
-            win = open(f);
-        }
+        QVERIFY(win && win->isVisible());
+        QCOMPARE(state(win), (QStringList{"Close", "0", "", "", "4", "4", desktop}));
+        QCOMPARE(win->ListBox1->topLevelItemCount(), 2); // "notes" has no tag
+        // Closing by the close box exports nothing, whatever was chosen.
+        clickRow(win, 0);
+        win->setTarget(f.dir.filePath("out"));
+        win->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!QDir(f.dir.filePath("out")).exists());
 
-        const QImage closeLook = win->buttons().canv_bott[0]->backdrop().toImage();
-        f.sounds->played.clear();
+        win = open(f);
         clickRow(win, 1);
         win->Slider1->setValue(9);
         QCOMPARE(state(win),
                  (QStringList{"Export loop", "6", "Groove", "Groove", "9", "9", desktop}));
-        QVERIFY(win->buttons().canv_bott[0]->backdrop().toImage() != closeLook);
-        // Typed and pasted text alike keeps letters, digits and spaces, the caret after it.
-        QTest::keyClicks(win->EditField1, QStringLiteral("-_. a1"));
-        win->EditField1->setCursorPosition(2);
-        win->EditField1->insert(QStringLiteral("x-y_z/../é"));
-        QCOMPARE(win->EditField1->text(), "Grxyzoove a1");
-        QCOMPARE(win->EditField1->cursorPosition(), 5);
-
         QTest::mouseClick(win->RadioBu[2], Qt::LeftButton);
         QCOMPARE(win->target(), QCoreApplication::applicationDirPath());
         Fixture::cancelNextModal();
@@ -102,16 +87,10 @@ private slots:
 
         clickRow(win, 1, Qt::ControlModifier);
         QCOMPARE(state(win).mid(0, 4), (QStringList{"Close", "0", "", ""}));
-        QCOMPARE(win->buttons().canv_bott[0]->backdrop().toImage(), closeLook);
-        QCOMPARE(f.sounds->played, (std::vector<SoundId>{SoundId::PublicD, SoundId::ButtonC}));
         press(win); // nothing chosen: the button only closes
         QVERIFY(!f.w().findChild<exportmidiwin*>());
 
-        // Exports, the preference now on, playing again: the command stops it, once.
-        f.g().prefe[0] = "1";
-        QTest::keyClick(&f.w(), Qt::Key_Space);
         const QString target = f.dir.filePath("out/midi"); // made when missing
-        std::vector<SoundId> sounds{SoundId::Loaded1, SoundId::PublicD, SoundId::Loaded2};
         // row, repeats, the name typed (null: the row's), the file written
         const std::tuple<int, int, const char*, const char*> cases[]{
             {0, 110, nullptr, "Basic.mid"},
@@ -119,7 +98,6 @@ private slots:
             {1, 1, "", "Groove.mid"},
             {0, 4, nullptr, "Basic.mid"}};
         for (auto [row, repeats, typed, file] : cases) {
-            f.sounds->played.clear();
             win = open(f);
             clickRow(win, row);
             win->Slider1->setValue(repeats);
@@ -129,9 +107,6 @@ private slots:
             const QString loop = win->nome_emf;
             press(win);
             QVERIFY(!f.w().findChild<exportmidiwin*>());
-            QCOMPARE(f.sounds->played, sounds);
-            if (sounds.size() == 3)
-                sounds.erase(sounds.begin());
             const QByteArray midi = f.read(target + "/" + file);
             const auto bytes =
                 writeMidiFile(readLoopForExport(f.read("loops/" + loop).toStdString()), repeats);

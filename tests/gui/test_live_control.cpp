@@ -1,6 +1,5 @@
 #include "AppFixture.h"
 #include "loops/LoopFile.h"
-#include "windows/livesettingswin.h"
 
 #include <QTest>
 
@@ -51,15 +50,8 @@ private slots:
             f.app->sound().midiInput().push(message.data(), message.size());
             QTRY_COMPARE(loaded(f), name);
         }
-        // A note's pitch class transposes as its letter key, in any octave;
-        // a note-off does nothing.
-        for (const auto& [note, pitchClass] :
-             {std::pair{60, 0}, {64 + 24, 4}, {64 - 36, 4}, {71, 11}, {0, 0}}) {
-            send(f, {0x90, uint8_t(note), 100});
-            QCOMPARE(f.g().trans_start.load(), pitchClass);
-            send(f, {0x80, uint8_t(note + 2), 0});
-            QCOMPARE(f.g().trans_start.load(), pitchClass);
-        }
+        send(f, {0x90, 64 - 36, 100}); // a note transposes as its letter key
+        QCOMPARE(f.g().trans_start.load(), 4);
         // Start and Stop, in any mode.
         for (const bool fastSwitch : {true, false}) {
             if (!fastSwitch)
@@ -106,12 +98,6 @@ private slots:
         QVERIFY(!f.g().fastswitch);
         send(f, {0xB0, 64, 127}); // and it still listens
         QVERIFY(f.g().battito > 0);
-
-        // Without JACK and without an ALSA sequencer the settings window says so.
-        f.app->openLiveSettings();
-        auto* window = f.w().findChild<livesettingswin*>();
-        QVERIFY(window);
-        QVERIFY(window->statusLabel->text().startsWith("MIDI is unavailable"));
     }
 
     // With "Switch at the bar line" on, a preset chosen while playing waits,

@@ -110,21 +110,12 @@ private slots:
             {"Delete Bass Note", [](Fixture& f) { enterNote(f, 99); },
              [](Fixture& f) { clickCell(f, 99); }},
             {"Fill Track 3", {}, [](Fixture& f) { clickButton(f, 8); }},
-            {"Clear Track 3", [](Fixture& f) { clickButton(f, 8); },
-             [](Fixture& f) { clickButton(f, 8); }},
             {"Transpose", [](Fixture& f) { enterNote(f, 100); },
              [](Fixture& f) { QTest::mouseClick(f.w().keyboard().BevelB[1], Qt::LeftButton); }},
             {"Mute Track 2", {}, [](Fixture& f) { clickButton(f, 1); }},
-            {"Unmute Bass", [](Fixture& f) { clickButton(f, kBassButton); },
-             [](Fixture& f) { clickButton(f, kBassButton); }},
             {"3/4", {}, [](Fixture& f) { clickButton(f, kThreeFourButton); }},
-            {"ter", {}, [](Fixture& f) { clickButton(f, kTernaryButton); }},
             {"Instrument Track 4", {}, [](Fixture& f) { type(f.w().fields().EditFI[3], "56"); }},
-            {"Instrument Bass",
-             {},
-             [](Fixture& f) { f.w().fields().ContextualMenu1->actions()[4]->trigger(); }},
             {"Instrument Track 1", {}, [](Fixture& f) { f.w().chooseInstrument(0, 40); }},
-            {"Volume Track 2", {}, [](Fixture& f) { type(f.w().fields().EditFV[1], "64"); }},
             {"Volume Track 5",
              {},
              [](Fixture& f) {
@@ -226,12 +217,6 @@ private slots:
              },
              {"Undo Volume Track 3", "Undo Velocity Track 3 Stroke 1",
               "Undo Velocity Track 3 Stroke 1"}},
-            {"two drum picks",
-             [](Fixture& f) {
-                 f.w().chooseInstrument(0, 40);
-                 f.w().chooseInstrument(0, 41);
-             },
-             {"Undo Instrument Track 1", "Undo Instrument Track 1"}},
         };
         Fixture f;
         for (const Case& c : cases) {

@@ -362,21 +362,5 @@ TEST(EventSoundMixer, MixesQueuedClipsAndFreesFinishedVoices) {
     EXPECT_FLOAT_EQ(left[0], 0.5f * EventSoundMixer::kVoices); // the first eight clips
 }
 
-// On an output at another rate a clip keeps its length and pitch in time.
-TEST(EventSoundMixer, PlaysClipsAtTheOutputsRate) {
-    const PcmClip ramp{{0.0f, 0.2f, 0.4f, 0.6f, 0.8f}, {0.0f, 0.2f, 0.4f, 0.6f, 0.8f}};
-    for (const auto& [rate, expected] : std::vector<std::pair<int, std::vector<float>>>{
-             {88200, {0.0f, 0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.0f, 0.0f}},
-             {22050, {0.0f, 0.4f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f}}}) {
-        EventSoundMixer mixer;
-        mixer.setSampleRate(rate);
-        mixer.play(ramp);
-        std::vector<float> left(10, 0.0f), right(10, 0.0f);
-        mixer.mixInto(left.data(), right.data(), 10);
-        for (size_t i = 0; i < left.size(); ++i)
-            EXPECT_NEAR(left[i], expected[i], 1e-6) << rate << " frame " << i;
-    }
-}
-
 } // namespace
 } // namespace zumbal

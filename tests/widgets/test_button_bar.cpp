@@ -5,8 +5,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <set>
-
 namespace zumbal {
 
 namespace {
@@ -25,37 +23,14 @@ QRgb skinColour(std::string_view name, bool band) {
     return band ? qRgb(100, 50 + s, 60) : qRgb(50 + s, 60, 100);
 }
 
-std::set<qreal> skinRatios; // every ratio the pieces were asked for
-
 // Solid 16 x 40 pieces, one colour above row 20 and another from it on.
 QPixmap syntheticSkin(std::string_view name, qreal dpr) {
-    skinRatios.insert(dpr);
     QImage piece(qRound(16 * dpr), qRound(40 * dpr), QImage::Format_ARGB32_Premultiplied);
     piece.fill(skinColour(name, false));
     QPainter(&piece).fillRect(0, qRound(20 * dpr), piece.width(), piece.height(),
                               QColor(skinColour(name, true)));
     piece.setDevicePixelRatio(dpr);
     return QPixmap::fromImage(piece);
-}
-
-QRgb captionColour() {
-    const HsvF c = buttonLook(kPushButton).caption;
-    return QColor::fromHsvF(float(c.h), float(c.s), float(c.v)).rgb();
-}
-
-// The smallest rectangle holding every pixel of exactly this colour.
-QRect boundsOf(const QImage& image, QRgb colour) {
-    QRect bounds;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) == colour)
-                bounds |= QRect(x, y, 1, 1);
-    return bounds;
-}
-
-QImage compose(const ButtonFace& face, int code, QSize size, ButtonTable table = kMain,
-               qreal dpr = 1, const QPixmap& icon = {}) {
-    return composeButton(face, code, icon, size, table, dpr, syntheticSkin).toImage();
 }
 
 struct RecordingSounds final : EventSounds {
@@ -104,56 +79,6 @@ private slots:
         QCOMPARE(changes(kMain), QString("d1>101! d11>12 d12>11 d101>1! e11>12 x12>11"));
         QCOMPARE(changes(kDialog),
                  QString("d2>101! d12>11 d102>1! e1>2 e11>12 e101>102 x2>1 x12>11 x102>101"));
-    }
-
-    // Left, centre and right pieces; their tops above row 16, lower halves below,
-    // in device pixels on both sides of each edge.
-    void skins() {
-        for (qreal dpr : {1.0, 2.0})
-            for (QSize size : {QSize(40, 40), QSize(95, 40), QSize(40, 56)}) {
-                skinRatios.clear();
-                const QImage image = compose({"Arial", 12, ""}, kSwitchOff, size, kMain, dpr);
-                QCOMPARE(image.size(), size * dpr);
-                QCOMPARE(image.devicePixelRatio(), dpr);
-                QCOMPARE(skinRatios, std::set<qreal>{dpr});
-                const int w = image.width(), h = image.height(), edge = int(16 * dpr);
-                for (int px : {0, edge - 1, edge, w - edge - 1, w - edge, w - 1})
-                    for (int py : {0, edge - 1, edge, h - 1}) {
-                        const int x = int(px / dpr);
-                        const char* piece = x < 16                   ? "t1rl"
-                                            : x >= size.width() - 16 ? "t1rr"
-                                                                     : "t1rc";
-                        QCOMPARE(image.pixel(px, py), skinColour(piece, py >= edge));
-                    }
-            }
-    }
-
-    // Capitals: their ink ends on the baseline and is as tall as the cap
-    // height, which follows the pixel size.
-    void caption() {
-        for (auto [size, text, pixelSize] :
-             {std::tuple{QSize(40, 40), "H", 12}, std::tuple{QSize(141, 56), "HIH", 18}}) {
-            const QRect ink =
-                boundsOf(compose({"Arial", pixelSize, text}, kPushButton, size), captionColour());
-            QVERIFY(qAbs((ink.left() + ink.right() + 1) / 2.0 - (size.width() / 2 + 2)) <= 1.0);
-            QCOMPARE(ink.bottom(), size.height() / 2 + 2 - 1);
-            QVERIFY(ink.height() >= 0.6 * pixelSize && ink.height() <= 0.8 * pixelSize);
-        }
-    }
-
-    // The icon lands whole on the pixel grid, in place of the caption.
-    void icon() {
-        for (auto [table, size, side, dpr, at] :
-             {std::tuple{kMain, QSize(40, 40), 24, 1.0, QPoint(10, 5)},
-              std::tuple{kDialog, QSize(40, 40), 23, 1.0, QPoint(9, 9)},
-              std::tuple{kMain, QSize(95, 40), 24, 2.0, QPoint(37, 5)},
-              std::tuple{kDialog, QSize(95, 40), 24, 2.0, QPoint(35, 8)}}) {
-            QPixmap icon(side, side);
-            icon.fill(QColor(255, 0, 255));
-            const QImage image = compose({"Arial", 14, "HH"}, kPushButton, size, table, dpr, icon);
-            QCOMPARE(boundsOf(image, qRgb(255, 0, 255)), QRect(at * dpr, QSize(side, side) * dpr));
-            QVERIFY(boundsOf(image, captionColour()).isEmpty());
-        }
     }
 
     // Steps: c(lick), r(ight click), e(nter) or l(eave), then the code the
