@@ -10,10 +10,10 @@
 // side to save time.
 
 #include "BenchSupport.h"
+#include "JackCapture.h"
 #include "playback/SoundFontLocator.h"
 #include "playback/SoundSystem.h"
 #include "support/DummyJack.h"
-#include "support/JackCapture.h"
 
 #include <chrono>
 #include <cmath>

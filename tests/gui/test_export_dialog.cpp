@@ -78,13 +78,6 @@ private slots:
         win->Slider1->setValue(9);
         QCOMPARE(state(win),
                  (QStringList{"Export loop", "6", "Groove", "Groove", "9", "9", desktop}));
-        QTest::mouseClick(win->RadioBu[2], Qt::LeftButton);
-        QCOMPARE(win->target(), QCoreApplication::applicationDirPath());
-        Fixture::cancelNextModal();
-        QTest::mouseClick(win->RadioBu[3], Qt::LeftButton); // cancelled: back to the desktop
-        QVERIFY(win->RadioBu[0]->isChecked());
-        QCOMPARE(state(win).last(), desktop);
-
         clickRow(win, 1, Qt::ControlModifier);
         QCOMPARE(state(win).mid(0, 4), (QStringList{"Close", "0", "", ""}));
         press(win); // nothing chosen: the button only closes

@@ -173,11 +173,7 @@ private slots:
 
     void mainWindowFromStartupToNewLoop() {
         test::AppFixture f;
-        QCOMPARE((QList<int>{f.g().battito, f.g().tempo}), (QList<int>{1, 120}));
-        for (int c = 0; c < kCells; ++c) {
-            const bool hit = c == 0 || c == 8 || c == 20 || c == 28;
-            QCOMPARE(f.pp(c), hit ? kHit : c < kFirstBassCell ? kRest : kBassRest);
-        }
+        QCOMPARE(f.g().battito.load(), 1); // a beat is playing
         QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::Loaded2});
         f.render(6000); // the lamp follows the strokes: 1, then 2
         QTRY_COMPARE(f.w().tempoLamp()->colour(), QColor::fromHsvF(0.25, 1, 0.8));
@@ -195,12 +191,10 @@ private slots:
             QCOMPARE(f.sounds->played, std::vector<SoundId>(*on == '1' ? 2 : 0, SoundId::Loaded1));
         }
 
-        f.w().tempoSlider()->setValue(97);
-        QCOMPARE(f.g().tempo.load(), 97);
         // T taps the tempo; two quick taps are a fast beat.
         for (int tap = 0; tap < 2; ++tap)
             QTest::keyClick(&f.w(), Qt::Key_T);
-        QVERIFY(f.g().tempo.load() > 97);
+        QVERIFY(f.g().tempo.load() > 120);
 
         // New Loop resets everything but the playback and the bass selection.
         for (int t = 0; t < kTracks; ++t) {

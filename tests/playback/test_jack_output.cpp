@@ -1,7 +1,6 @@
 #include "playback/SoundFontLocator.h"
 #include "playback/SoundSystem.h"
 #include "support/DummyJack.h"
-#include "support/JackCapture.h"
 #include "support/JackMidiCapture.h"
 #include "support/JackMidiSender.h"
 
@@ -36,54 +35,6 @@ struct JackSound {
 
 bool jackdInstalled() {
     return std::system("command -v jackd >/dev/null 2>&1") == 0;
-}
-
-// The client plays at the server's rate: the start-up loop strikes its bass
-// drum once a second and its snare half a second later, whatever the rate.
-TEST(JackOutput, StrokesLandOnTheTimelinesFramesAtTheServersRate) {
-    if (!jackdInstalled() || findSoundFont("", std::getenv("ZUMBAL_SOUNDFONT")).empty())
-        GTEST_SKIP() << "needs jackd and a General MIDI SoundFont";
-    jack_set_error_function([](const char*) {});
-    for (int rate : {48000, 96000, 22050}) {
-        SCOPED_TRACE(rate);
-        test::DummyJack server(rate);
-        ASSERT_TRUE(server.ready());
-        JackSound s;
-        ::testing::internal::CaptureStderr();
-        s.sound->startAudio();
-        ::testing::internal::GetCapturedStderr();
-        ASSERT_EQ(s.sound->outputName(), "jack");
-        EXPECT_EQ(s.sound->engine().sampleRate(), rate);
-        // An xrun (a loaded machine) loses frames of the recording itself,
-        // whatever Zumbal plays: such a take is recorded again.
-        std::unique_ptr<test::JackCapture> capture;
-        for (int take = 0; take < 3; ++take) {
-            const uint64_t xruns = s.sound->audioStats().underruns;
-            capture = std::make_unique<test::JackCapture>(4 * rate);
-            ASSERT_TRUE(capture->connect("Zumbal:out_left"));
-            if (take == 0)
-                s.sound->engine().start();
-            for (int i = 0; i < 200 && !capture->full(); ++i)
-                std::this_thread::sleep_for(50ms);
-            ASSERT_TRUE(capture->full());
-            if (s.sound->audioStats().underruns == xruns)
-                break;
-        }
-
-        const std::vector<int64_t> found = test::onsets(capture->left(), rate / 10);
-        ASSERT_GE(found.size(), 6u);
-        // Every second hit is the same instrument, so its attack is the same:
-        // hit k + 2 comes exactly one second (`rate` frames) after hit k, give
-        // or take the synth's block on either side.
-        for (size_t k = 2; k < found.size(); ++k)
-            EXPECT_NEAR(found[k] - found[k - 2], rate, PlaybackEngine::kBlock) << k;
-        // No drift: every hit is on the grid laid from the first of its kind.
-        for (size_t k = 2; k < found.size(); ++k)
-            EXPECT_NEAR(found[k] - found[k % 2], static_cast<double>(k / 2) * rate,
-                        PlaybackEngine::kBlock)
-                << k;
-        EXPECT_EQ(s.sound->synth().foreignCalls(), 0u);
-    }
 }
 
 // A rate the synthesizer cannot play at is refused, not played out of time.

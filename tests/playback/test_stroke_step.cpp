@@ -106,10 +106,5 @@ TEST_F(Step, BassNoteLastsThreeStrokesUnlessTheNextOrTheSwitchEndsIt) {
     EXPECT_EQ(out.calls, expected);
 }
 
-TEST(Indicator, OddStrokesYellowGreenEvenRed) {
-    for (int s = 1; s <= kStrokes; ++s)
-        EXPECT_DOUBLE_EQ(indicatorHue(s), s % 2 ? 0.25 : 0.0) << s;
-}
-
 } // namespace
 } // namespace zumbal
