@@ -1,7 +1,7 @@
 #pragma once
 
+#include "StrikingLoop.h"
 #include "app/App.h"
-#include "support/StrikingLoop.h"
 
 #include <QDir>
 #include <QFile>

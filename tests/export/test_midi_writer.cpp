@@ -159,23 +159,6 @@ TEST(MidiWriter, DrumAndBassEventsAndRepeats) {
                           {0x30, 0x88, 0x00, 0x40}, 15, {0x30, 0x88, 127, 0x40}));
 }
 
-// A hit on every cell: one pass writes a note for each stroke the bar plays.
-TEST(MidiWriter, WritesThePlayedStrokesOfEachMeterAndFeel) {
-    for (const test::BarCase& bar : test::kBarCases) {
-        LoopRecord loop = silentLoop();
-        loop.pb[0] = kSwitchOn;
-        loop.pb[kThreeFourButton] = bar.threeFour ? kSwitchOn : kSwitchOff;
-        loop.pb[kTernaryButton] = bar.ternary ? kSwitchOn : kSwitchOff;
-        for (int s = 1; s <= kStrokes; ++s)
-            loop.pp[cellIndex(0, s)] = kHit;
-        const std::vector<uint8_t> drums = tracks(loop, 1)[1];
-        size_t notes = 0;
-        for (size_t i = 0; i + 1 < drums.size(); ++i)
-            notes += drums[i] == 0x99 && drums[i + 1] == loop.edfiv[0][0];
-        EXPECT_EQ(notes, bar.played.size()) << bar.threeFour << bar.ternary;
-    }
-}
-
 // Every note-on of a swung export lies within half a tick of its ideal
 // place; notes still end after they start and the tracks keep their length.
 // A straight swing, the humanize amounts and the ternary feel leave the file

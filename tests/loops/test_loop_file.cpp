@@ -147,26 +147,6 @@ TEST(LoopFile, GrooveLinesAreReadLeniently) {
     }
 }
 
-// The groove comes with every loaded loop, also the straight one after a
-// grooved one, and in its ranges.
-TEST(LoopModel, LoadingSetsTheGroove) {
-    const std::vector<std::pair<std::array<int, 3>, std::array<int, 3>>> cases{
-        {{66, 3, 9}, {66, 3, 9}}, {{50, 0, 0}, {50, 0, 0}}, {{90, -1, 30}, {75, 0, 20}}};
-    for (const auto& [stored, loaded] : cases) {
-        auto g = std::make_unique<globali>();
-        g->swing = 70;
-        g->humanizeMs = 5;
-        g->humanizeVelocity = 5;
-        LoopRecord loop{.layout = LoopLayout::Current, .tempo = 120};
-        loop.swing = stored[0];
-        loop.humanizeMs = stored[1];
-        loop.humanizeVelocity = stored[2];
-        loadIntoModel(*g, loop, true);
-        EXPECT_EQ((std::array{g->swing.load(), g->humanizeMs.load(), g->humanizeVelocity.load()}),
-                  loaded);
-    }
-}
-
 // Loading turns off, on every row, the strokes the bar does not play.
 TEST(LoopModel, NormalisingTurnsOffTheStrokesTheBarLeavesOut) {
     for (const test::BarCase& bar : test::kBarCases) {

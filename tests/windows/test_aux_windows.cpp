@@ -1,6 +1,5 @@
 #include "../gui/AppFixture.h"
 #include "windows/drumswin.h"
-#include "windows/finestrapref.h"
 #include "windows/groovewin.h"
 #include "windows/volumewin.h"
 
@@ -13,31 +12,6 @@ class AuxWindowsTest : public QObject {
 
     using Fixture = test::AppFixture;
 private slots:
-    // The box shows the preference, and the window sounds as it opens only when
-    // it is on; Save (button 1) stores the box, Cancel (button 0) does not.
-    // Quitting writes the preference.
-    void preferencesSaveOrCancelAndQuitWritesThem() {
-        for (const std::string preference : {"1", "0"}) {
-            Fixture f(preference.c_str());
-            const bool on = preference == "1";
-            for (const int button : {0, 1}) {
-                f.sounds->played.clear();
-                auto* pref = new finestrapref(f.g(), *f.sounds);
-                pref->Event_Open();
-                QCOMPARE(pref->CheckBox1->isChecked(), on);
-                QCOMPARE(f.sounds->played.size(), on ? 1u : 0u);
-                pref->CheckBox1->setChecked(!on);
-                pref->buttons().canv_bott_MouseEnter(button);
-                pref->buttons().canv_bott_MouseDown(button);
-                QCOMPARE(f.g().prefe[0], button == 0 ? preference : on ? "0" : "1");
-            }
-            f.w().close();
-            QFile file(f.dir.filePath("zumbal preferences"));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), QByteArray(on ? "0\n" : "1\n"));
-        }
-    }
-
     // A right click on a cell that is not disabled, or a click on a track volume
     // field, opens the volume window. Opening
     // shows the stroke's velocity or the track's volume and writes nothing back;
