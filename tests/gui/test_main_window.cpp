@@ -7,7 +7,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -17,28 +16,6 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
     using Fixture = test::AppFixture;
-    using States = std::array<int, kButtons>;
-
-    // Each button's state in the loop saved now and in the model the engine
-    // reads for its mutes, as "saved/played".
-    static QString savedAndPlayed(Fixture& f, const QString& after) {
-        const LoopRecord saved = f.w().currentLoop();
-        QStringList codes;
-        for (int i = 0; i < kButtons; ++i)
-            codes << QStringLiteral("%1/%2").arg(saved.pb[i]).arg(f.g().pb[i].load());
-        return after + ": " + codes.join(' ');
-    }
-    static QString expected(const States& states, const QString& after) {
-        QStringList codes;
-        for (int state : states)
-            codes << QStringLiteral("%1/%1").arg(state);
-        return after + ": " + codes.join(' ');
-    }
-    static void hover(canv_bott* button, bool over) {
-        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(button, over ? static_cast<QEvent*>(&enter) : &leave);
-    }
 
     // What the program writes on stderr while `run` runs.
     static QByteArray stderrOf(const std::function<void()>& run) {
@@ -99,47 +76,6 @@ private slots:
             for (int i = 0; i < 2000 && engine.strokesPlayed() == 0; ++i)
                 engine.process(512, [](int, int) {});
             QCOMPARE(engine.lastStroke(), 1);
-        }
-    }
-
-    // The pointer's light is a look only: over a button, after clicks on it,
-    // away from it and after a load with the pointer over PLAY (also in
-    // FastSwitch mode, where the buttons keep their drawing), the loop saved
-    // and the engine's mutes get every button's real state.
-    void savedAndPlayedStatesAreNeverLit() {
-        const States defaults{101, 101, 101, 101, 101, 101, 1, 1, 1, 1, 1, 1, 11, 11, 1, 1, 101};
-        const States flipped{1, 1, 1, 1, 1, 1, 101, 101, 101, 101, 101, 101, 11, 11, 101, 101, 1};
-        LoopRecord loop = parseLoop(Fixture::loopFixture("new-130").toStdString());
-        Fixture::Files files;
-        for (const auto& [name, states] : {std::pair{"flipped", flipped}, {"plain", defaults}}) {
-            std::ranges::copy(states, loop.pb.begin());
-            files.emplace_back(name, QByteArray::fromStdString(writeLoop(name, loop)));
-        }
-        Fixture f("1", files);
-        ButtonBar& bar = f.w().buttons();
-        States states = defaults;
-        for (int i = 0; i < kButtons; ++i) {
-            const bool push = i == kPlayButton || i == kWebButton;
-            hover(bar.canv_bott[i], true);
-            QCOMPARE(bar.look(i), push ? kPushButtonHighlighted : states[i]);
-            QCOMPARE(savedAndPlayed(f, "over"), expected(states, "over"));
-            // A click on the web button would open the browser.
-            for (int click = 0; click < 2 && i != kWebButton; ++click) {
-                QTest::mouseClick(bar.canv_bott[i], Qt::LeftButton);
-                if (!push)
-                    states[i] = states[i] == kSwitchOn ? kSwitchOff : kSwitchOn;
-                QCOMPARE(savedAndPlayed(f, "clicked"), expected(states, "clicked"));
-            }
-            hover(bar.canv_bott[i], false);
-            QCOMPARE(savedAndPlayed(f, "away"), expected(states, "away"));
-        }
-
-        hover(bar.canv_bott[kPlayButton], true);
-        for (auto [fast, row, loaded] : {std::tuple{false, 2, flipped}, {true, 3, defaults}}) {
-            f.g().fastswitch = fast;
-            f.w().PopupMenu1_Change(row);
-            QCoreApplication::processEvents();
-            QCOMPARE(savedAndPlayed(f, "loaded"), expected(loaded, "loaded"));
         }
     }
 

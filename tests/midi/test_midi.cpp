@@ -176,17 +176,5 @@ TEST(LiveSettingsText, RoundTripsAndReadsLeniently) {
         EXPECT_EQ(readLiveSettings(bad).bindings[2], Binding{}) << bad;
 }
 
-TEST(LiveSettingsText, DescribesBindings) {
-    const std::vector<std::pair<Binding, std::string>> cases{
-        {{BindingKind::ProgramChange, 1, 5}, "Program 5, ch 1"},
-        {{BindingKind::Note, 10, 60}, "Note C4 (60), ch 10"},
-        {{BindingKind::Note, 2, 127}, "Note G9 (127), ch 2"},
-        {{BindingKind::ControlChange, 1, 64}, "CC 64, ch 1"},
-        {{}, ""},
-    };
-    for (const auto& [binding, text] : cases)
-        EXPECT_EQ(describeBinding(binding), text);
-}
-
 } // namespace
 } // namespace zumbal
