@@ -1,8 +1,6 @@
 #include "assets/Resources.h"
 
 #include <QDataStream>
-#include <QGuiApplication>
-#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -66,20 +64,6 @@ TEST(DecodeSound, SplitsChannelsAndKeepsOnlyWhatDecodes) {
         const PcmClip clip = decodeSound(bytes);
         EXPECT_EQ(std::tie(clip.left, clip.right), std::tie(left, right)) << what;
     }
-}
-
-TEST(Pictures, RenderAtTheirSizeTimesTheRatioOnceEach) {
-    static int argc = 1;
-    static char name[] = "test_assets", *argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv); // kept: the picture cache outlives the test
-    for (qreal ratio : {1.0, 2.0}) {
-        const QPixmap first = picture("probe", ratio);
-        EXPECT_EQ(first.size(), QSize(10, 6) * ratio);
-        EXPECT_EQ(first.devicePixelRatio(), ratio);
-        EXPECT_EQ(first.toImage().pixelColor(first.rect().center()), QColor(Qt::red));
-        EXPECT_EQ(picture("probe", ratio).cacheKey(), first.cacheKey());
-    }
-    EXPECT_TRUE(picture("no-such-picture").isNull() && pictureByNumber(200, 2.0).isNull());
 }
 
 } // namespace
