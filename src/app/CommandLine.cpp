@@ -24,6 +24,14 @@ CommandLineResult usageError(const QString& command, const QString& text) {
     return result;
 }
 
+// A usage error of the program's own options, in one line.
+CommandLineResult optionError(const QString& text) {
+    CommandLineResult result;
+    result.exitCode = 2;
+    result.message = QStringLiteral("zumbal: %1 (see zumbal --help)").arg(text);
+    return result;
+}
+
 CommandLineResult parseSubcommand(const QStringList& arguments) {
     const QString command = arguments.at(1);
     const bool render = command == kRender;
@@ -182,11 +190,8 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
         QStringLiteral("[LOOPFILE]"));
 
     CommandLineResult result;
-    if (!parser.parse(arguments)) {
-        result.exitCode = 2;
-        result.message = parser.errorText();
-        return result;
-    }
+    if (!parser.parse(arguments))
+        return optionError(parser.errorText());
     if (parser.isSet(help) || parser.isSet(helpAll)) {
         // Without an application object the parser cannot know the program's name.
         result.message = parser.helpText().replace(QStringLiteral("<executable_name>"),
@@ -205,36 +210,24 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
         return result;
     }
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() > 1) {
-        result.exitCode = 2;
-        result.message = QStringLiteral("unexpected argument: %1").arg(positional[1]);
-        return result;
-    }
+    if (positional.size() > 1)
+        return optionError(QStringLiteral("unexpected argument: %1").arg(positional[1]));
     const QString driver = parser.value(audio);
     static const QStringList drivers{"pulseaudio", "alsa", "jack", "null"};
-    if (parser.isSet(audio) && !drivers.contains(driver)) {
-        result.exitCode = 2;
-        result.message =
-            QStringLiteral("--audio takes pulseaudio, alsa, jack or null, not \"%1\"").arg(driver);
-        return result;
-    }
+    if (parser.isSet(audio) && !drivers.contains(driver))
+        return optionError(
+            QStringLiteral("--audio takes pulseaudio, alsa, jack or null, not \"%1\"").arg(driver));
     bool periodIsNumber = true;
     const int frames = parser.isSet(period) ? parser.value(period).toInt(&periodIsNumber) : 0;
-    if (!periodIsNumber || (parser.isSet(period) && (frames < 64 || frames > 8192))) {
-        result.exitCode = 2;
-        result.message = QStringLiteral("--period takes a number of frames from 64 to 8192");
-        return result;
-    }
+    if (!periodIsNumber || (parser.isSet(period) && (frames < 64 || frames > 8192)))
+        return optionError(QStringLiteral("--period takes a number of frames from 64 to 8192"));
     bool latencyIsNumber = true;
     const double ms = parser.isSet(latency) ? parser.value(latency).toDouble(&latencyIsNumber) : 0;
     if (!latencyIsNumber ||
-        (parser.isSet(latency) && !(ms >= kMinLatencyMs && ms <= kMaxLatencyMs))) {
-        result.exitCode = 2;
-        result.message = QStringLiteral("--latency takes milliseconds from %1 to %2")
-                             .arg(kMinLatencyMs)
-                             .arg(kMaxLatencyMs);
-        return result;
-    }
+        (parser.isSet(latency) && !(ms >= kMinLatencyMs && ms <= kMaxLatencyMs)))
+        return optionError(QStringLiteral("--latency takes milliseconds from %1 to %2")
+                               .arg(kMinLatencyMs)
+                               .arg(kMaxLatencyMs));
     result.options = CommandLine{parser.value(soundFont),
                                  driver,
                                  parser.value(loops),

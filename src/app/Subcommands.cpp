@@ -3,6 +3,7 @@
 #include "export/MidiWriter.h"
 #include "loops/FileNames.h"
 #include "loops/LoopFile.h"
+#include "loops/LoopLibrary.h"
 #include "loops/LoopModel.h"
 #include "loops/ReplaceFile.h"
 #include "model/FileTypes.h"
@@ -38,7 +39,7 @@ int fail(const QString& message) {
 
 std::optional<std::string> readLoopText(const QString& path, QString& error) {
     QString reason;
-    std::optional<std::string> text = readLoopBytes(fileNameBytes(path), reason);
+    std::optional<std::string> text = readLoopFileText(fileNameBytes(path), reason);
     if (!text)
         error = QStringLiteral("cannot read %1: %2").arg(path, reason);
     return text;

@@ -5,6 +5,8 @@
 #include <QStringEncoder>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -78,9 +80,16 @@ std::string fileNameBytes(const QString& text) {
 
 std::optional<std::string> readLoopBytes(const std::filesystem::path& path, QString& error) {
     // Opened by its bytes: QFile would encode a QString name and lose them.
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a named pipe would wait for a writer.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (descriptor < 0) {
         error = QString::fromLocal8Bit(std::strerror(errno));
+        return std::nullopt;
+    }
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        error = QStringLiteral("it is not a regular file");
         return std::nullopt;
     }
     QFile file;

@@ -22,8 +22,9 @@ std::string fileNameBytes(const QString& text);
 // wrong argument such as a device from being read for ever.
 inline constexpr qint64 kMaxLoopFileBytes = 1 << 20;
 
-// The first kMaxLoopFileBytes of the file at `path`, or nothing with the
-// system's reason in `error`.
+// The first kMaxLoopFileBytes of the regular file (or link to one) at
+// `path`, or nothing with the reason in `error`. Anything else, a named pipe
+// or a device, is refused without waiting on it.
 std::optional<std::string> readLoopBytes(const std::filesystem::path& path, QString& error);
 
 } // namespace zumbal

@@ -27,14 +27,19 @@ QString LoopLibrary::save(const std::string& name, const LoopRecord& loop) const
     return createFile(path, QByteArray::fromStdString(writeLoop(name, loop)));
 }
 
-std::optional<LoopRecord> readLoopFile(const std::filesystem::path& path, QString& error) {
-    const std::optional<std::string> text = readLoopBytes(path, error);
-    if (!text)
-        return std::nullopt;
-    if (!hasLoopFileTag(firstLine(*text))) {
+std::optional<std::string> readLoopFileText(const std::filesystem::path& path, QString& error) {
+    std::optional<std::string> text = readLoopBytes(path, error);
+    if (text && !hasLoopFileTag(firstLine(*text))) {
         error = QStringLiteral("it is not a Zumbal loop file");
         return std::nullopt;
     }
+    return text;
+}
+
+std::optional<LoopRecord> readLoopFile(const std::filesystem::path& path, QString& error) {
+    const std::optional<std::string> text = readLoopFileText(path, error);
+    if (!text)
+        return std::nullopt;
     return parseLoop(*text);
 }
 

@@ -31,6 +31,11 @@ private:
     const globali& m_g;
 };
 
+// The text of the loop file at `path`, wherever it is; nothing, with the
+// reason in `error`, when the file is unreadable or its first line is not a
+// loop file's.
+std::optional<std::string> readLoopFileText(const std::filesystem::path& path, QString& error);
+
 // The loop in the file at `path`, wherever it is; nothing, with the reason in
 // `error`, when the file is unreadable or its first line is not a loop file's.
 std::optional<LoopRecord> readLoopFile(const std::filesystem::path& path, QString& error);

@@ -15,6 +15,7 @@
 #include <sndfile.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -71,11 +72,16 @@ QByteArray loopText(int note, int code, int step = 4) {
     return QByteArray::fromStdString(writeLoop("Beat", loop));
 }
 
-// Writes the loop file "in/My-Loop!" in `dir`, the working folder, and returns
-// `line` split, its LOOP, DIR and FIX (the fixtures folder) replaced.
+// Writes the loop file "in/My-Loop!" in `dir`, the working folder, beside a
+// text that is no loop and a named pipe, and returns `line` split, its LOOP,
+// NOTES, PIPE, DIR and FIX (the fixtures folder) replaced.
 QStringList prepare(const QTemporaryDir& dir, QString line) {
     writeFile(dir.filePath("in/My-Loop!"), loopText(38, kHit));
+    writeFile(dir.filePath("in/notes"), "a shopping list\n");
+    EXPECT_EQ(mkfifo(QFile::encodeName(dir.filePath("in/pipe")).constData(), 0600), 0);
     return line.replace("LOOP", dir.filePath("in/My-Loop!"))
+        .replace("NOTES", dir.filePath("in/notes"))
+        .replace("PIPE", dir.filePath("in/pipe"))
         .replace("FIX", ZUMBAL_LOOP_FIXTURES)
         .replace("DIR", dir.path())
         .split(' ');
@@ -88,7 +94,8 @@ TEST(Subcommands, UsageAndFileErrorsSayOneLineAndWriteNothing) {
          {"export-midi DIR/missing", "render DIR/missing", "export-midi DIR",
           "export-midi LOOP -o DIR/no/such/folder/x.mid", "export-midi LOOP -o DIR",
           "render LOOP -o DIR/no/such/folder/x.wav", "render LOOP --soundfont DIR/missing.sf2",
-          "render LOOP --soundfont LOOP"}}};
+          "render LOOP --soundfont LOOP", "export-midi NOTES", "render NOTES", "export-midi PIPE",
+          "render PIPE", "export-midi /bin/ls"}}};
     for (const auto& [exitCode, lines] : cases)
         for (const char* line : lines) {
             SCOPED_TRACE(line);

@@ -5,6 +5,7 @@
 #include <QTemporaryFile>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -45,8 +46,9 @@ private slots:
         QVERIFY(notes.open(QIODevice::WriteOnly));
         notes.write("a shopping list\n");
         notes.close();
+        QVERIFY(mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0600) == 0);
         const QString fixtures = QStringLiteral(QT_TESTCASE_SOURCEDIR "/../loops/fixtures/");
-        for (const char* name : {"old-119", "mid-120", "new-130", "missing", "notes"}) {
+        for (const char* name : {"old-119", "mid-120", "new-130", "missing", "notes", "pipe"}) {
             const QByteArray text = Fixture::loopFixture(name);
             const bool loop = !text.isEmpty();
             globali expected;
