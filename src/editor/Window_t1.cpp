@@ -259,6 +259,7 @@ void Window_t1::Event_KeyDown(const QString& key) {
         return;
     const int m = fastSwitchTransposition(key.at(0).unicode(), m_g.trans_start);
     if (m != 0 && m_barLine.waits(m_g)) {
+        collectLandedSwitch();
         m_barLine.queueKey(key.at(0).unicode());
         showSwitchState();
     } else if (m != 0) {
@@ -370,6 +371,7 @@ void Window_t1::relabelBassCells() {
 }
 
 void Window_t1::newLoop() {
+    dropWaitingSwitch();
     // Declared before the hold, so that it commits once the hold is released.
     const auto record = qScopeGuard([this] { recordEdit(QStringLiteral("New Loop")); });
     const auto hold = m_history.hold();
@@ -384,6 +386,8 @@ void Window_t1::newLoop() {
 }
 
 void Window_t1::setFastSwitch(bool on) {
+    // The first preset alone replaces whatever waits for the bar line.
+    dropWaitingSwitch();
     m_keyboard->showLetters(on);
     m_g.loopattuale = 2;
     m_fields->setEditable(!on);
@@ -461,6 +465,8 @@ void Window_t1::loop_apri(const std::string& name) {
     if (!loop)
         return;
     if (m_barLine.waits(m_g)) {
+        // One that landed since the lamp's last tick is not chosen again.
+        collectLandedSwitch();
         m_barLine.queueLoop(*loop, fileNameText(name), !m_g.fastswitch);
         showSwitchState();
         return;
@@ -469,6 +475,7 @@ void Window_t1::loop_apri(const std::string& name) {
 }
 
 void Window_t1::applyLoop(const LoopRecord& loop, const QString& name) {
+    dropWaitingSwitch();
     // In FastSwitch mode only the sound changes: nothing is normalised.
     loadIntoModel(m_g, loop, !m_g.fastswitch);
     showLoop(name);
@@ -514,6 +521,9 @@ bool Window_t1::eventFilter(QObject* watched, QEvent* event) {
 
 void Window_t1::setSwitchAtBarLine(bool on) {
     m_barLine.setOn(on);
+    // What waits applies now, as a choice made without the setting does.
+    if (!on)
+        withdrawSwitch();
 }
 
 void Window_t1::showSwitchState() {
@@ -538,12 +548,19 @@ void Window_t1::collectLandedSwitch() {
     showSwitchState();
 }
 
+void Window_t1::dropWaitingSwitch() {
+    m_barLine.withdraw();
+    collectLandedSwitch();
+    showSwitchState();
+}
+
 void Window_t1::withdrawSwitch() {
     const std::unique_ptr<PendingSwitch> back = m_barLine.withdraw();
+    collectLandedSwitch();
     showSwitchState();
     if (!back)
         return;
-    // Stopped before its bar line: it applies now, as without the setting.
+    // Taken back before its bar line: it applies now, as without the setting.
     if (back->loop)
         applyLoop(*back->loop, back->name);
     if (back->key) {
@@ -612,13 +629,17 @@ void Window_t1::closeEditStep() {
 }
 
 void Window_t1::undo() {
-    if (!m_g.fastswitch)
-        m_history.undo();
+    if (m_g.fastswitch)
+        return;
+    dropWaitingSwitch();
+    m_history.undo();
 }
 
 void Window_t1::redo() {
-    if (!m_g.fastswitch)
-        m_history.redo();
+    if (m_g.fastswitch)
+        return;
+    dropWaitingSwitch();
+    m_history.redo();
 }
 
 LoopSnapshot Window_t1::snapshot() const {

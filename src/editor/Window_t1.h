@@ -96,6 +96,7 @@ public:
     void choosePreset(int n);
     // While a loop plays, a preset or transposition chosen takes effect at
     // the next stroke 1; until then the loop's name line says what is coming.
+    // Turned off, what waits applies at once.
     void setSwitchAtBarLine(bool on);
     // Loads the loop named `nome_file` once the current event is handled.
     void loop_aprithr();
@@ -159,6 +160,11 @@ private:
     void showLoop(const QString& name);
     void drawLoop();
     void collectLandedSwitch();
+    // Before the loop is set at once (a load, New Loop, an undo or redo): a
+    // switch still waiting for the bar line was chosen earlier and must not
+    // replace it; one that landed is shown and recorded first.
+    void dropWaitingSwitch();
+    // Takes back the waiting switch and applies it now.
     void withdrawSwitch();
     void relabelBassCells();
     void showSwitchState();

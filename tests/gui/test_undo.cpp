@@ -263,6 +263,38 @@ private slots:
         }
     }
 
+    // A preset waiting for the bar line gives way to whatever sets the loop
+    // before the bar line comes; turning the setting off applies it at once.
+    void anActionBeforeTheBarLineReplacesThePresetWaitingForIt() {
+        struct Case {
+            const char* name;
+            Action act;
+            QString nameLine;
+        };
+        const QString prompt = "Create a loop or choose a preset";
+        const std::vector<Case> cases{
+            {"New Loop", [](Fixture& f) { f.app->FileNew->trigger(); }, prompt},
+            {"undo", [](Fixture& f) { f.app->EditUndo->trigger(); }, prompt},
+            {"redo", [](Fixture& f) { f.app->EditRedo->trigger(); }, prompt},
+            {"the setting off", [](Fixture& f) { f.w().setSwitchAtBarLine(false); }, "new-130"},
+        };
+        for (const Case& c : cases) {
+            Fixture f("0", files());
+            clickCell(f, 3);
+            clickCell(f, 5);
+            f.app->EditUndo->trigger();
+            f.w().setSwitchAtBarLine(true);
+            f.w().PopupMenu1_Change(3);
+            QCoreApplication::processEvents();
+            QCOMPARE(f.w().loopNameLine()->text(), "Next: new-130");
+            c.act(f);
+            QVERIFY2(f.w().loopNameLine()->text() == c.nameLine, c.name);
+            const QStringList set = shown(f);
+            f.render(17 * 44100 * 15 / 120); // past the next stroke 1
+            QVERIFY2(shown(f) == set, c.name);
+        }
+    }
+
     // FastSwitch mode locks Undo and Redo; leaving it loads the first preset,
     // one step that an undo takes back to the loop edited before.
     void fastSwitchLocksUndoAndLeavingItIsOneStep() {
