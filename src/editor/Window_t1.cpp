@@ -570,17 +570,24 @@ void Window_t1::withdrawSwitch() {
     }
 }
 
-LoopRecord Window_t1::currentLoop() const {
+LoopRecord Window_t1::currentLoop() {
+    collectLandedSwitch();
+    return modelLoop();
+}
+
+LoopRecord Window_t1::modelLoop() const {
+    // Everything from the model, which a switch landing at the bar line
+    // replaces as a whole; the controls follow it only at the lamp's tick.
     LoopRecord loop;
     for (int i = 0; i < kButtons; ++i)
-        loop.pb[i] = m_buttons->state(i);
+        loop.pb[i] = m_g.pb[i];
     for (int c = 0; c < kCells; ++c) {
         loop.pp[c] = m_g.pp[c];
         loop.volum[c] = m_g.volum[c];
     }
     for (int t = 0; t < kTracks; ++t)
         loop.edfiv[t] = {m_g.edfiv[t][0], m_g.edfiv[t][1]};
-    loop.tempo = Slider1->value();
+    loop.tempo = m_g.tempo;
     loop.swing = m_g.swing;
     loop.humanizeMs = m_g.humanizeMs;
     loop.humanizeVelocity = m_g.humanizeVelocity;
@@ -588,7 +595,8 @@ LoopRecord Window_t1::currentLoop() const {
 }
 
 bool Window_t1::loop_salva(QString& error) {
-    error = m_library.save(m_g.nome_file, currentLoop());
+    const LoopRecord loop = currentLoop();
+    error = m_library.save(m_g.nome_file, loop);
     if (!error.isEmpty())
         return false;
     PopupMenu1->addItem(fileNameText(m_g.nome_file));
@@ -643,7 +651,7 @@ void Window_t1::redo() {
 }
 
 LoopSnapshot Window_t1::snapshot() const {
-    LoopSnapshot shown{currentLoop(), m_g.trans_start, m_loopName};
+    LoopSnapshot shown{modelLoop(), m_g.trans_start, m_loopName};
     shown.loop.version = kLoopFileVersion;
     shown.loop.layout = LoopLayout::Current;
     // PLAY and the globe light up under the pointer, which edits nothing;

@@ -105,7 +105,9 @@ public:
     void applyLoop(const LoopRecord& loop, const QString& name);
     // Writes the loop as `nome_file` in the loops folder and lists it last.
     bool loop_salva(QString& error);
-    LoopRecord currentLoop() const;
+    // The loop as it plays, whole: a switch that landed at the bar line since
+    // the lamp's last tick is shown and recorded first.
+    LoopRecord currentLoop();
 
     // For the small windows: a track's instrument chosen in the drums
     // window, a track's or a stroke's volume set in the volume window.
@@ -174,6 +176,7 @@ private:
     void trackVolumeChanged(int t);
     // Commits the edit just made to the history, outside FastSwitch mode.
     void recordEdit(const QString& text, const QString& mergeKey = {});
+    LoopRecord modelLoop() const;
     LoopSnapshot snapshot() const;
     void showSnapshot(const LoopSnapshot& shown);
     // Draws the cells whose code differs from `before`.
