@@ -665,6 +665,9 @@ void Window_t1::showSnapshot(const LoopSnapshot& shown) {
     loadIntoModel(m_g, shown.loop, false);
     m_g.trans_start = shown.trans_start;
     showLoop(shown.name);
+    // A step leaves the bass cell selection as it is: its marker shows
+    // where the keyboard's notes go.
+    CanvasImageW->markBassCell(m_g.key_tasto_indice);
     showSwitchState();
 }
 

@@ -1,3 +1,4 @@
+#include "../support/Golden.h"
 #include "AppFixture.h"
 #include "editor/GridGeometry.h"
 #include "loops/LoopFile.h"
@@ -48,11 +49,13 @@ class UndoTest : public QObject {
         const QByteArray file = f.read("loops/" + name);
         return file.mid(file.indexOf('\n'));
     }
-    // The grid and the fields show the model: redrawing every cell changes no pixel.
+    // The grid and the fields show the model: redrawing every cell and marking
+    // the selected bass cell changes no pixel.
     static void verifyDrawn(Fixture& f) {
         const QImage drawn = f.w().grid().image();
         for (int c = 0; c < kCells; ++c)
             f.w().disegna_drum(c, Window_t1::kNoOrigin, 0);
+        f.w().grid().markBassCell(f.g().key_tasto_indice);
         QCOMPARE(f.w().grid().image(), drawn);
         QStringList fields, model;
         for (int t = 0; t < kTracks; ++t) {
@@ -103,9 +106,10 @@ private slots:
             QString text;
             Action setUp;
             Action edit;
+            const char* undone = nullptr; // the grid's reference picture after the undo
         };
         const std::vector<Edit> edits{
-            {"Stroke", {}, [](Fixture& f) { clickCell(f, 3); }},
+            {"Stroke", {}, [](Fixture& f) { clickCell(f, 3); }, "grid-stroke-undone"},
             {"Bass Note", {}, [](Fixture& f) { enterNote(f, 98); }},
             {"Delete Bass Note", [](Fixture& f) { enterNote(f, 99); },
              [](Fixture& f) { clickCell(f, 99); }},
@@ -165,6 +169,9 @@ private slots:
                 const bool undo = action == f.app->EditUndo;
                 QCOMPARE(shown(f), undo ? before : after);
                 QCOMPARE(editMenu(f), undo ? undone : done);
+                if (undo && e.undone)
+                    test::compareGolden(f.w().grid().image(),
+                                        QStringLiteral(QT_TESTCASE_SOURCEDIR "/golden"), e.undone);
                 verifyDrawn(f);
             }
             QCOMPARE(saved(f), savedBefore);
