@@ -508,7 +508,15 @@ void Window_t1::setGroove(int swing, int humanizeMs, int humanizeVelocity) {
 }
 
 void Window_t1::tapTempo() {
-    if (const std::optional<int> tempo = m_tapTempo.tap(m_sinceStart.elapsed() / 1000.0))
+    tapTempo(m_sinceStart.elapsed() / 1000.0);
+}
+
+void Window_t1::tapTempo(double seconds) {
+    const std::optional<int> tempo = m_tapTempo.tap(seconds);
+    // A count's first tap sets no tempo; the tempo its count sets is a step of its own.
+    if (!tempo)
+        closeEditStep();
+    else
         Slider1->setValue(*tempo);
 }
 

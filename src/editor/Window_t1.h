@@ -132,7 +132,10 @@ public:
     // clamped to its range.
     void setGroove(int swing, int humanizeMs, int humanizeVelocity);
     // A tap of the tempo: from the second tap on, the tempo follows the taps.
+    // Each count of taps is one step.
     void tapTempo();
+    // A tap at `seconds` on the taps' steady clock.
+    void tapTempo(double seconds);
 
 signals:
     // Emitted while the window closes, before the program quits.

@@ -204,6 +204,12 @@ private slots:
                  dragTempo(f, {150});
              },
              {"Undo Tempo", "Undo Tempo"}},
+            {"two tap counts, 100 then 150 BPM",
+             [](Fixture& f) {
+                 for (double seconds : {10.0, 10.6, 13.0, 13.4})
+                     f.w().tapTempo(seconds);
+             },
+             {"Undo Tempo", "Undo Tempo"}},
             {"a drag back to its start",
              [](Fixture& f) {
                  dragTempo(f, {125, 130, 120});
