@@ -1,5 +1,7 @@
 #include "editor/BarLineQueue.h"
 
+#include <thread>
+
 namespace zumbal {
 
 BarLineQueue::~BarLineQueue() {
@@ -27,7 +29,9 @@ void BarLineQueue::queue() {
 }
 
 std::unique_ptr<PendingSwitch> BarLineQueue::takeLanded() {
-    std::unique_ptr<PendingSwitch> landed(static_cast<PendingSwitch*>(m_engine.takeLanded()));
+    std::unique_ptr<PendingSwitch> landed = std::move(m_landed);
+    if (!landed)
+        landed.reset(static_cast<PendingSwitch*>(m_engine.takeLanded()));
     if (landed && landed.get() == m_waitingSwitch) {
         m_waitingSwitch = nullptr;
         m_draft = PendingSwitch();
@@ -38,6 +42,13 @@ std::unique_ptr<PendingSwitch> BarLineQueue::takeLanded() {
 std::unique_ptr<PendingSwitch> BarLineQueue::withdraw() {
     std::unique_ptr<PendingSwitch> back(
         static_cast<PendingSwitch*>(m_engine.withdrawBarLineChange()));
+    // Neither waiting nor collected: the audio thread is applying it right
+    // now, and whatever the caller sets next must come after it.
+    while (!back && m_waitingSwitch && !m_landed) {
+        m_landed.reset(static_cast<PendingSwitch*>(m_engine.takeLanded()));
+        if (!m_landed)
+            std::this_thread::yield();
+    }
     m_waitingSwitch = nullptr;
     m_draft = PendingSwitch();
     return back;

@@ -26,7 +26,9 @@ public:
     void queueKey(char32_t key);
     // The switch the engine applied at a stroke 1 since the last call, if any.
     std::unique_ptr<PendingSwitch> takeLanded();
-    // Takes back the switch still waiting (playback stopped); it never applied.
+    // Takes back the switch still waiting; it never applied. When the engine
+    // has just taken it at a bar line, returns nothing once the engine has
+    // applied it, and the next takeLanded() hands it over: call it at once.
     std::unique_ptr<PendingSwitch> withdraw();
     // What is coming, such as "Next: Funk, key E", while something waits.
     std::optional<QString> waiting() const;
@@ -38,6 +40,7 @@ private:
     bool m_on = false;
     PendingSwitch m_draft;                    // everything chosen for the next stroke 1
     PendingSwitch* m_waitingSwitch = nullptr; // its latest copy, held by the engine
+    std::unique_ptr<PendingSwitch> m_landed;  // taken from the engine by withdraw()
 };
 
 } // namespace zumbal

@@ -259,6 +259,7 @@ void Window_t1::Event_KeyDown(const QString& key) {
         return;
     const int m = fastSwitchTransposition(key.at(0).unicode(), m_g.trans_start);
     if (m != 0 && m_barLine.waits(m_g)) {
+        collectLandedSwitch();
         m_barLine.queueKey(key.at(0).unicode());
         showSwitchState();
     } else if (m != 0) {
@@ -370,6 +371,7 @@ void Window_t1::relabelBassCells() {
 }
 
 void Window_t1::newLoop() {
+    dropWaitingSwitch();
     // Declared before the hold, so that it commits once the hold is released.
     const auto record = qScopeGuard([this] { recordEdit(QStringLiteral("New Loop")); });
     const auto hold = m_history.hold();
@@ -384,6 +386,8 @@ void Window_t1::newLoop() {
 }
 
 void Window_t1::setFastSwitch(bool on) {
+    // The first preset alone replaces whatever waits for the bar line.
+    dropWaitingSwitch();
     m_keyboard->showLetters(on);
     m_g.loopattuale = 2;
     m_fields->setEditable(!on);
@@ -461,6 +465,8 @@ void Window_t1::loop_apri(const std::string& name) {
     if (!loop)
         return;
     if (m_barLine.waits(m_g)) {
+        // One that landed since the lamp's last tick is not chosen again.
+        collectLandedSwitch();
         m_barLine.queueLoop(*loop, fileNameText(name), !m_g.fastswitch);
         showSwitchState();
         return;
@@ -469,6 +475,7 @@ void Window_t1::loop_apri(const std::string& name) {
 }
 
 void Window_t1::applyLoop(const LoopRecord& loop, const QString& name) {
+    dropWaitingSwitch();
     // In FastSwitch mode only the sound changes: nothing is normalised.
     loadIntoModel(m_g, loop, !m_g.fastswitch);
     showLoop(name);
@@ -501,7 +508,15 @@ void Window_t1::setGroove(int swing, int humanizeMs, int humanizeVelocity) {
 }
 
 void Window_t1::tapTempo() {
-    if (const std::optional<int> tempo = m_tapTempo.tap(m_sinceStart.elapsed() / 1000.0))
+    tapTempo(m_sinceStart.elapsed() / 1000.0);
+}
+
+void Window_t1::tapTempo(double seconds) {
+    const std::optional<int> tempo = m_tapTempo.tap(seconds);
+    // A count's first tap sets no tempo; the tempo its count sets is a step of its own.
+    if (!tempo)
+        closeEditStep();
+    else
         Slider1->setValue(*tempo);
 }
 
@@ -512,66 +527,9 @@ bool Window_t1::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void Window_t1::setSwitchAtBarLine(bool on) {
-    m_barLine.setOn(on);
-}
-
-void Window_t1::showSwitchState() {
-    // What is coming stands out, so that it reads from behind a drum kit.
-    const std::optional<QString> waiting = m_barLine.waiting();
-    StaticText16->setText(waiting.value_or(m_loopName));
-    StaticText16->setStyleSheet(
-        waiting ? QStringLiteral("background: #FFB000; color: black; font-weight: bold;")
-                : QString());
-}
-
-void Window_t1::collectLandedSwitch() {
-    const std::unique_ptr<PendingSwitch> landed = m_barLine.takeLanded();
-    if (!landed)
-        return;
-    if (landed->loop) {
-        showLoop(landed->name);
-        recordEdit(QStringLiteral("Load ") + landed->name);
-    }
-    if (landed->key)
-        relabelBassCells();
-    showSwitchState();
-}
-
-void Window_t1::withdrawSwitch() {
-    const std::unique_ptr<PendingSwitch> back = m_barLine.withdraw();
-    showSwitchState();
-    if (!back)
-        return;
-    // Stopped before its bar line: it applies now, as without the setting.
-    if (back->loop)
-        applyLoop(*back->loop, back->name);
-    if (back->key) {
-        const int semitones = fastSwitchTransposition(*back->key, m_g.trans_start);
-        if (semitones != 0)
-            transpose(semitones);
-    }
-}
-
-LoopRecord Window_t1::currentLoop() const {
-    LoopRecord loop;
-    for (int i = 0; i < kButtons; ++i)
-        loop.pb[i] = m_buttons->state(i);
-    for (int c = 0; c < kCells; ++c) {
-        loop.pp[c] = m_g.pp[c];
-        loop.volum[c] = m_g.volum[c];
-    }
-    for (int t = 0; t < kTracks; ++t)
-        loop.edfiv[t] = {m_g.edfiv[t][0], m_g.edfiv[t][1]};
-    loop.tempo = Slider1->value();
-    loop.swing = m_g.swing;
-    loop.humanizeMs = m_g.humanizeMs;
-    loop.humanizeVelocity = m_g.humanizeVelocity;
-    return loop;
-}
-
 bool Window_t1::loop_salva(QString& error) {
-    error = m_library.save(m_g.nome_file, currentLoop());
+    const LoopRecord loop = currentLoop();
+    error = m_library.save(m_g.nome_file, loop);
     if (!error.isEmpty())
         return false;
     PopupMenu1->addItem(fileNameText(m_g.nome_file));
@@ -596,47 +554,6 @@ void Window_t1::setStrokeVolume(int cell, int volume) {
                    .arg(trackName(cell / kStrokes))
                    .arg(cell % kStrokes + 1),
                QStringLiteral("velocity %1").arg(cell));
-}
-
-void Window_t1::recordEdit(const QString& text, const QString& mergeKey) {
-    if (m_g.fastswitch || m_history.held())
-        return;
-    // A loop the engine switched to at the bar line since the lamp's last
-    // tick is shown and recorded first, so that no step holds half of it.
-    collectLandedSwitch();
-    m_history.commit(text, mergeKey);
-}
-
-void Window_t1::closeEditStep() {
-    m_history.closeStep();
-}
-
-void Window_t1::undo() {
-    if (!m_g.fastswitch)
-        m_history.undo();
-}
-
-void Window_t1::redo() {
-    if (!m_g.fastswitch)
-        m_history.redo();
-}
-
-LoopSnapshot Window_t1::snapshot() const {
-    LoopSnapshot shown{currentLoop(), m_g.trans_start, m_loopName};
-    shown.loop.version = kLoopFileVersion;
-    shown.loop.layout = LoopLayout::Current;
-    // PLAY and the globe light up under the pointer, which edits nothing;
-    // a step brings them back unlit.
-    for (int i : {kPlayButton, kWebButton})
-        shown.loop.pb[i] = kPushButton;
-    return shown;
-}
-
-void Window_t1::showSnapshot(const LoopSnapshot& shown) {
-    loadIntoModel(m_g, shown.loop, false);
-    m_g.trans_start = shown.trans_start;
-    showLoop(shown.name);
-    showSwitchState();
 }
 
 } // namespace zumbal

@@ -96,6 +96,7 @@ public:
     void choosePreset(int n);
     // While a loop plays, a preset or transposition chosen takes effect at
     // the next stroke 1; until then the loop's name line says what is coming.
+    // Turned off, what waits applies at once.
     void setSwitchAtBarLine(bool on);
     // Loads the loop named `nome_file` once the current event is handled.
     void loop_aprithr();
@@ -104,7 +105,9 @@ public:
     void applyLoop(const LoopRecord& loop, const QString& name);
     // Writes the loop as `nome_file` in the loops folder and lists it last.
     bool loop_salva(QString& error);
-    LoopRecord currentLoop() const;
+    // The loop as it plays, whole: a switch that landed at the bar line since
+    // the lamp's last tick is shown and recorded first.
+    LoopRecord currentLoop();
 
     // For the small windows: a track's instrument chosen in the drums
     // window, a track's or a stroke's volume set in the volume window.
@@ -129,7 +132,10 @@ public:
     // clamped to its range.
     void setGroove(int swing, int humanizeMs, int humanizeVelocity);
     // A tap of the tempo: from the second tap on, the tempo follows the taps.
+    // Each count of taps is one step.
     void tapTempo();
+    // A tap at `seconds` on the taps' steady clock.
+    void tapTempo(double seconds);
 
 signals:
     // Emitted while the window closes, before the program quits.
@@ -159,6 +165,11 @@ private:
     void showLoop(const QString& name);
     void drawLoop();
     void collectLandedSwitch();
+    // Before the loop is set at once (a load, New Loop, an undo or redo): a
+    // switch still waiting for the bar line was chosen earlier and must not
+    // replace it; one that landed is shown and recorded first.
+    void dropWaitingSwitch();
+    // Takes back the waiting switch and applies it now.
     void withdrawSwitch();
     void relabelBassCells();
     void showSwitchState();
@@ -168,6 +179,7 @@ private:
     void trackVolumeChanged(int t);
     // Commits the edit just made to the history, outside FastSwitch mode.
     void recordEdit(const QString& text, const QString& mergeKey = {});
+    LoopRecord modelLoop() const;
     LoopSnapshot snapshot() const;
     void showSnapshot(const LoopSnapshot& shown);
     // Draws the cells whose code differs from `before`.

@@ -17,8 +17,10 @@ namespace {
 // loop and waits to be killed.
 constexpr char kSessionArgument[] = "--edit-and-wait";
 
-// A whole loop as a loop file holds it.
-QByteArray bytesOf(const LoopRecord& loop) {
+// A whole loop as a loop file holds it, with PLAY and the globe unlit as
+// the recovery file keeps them.
+QByteArray bytesOf(LoopRecord loop) {
+    loop.pb[kPlayButton] = loop.pb[kWebButton] = kPushButton;
     return QByteArray::fromStdString(writeLoop({}, loop));
 }
 
@@ -164,6 +166,36 @@ private slots:
             const QByteArray kept = test::AppFixture::readFile(recoveryFile(dir.path()));
             QVERIFY2(replaced ? bytesOf(parseLoop(kept.toStdString())) == live : kept == previous,
                      name);
+        }
+    }
+
+    // A preset that landed at the bar line since the lamp's last tick is
+    // saved and kept for recovery whole, not with the old loop's controls.
+    void aLoopJustLandedIsWrittenWhole() {
+        using Fixture = test::AppFixture;
+        const std::pair<const char*, std::function<QByteArray(Fixture&)>> writes[] = {
+            {"save",
+             [](Fixture& f) {
+                 f.g().nome_file = "saved";
+                 QString error;
+                 f.w().loop_salva(error);
+                 return f.read("loops/saved");
+             }},
+            {"recovery",
+             [](Fixture& f) {
+                 f.app->FileQuit->trigger();
+                 return f.read("zumbal recovered loop");
+             }},
+        };
+        for (const auto& [name, write] : writes) {
+            Fixture f("0", {{"new-130", Fixture::loopFixture("new-130")}});
+            f.w().setSwitchAtBarLine(true);
+            f.w().PopupMenu1_Change(2);
+            QCoreApplication::processEvents();
+            f.render(17 * 44100 * 15 / 120); // past the next stroke 1
+            const QByteArray file = write(f);
+            QTRY_COMPARE(f.w().loopNameLine()->text(), "new-130");
+            QVERIFY2(bytesOf(parseLoop(file.toStdString())) == bytesOf(f.w().currentLoop()), name);
         }
     }
 };

@@ -1,3 +1,4 @@
+#include "../support/Golden.h"
 #include "AppFixture.h"
 #include "editor/GridGeometry.h"
 #include "loops/LoopFile.h"
@@ -48,11 +49,13 @@ class UndoTest : public QObject {
         const QByteArray file = f.read("loops/" + name);
         return file.mid(file.indexOf('\n'));
     }
-    // The grid and the fields show the model: redrawing every cell changes no pixel.
+    // The grid and the fields show the model: redrawing every cell and marking
+    // the selected bass cell changes no pixel.
     static void verifyDrawn(Fixture& f) {
         const QImage drawn = f.w().grid().image();
         for (int c = 0; c < kCells; ++c)
             f.w().disegna_drum(c, Window_t1::kNoOrigin, 0);
+        f.w().grid().markBassCell(f.g().key_tasto_indice);
         QCOMPARE(f.w().grid().image(), drawn);
         QStringList fields, model;
         for (int t = 0; t < kTracks; ++t) {
@@ -103,9 +106,10 @@ private slots:
             QString text;
             Action setUp;
             Action edit;
+            const char* undone = nullptr; // the grid's reference picture after the undo
         };
         const std::vector<Edit> edits{
-            {"Stroke", {}, [](Fixture& f) { clickCell(f, 3); }},
+            {"Stroke", {}, [](Fixture& f) { clickCell(f, 3); }, "grid-stroke-undone"},
             {"Bass Note", {}, [](Fixture& f) { enterNote(f, 98); }},
             {"Delete Bass Note", [](Fixture& f) { enterNote(f, 99); },
              [](Fixture& f) { clickCell(f, 99); }},
@@ -165,6 +169,9 @@ private slots:
                 const bool undo = action == f.app->EditUndo;
                 QCOMPARE(shown(f), undo ? before : after);
                 QCOMPARE(editMenu(f), undo ? undone : done);
+                if (undo && e.undone)
+                    test::compareGolden(f.w().grid().image(),
+                                        QStringLiteral(QT_TESTCASE_SOURCEDIR "/golden"), e.undone);
                 verifyDrawn(f);
             }
             QCOMPARE(saved(f), savedBefore);
@@ -195,6 +202,12 @@ private slots:
              [](Fixture& f) {
                  dragTempo(f, {130, 140});
                  dragTempo(f, {150});
+             },
+             {"Undo Tempo", "Undo Tempo"}},
+            {"two tap counts, 100 then 150 BPM",
+             [](Fixture& f) {
+                 for (double seconds : {10.0, 10.6, 13.0, 13.4})
+                     f.w().tapTempo(seconds);
              },
              {"Undo Tempo", "Undo Tempo"}},
             {"a drag back to its start",
@@ -260,6 +273,38 @@ private slots:
             QCOMPARE(editMenu(f), (QStringList{"Undo Transpose", "Redo Load new-130"}));
             f.app->EditRedo->trigger();
             QCOMPARE(shown(f), loaded);
+        }
+    }
+
+    // A preset waiting for the bar line gives way to whatever sets the loop
+    // before the bar line comes; turning the setting off applies it at once.
+    void anActionBeforeTheBarLineReplacesThePresetWaitingForIt() {
+        struct Case {
+            const char* name;
+            Action act;
+            QString nameLine;
+        };
+        const QString prompt = "Create a loop or choose a preset";
+        const std::vector<Case> cases{
+            {"New Loop", [](Fixture& f) { f.app->FileNew->trigger(); }, prompt},
+            {"undo", [](Fixture& f) { f.app->EditUndo->trigger(); }, prompt},
+            {"redo", [](Fixture& f) { f.app->EditRedo->trigger(); }, prompt},
+            {"the setting off", [](Fixture& f) { f.w().setSwitchAtBarLine(false); }, "new-130"},
+        };
+        for (const Case& c : cases) {
+            Fixture f("0", files());
+            clickCell(f, 3);
+            clickCell(f, 5);
+            f.app->EditUndo->trigger();
+            f.w().setSwitchAtBarLine(true);
+            f.w().PopupMenu1_Change(3);
+            QCoreApplication::processEvents();
+            QCOMPARE(f.w().loopNameLine()->text(), "Next: new-130");
+            c.act(f);
+            QVERIFY2(f.w().loopNameLine()->text() == c.nameLine, c.name);
+            const QStringList set = shown(f);
+            f.render(17 * 44100 * 15 / 120); // past the next stroke 1
+            QVERIFY2(shown(f) == set, c.name);
         }
     }
 
