@@ -59,7 +59,9 @@ private slots:
             AppSettings settings = Fixture::settingsIn(dir.path());
             settings.loopFile = (loop ? fixtures : dir.path() + '/') + name;
             App app(settings);
-            const QByteArray said = stderrOf([&app] { app.Event_Open(); });
+            // The SoundFont loader's own line may come meanwhile, from its thread.
+            QByteArray said = stderrOf([&app] { app.Event_Open(); });
+            said.replace("zumbal: no such file: /nonexistent/none.sf2; playing silently\n", "");
             app.openMainWindow();
             const QString trace = QStringLiteral("%1: %2").arg(name, said);
             QVERIFY2(loop ? said.isEmpty()
