@@ -15,9 +15,9 @@ void PlaybackEngine::start(FirstStroke first, uint32_t strokeLimit) {
     m_strokeAtStart.store(first == FirstStroke::AtStart, std::memory_order_relaxed);
     m_strokeLimit.store(strokeLimit, std::memory_order_relaxed);
     m_g.metronomo.store(at);
-    // The serial is published before `battito`: the audio side reads them in
-    // the opposite order, so whenever it sees playback running it also sees
-    // the timeline of this start.
+    // The serial is published before `battito`, and decide() reads them in
+    // the opposite order: whenever it sees playback running it also sees the
+    // timeline of this start.
     m_startSerial.fetch_add(1, std::memory_order_release);
     m_g.battito = 1;
 }
@@ -32,6 +32,7 @@ void PlaybackEngine::stop() {
 }
 
 void PlaybackEngine::decide(int64_t begin, int64_t end) {
+    const bool play = playing();
     const uint32_t serial = m_startSerial.load(std::memory_order_acquire);
     if (serial != m_seenSerial) {
         m_seenSerial = serial;
@@ -50,7 +51,7 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
     const int64_t lastBlock = (end - 1) / kBlock * kBlock;
     const double horizon =
         std::max(static_cast<double>(end) - 0.5, lastBlock >= begin ? lastBlock + half : 0.0);
-    if (!playing()) {
+    if (!play) {
         tickWhileStopped(begin, horizon);
         return;
     }

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 namespace zumbal {
 namespace {
@@ -172,6 +174,46 @@ TEST_F(Engine, ABarLineChangeLandsOnTheNextStrokeOne) {
         EXPECT_EQ(notes[k].second, blockOf(due + L)) << k; // stroke 1 came at L
     }
     EXPECT_EQ(engine.takeLanded(), nullptr);
+}
+
+// The GUI thread starts and stops playback while the audio thread renders
+// one frame at a time: a start seen in the middle of a buffer's decisions
+// still plays its stroke 1 one stroke after the press, never at once on the
+// last run's overdue timeline.
+TEST(EngineThreads, EveryStartPlaysStrokeOneAStrokeAfterThePress) {
+    constexpr int rate = 4000, tempo = 240;
+    constexpr double L = rate * 15.0 / tempo;
+    globali g;
+    setStartupLoop(g);
+    setDefaultButtonStates(g);
+    g.tempo = tempo;
+    test::RecordingOutput out;
+    test::ScriptedRandom random;
+    PlaybackEngine engine(g, out, random, rate);
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        while (!done.load(std::memory_order_relaxed))
+            engine.process(1, [](int, int) {});
+    });
+    const auto waitUntil = [](auto&& ready) {
+        while (!ready())
+            std::this_thread::yield();
+    };
+    int early = 0;
+    for (int run = 0; run < 3000; ++run) {
+        const uint32_t played = engine.strokesPlayed();
+        const int64_t press = engine.now();
+        engine.start();
+        waitUntil([&] { return engine.strokesPlayed() != played; });
+        early += engine.now() - press < L - PlaybackEngine::kBlock;
+        engine.stop();
+        // Long enough for the stop to be seen and the old timeline to fall behind.
+        const int64_t stopped = engine.now();
+        waitUntil([&] { return engine.now() > stopped + 2 * L; });
+    }
+    done = true;
+    audio.join();
+    EXPECT_EQ(early, 0);
 }
 
 // The ideal due sample of each stroke played after a press at `press`, with
