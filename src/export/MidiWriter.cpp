@@ -1,9 +1,9 @@
 #include "export/MidiWriter.h"
 
 #include "model/FileTypes.h"
+#include "model/SoundingNotes.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <initializer_list>
 #include <utility>
@@ -131,13 +131,30 @@ private:
     std::vector<int> m_walk;
 };
 
+// Writes a note-on of `track`; at velocity 0 it ends the note instead.
+void startNote(TrackEvents& events, SoundingNotes& sounding, uint32_t tick, int track,
+               uint8_t status, uint8_t note, uint8_t velocity) {
+    events.at(tick, {status, note, velocity});
+    if (velocity > 0)
+        sounding.started(track, note);
+    else
+        sounding.end(track);
+}
+
+// Writes the note-off of the note `track` has sounding, if any.
+void endNote(TrackEvents& events, SoundingNotes& sounding, uint32_t tick, int track,
+             uint8_t status) {
+    if (const SoundingNotes::Note n = sounding.end(track))
+        events.at(tick, {status, static_cast<uint8_t>(n.note), 0x40});
+}
+
 // Each stroke ends the notes of the tracks that rest on it; a note that
-// sounds again is struck again. The last note ends one stroke after the
-// last stroke written.
+// sounds again is struck again. The first track's last note ends one stroke
+// after the last stroke written.
 Bytes drumTrack(const LoopRecord& loop, const StrokeTimes& times, int repeats) {
     TrackEvents events;
+    SoundingNotes sounding;
     uint32_t last = 0;
-    std::array<uint8_t, kDrumTracks> note{};
     for (int r = 0; r < repeats; ++r) {
         for (size_t i = 0; i < times.walk().size(); ++i) {
             const int s = times.walk()[i];
@@ -147,16 +164,16 @@ Bytes drumTrack(const LoopRecord& loop, const StrokeTimes& times, int repeats) {
                 last = times.straight(r, i);
                 const int c = cellIndex(t, s);
                 if (loop.pp[c] == kHit) {
-                    note[t] = dataByte(loop.edfiv[t][0]);
-                    events.at(times.swung(r, i), {0x99, note[t], dataByte(loop.volum[c])});
+                    startNote(events, sounding, times.swung(r, i), t, 0x99,
+                              dataByte(loop.edfiv[t][0]), dataByte(loop.volum[c]));
                 } else {
-                    events.at(times.swung(r, i), {0x89, note[t], 0x40});
+                    endNote(events, sounding, times.swung(r, i), t, 0x89);
                 }
             }
         }
     }
     const auto end = static_cast<uint32_t>(last + times.length());
-    events.at(end, {0x89, note[0], 0x40});
+    endNote(events, sounding, end, 0, 0x89);
     return events.end(end);
 }
 
@@ -165,26 +182,25 @@ Bytes bassTrack(const LoopRecord& loop, const StrokeTimes& times, int repeats) {
     // Programs are counted from 1 in the loop; clamped first, so that no
     // number from a file can overflow.
     events.at(0, {0xC8, dataByte(std::clamp(loop.edfiv[kBassTrack][0], 0, 128) - 1)});
+    SoundingNotes sounding;
     uint32_t last = 0;
-    uint8_t note = 0;
     if (isOn(loop.pb[kBassButton])) {
+        // A bass note lasts until the next one, or the end.
         for (int r = 0; r < repeats; ++r) {
             for (size_t i = 0; i < times.walk().size(); ++i) {
                 const int c = cellIndex(kBassTrack, times.walk()[i]);
                 const uint32_t tick = times.swung(r, i);
                 last = times.straight(r, i);
                 if (loop.pp[c] > kBassRest) {
-                    events.at(tick, {0x88, note, 0x40});
-                    note = dataByte(loop.pp[c]);
-                    events.at(tick, {0x98, note, dataByte(loop.volum[c])});
-                } else {
-                    events.at(tick, {0x88, 0x00, 0x40});
+                    endNote(events, sounding, tick, kBassTrack, 0x88);
+                    startNote(events, sounding, tick, kBassTrack, 0x98, dataByte(loop.pp[c]),
+                              dataByte(loop.volum[c]));
                 }
             }
         }
     }
     const auto end = static_cast<uint32_t>(last + times.length());
-    events.at(end, {0x88, note, 0x40});
+    endNote(events, sounding, end, kBassTrack, 0x88);
     return events.end(end);
 }
 

@@ -20,7 +20,8 @@ LoopRecord readLoopForExport(std::string_view text);
 
 // The loop repeated `repeats` times as a Standard MIDI File: format 1, 192
 // ticks per quarter note, a tempo and meter track, the drums on channel 10
-// and the bass on channel 9. Random hits are written as rests. The tempo is
+// and the bass on channel 9. Random hits are written as rests, and a note-off
+// only where it ends a note that sounds. The tempo is
 // taken within 10..240 and every data byte within 0..127, so the file is
 // always well formed. The swing moves the second stroke of each pair to its
 // swing percentage of the pair, to the nearest tick (not under the ternary
