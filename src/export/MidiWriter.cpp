@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <initializer_list>
 #include <utility>
 
@@ -44,11 +45,19 @@ void putChunk(Bytes& out, const char* tag, const Bytes& body) {
     out.insert(out.end(), body.begin(), body.end());
 }
 
+// A quarter note's length in microseconds: four strokes of 15 / tempo s, or
+// under the ternary feel three, exactly as playback times them (to the
+// nearest microsecond; a straight tempo keeps its whole-number division).
+uint32_t quarterMicros(int tempo, bool ternary) {
+    return ternary ? static_cast<uint32_t>(std::lround(45'000'000.0 / tempo))
+                   : static_cast<uint32_t>(120.0 / tempo * 500000.0);
+}
+
 Bytes tempoTrack(bool threeFour, bool ternary, int strokeTicks, int tempo) {
     const uint8_t numerator = ternary && !threeFour ? 6 : threeFour ? 3 : 4;
     const uint8_t denominator = ternary && !threeFour ? 3 : 2;
     const auto clocks = static_cast<uint8_t>(8 * (kTicksPerQuarter / strokeTicks));
-    const auto micros = static_cast<uint32_t>(120.0 / tempo * 500000.0);
+    const uint32_t micros = quarterMicros(tempo, ternary);
     return {0x00,
             0xFF,
             0x58,
@@ -211,9 +220,7 @@ std::vector<uint8_t> writeMidiFile(const LoopRecord& loop, int repeats) {
     const bool threeFour = isOn(loop.pb[kThreeFourButton]);
     const bool ternary = isOn(loop.pb[kTernaryButton]);
     const StrokeTimes times(threeFour, ternary, grooveOf(loop).swing);
-    int tempo = std::clamp(loop.tempo, kMinTempo, kMaxTempo);
-    if (ternary)
-        tempo = tempo * 4 / 3;
+    const int tempo = std::clamp(loop.tempo, kMinTempo, kMaxTempo);
 
     Bytes out{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 3, 0, kTicksPerQuarter};
     putChunk(out, "MTrk", tempoTrack(threeFour, ternary, times.length(), tempo));

@@ -104,14 +104,16 @@ LoopRecord silentLoop() {
 }
 
 // Each meter's tempo track, and its drum track (one on, no hits) and bass
-// track (off). The tempo is taken within 10..240, then a ternary one x 4/3.
+// track (off). The tempo is taken within 10..240; a ternary quarter is three
+// strokes, to the nearest microsecond.
 TEST(MidiWriter, MeterAndTempo) {
     // 3/4, ternary, tempo; the time signature (nn dd cc), microseconds a quarter, strokes.
     const std::array<int, 8> cases[] = {
-        {0, 0, 120, 4, 2, 0x20, 500000, 16},  {0, 1, 120, 6, 3, 0x18, 375000, 12},
-        {1, 0, 120, 3, 2, 0x20, 500000, 12},  {1, 1, 120, 3, 2, 0x18, 375000, 9},
-        {0, 1, 100, 6, 3, 0x18, 451127, 12},  {0, 0, 0, 4, 2, 0x20, 6000000, 16},
-        {0, 0, 1000, 4, 2, 0x20, 250000, 16},
+        {0, 0, 120, 4, 2, 0x20, 500000, 16}, {0, 1, 120, 6, 3, 0x18, 375000, 12},
+        {1, 0, 120, 3, 2, 0x20, 500000, 12}, {1, 1, 120, 3, 2, 0x18, 375000, 9},
+        {0, 1, 100, 6, 3, 0x18, 450000, 12}, {0, 1, 112, 6, 3, 0x18, 401786, 12},
+        {1, 1, 0, 3, 2, 0x18, 4500000, 9},   {0, 0, 97, 4, 2, 0x20, 618556, 16},
+        {0, 0, 0, 4, 2, 0x20, 6000000, 16},  {0, 0, 1000, 4, 2, 0x20, 250000, 16},
     };
     for (const auto [threeFour, ternary, tempo, nn, dd, cc, micros, strokes] : cases) {
         SCOPED_TRACE(testing::Message() << threeFour << ternary << " " << tempo);
