@@ -1,10 +1,11 @@
 #include "export/MidiWriter.h"
 
 #include "model/FileTypes.h"
+#include "model/SoundingNotes.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
+#include <cmath>
 #include <initializer_list>
 #include <utility>
 
@@ -44,11 +45,19 @@ void putChunk(Bytes& out, const char* tag, const Bytes& body) {
     out.insert(out.end(), body.begin(), body.end());
 }
 
+// A quarter note's length in microseconds: four strokes of 15 / tempo s, or
+// under the ternary feel three, exactly as playback times them (to the
+// nearest microsecond; a straight tempo keeps its whole-number division).
+uint32_t quarterMicros(int tempo, bool ternary) {
+    return ternary ? static_cast<uint32_t>(std::lround(45'000'000.0 / tempo))
+                   : static_cast<uint32_t>(120.0 / tempo * 500000.0);
+}
+
 Bytes tempoTrack(bool threeFour, bool ternary, int strokeTicks, int tempo) {
     const uint8_t numerator = ternary && !threeFour ? 6 : threeFour ? 3 : 4;
     const uint8_t denominator = ternary && !threeFour ? 3 : 2;
     const auto clocks = static_cast<uint8_t>(8 * (kTicksPerQuarter / strokeTicks));
-    const auto micros = static_cast<uint32_t>(120.0 / tempo * 500000.0);
+    const uint32_t micros = quarterMicros(tempo, ternary);
     return {0x00,
             0xFF,
             0x58,
@@ -131,13 +140,30 @@ private:
     std::vector<int> m_walk;
 };
 
+// Writes a note-on of `track`; at velocity 0 it ends the note instead.
+void startNote(TrackEvents& events, SoundingNotes& sounding, uint32_t tick, int track,
+               uint8_t status, uint8_t note, uint8_t velocity) {
+    events.at(tick, {status, note, velocity});
+    if (velocity > 0)
+        sounding.started(track, note);
+    else
+        sounding.end(track);
+}
+
+// Writes the note-off of the note `track` has sounding, if any.
+void endNote(TrackEvents& events, SoundingNotes& sounding, uint32_t tick, int track,
+             uint8_t status) {
+    if (const SoundingNotes::Note n = sounding.end(track))
+        events.at(tick, {status, static_cast<uint8_t>(n.note), 0x40});
+}
+
 // Each stroke ends the notes of the tracks that rest on it; a note that
-// sounds again is struck again. The last note ends one stroke after the
-// last stroke written.
+// sounds again is struck again. The first track's last note ends one stroke
+// after the last stroke written.
 Bytes drumTrack(const LoopRecord& loop, const StrokeTimes& times, int repeats) {
     TrackEvents events;
+    SoundingNotes sounding;
     uint32_t last = 0;
-    std::array<uint8_t, kDrumTracks> note{};
     for (int r = 0; r < repeats; ++r) {
         for (size_t i = 0; i < times.walk().size(); ++i) {
             const int s = times.walk()[i];
@@ -147,16 +173,16 @@ Bytes drumTrack(const LoopRecord& loop, const StrokeTimes& times, int repeats) {
                 last = times.straight(r, i);
                 const int c = cellIndex(t, s);
                 if (loop.pp[c] == kHit) {
-                    note[t] = dataByte(loop.edfiv[t][0]);
-                    events.at(times.swung(r, i), {0x99, note[t], dataByte(loop.volum[c])});
+                    startNote(events, sounding, times.swung(r, i), t, 0x99,
+                              dataByte(loop.edfiv[t][0]), dataByte(loop.volum[c]));
                 } else {
-                    events.at(times.swung(r, i), {0x89, note[t], 0x40});
+                    endNote(events, sounding, times.swung(r, i), t, 0x89);
                 }
             }
         }
     }
     const auto end = static_cast<uint32_t>(last + times.length());
-    events.at(end, {0x89, note[0], 0x40});
+    endNote(events, sounding, end, 0, 0x89);
     return events.end(end);
 }
 
@@ -165,26 +191,25 @@ Bytes bassTrack(const LoopRecord& loop, const StrokeTimes& times, int repeats) {
     // Programs are counted from 1 in the loop; clamped first, so that no
     // number from a file can overflow.
     events.at(0, {0xC8, dataByte(std::clamp(loop.edfiv[kBassTrack][0], 0, 128) - 1)});
+    SoundingNotes sounding;
     uint32_t last = 0;
-    uint8_t note = 0;
     if (isOn(loop.pb[kBassButton])) {
+        // A bass note lasts until the next one, or the end.
         for (int r = 0; r < repeats; ++r) {
             for (size_t i = 0; i < times.walk().size(); ++i) {
                 const int c = cellIndex(kBassTrack, times.walk()[i]);
                 const uint32_t tick = times.swung(r, i);
                 last = times.straight(r, i);
                 if (loop.pp[c] > kBassRest) {
-                    events.at(tick, {0x88, note, 0x40});
-                    note = dataByte(loop.pp[c]);
-                    events.at(tick, {0x98, note, dataByte(loop.volum[c])});
-                } else {
-                    events.at(tick, {0x88, 0x00, 0x40});
+                    endNote(events, sounding, tick, kBassTrack, 0x88);
+                    startNote(events, sounding, tick, kBassTrack, 0x98, dataByte(loop.pp[c]),
+                              dataByte(loop.volum[c]));
                 }
             }
         }
     }
     const auto end = static_cast<uint32_t>(last + times.length());
-    events.at(end, {0x88, note, 0x40});
+    endNote(events, sounding, end, kBassTrack, 0x88);
     return events.end(end);
 }
 
@@ -195,9 +220,7 @@ std::vector<uint8_t> writeMidiFile(const LoopRecord& loop, int repeats) {
     const bool threeFour = isOn(loop.pb[kThreeFourButton]);
     const bool ternary = isOn(loop.pb[kTernaryButton]);
     const StrokeTimes times(threeFour, ternary, grooveOf(loop).swing);
-    int tempo = std::clamp(loop.tempo, kMinTempo, kMaxTempo);
-    if (ternary)
-        tempo = tempo * 4 / 3;
+    const int tempo = std::clamp(loop.tempo, kMinTempo, kMaxTempo);
 
     Bytes out{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 3, 0, kTicksPerQuarter};
     putChunk(out, "MTrk", tempoTrack(threeFour, ternary, times.length(), tempo));

@@ -15,9 +15,9 @@ void PlaybackEngine::start(FirstStroke first, uint32_t strokeLimit) {
     m_strokeAtStart.store(first == FirstStroke::AtStart, std::memory_order_relaxed);
     m_strokeLimit.store(strokeLimit, std::memory_order_relaxed);
     m_g.metronomo.store(at);
-    // The serial is published before `battito`: the audio side reads them in
-    // the opposite order, so whenever it sees playback running it also sees
-    // the timeline of this start.
+    // The serial is published before `battito`, and decide() reads them in
+    // the opposite order: whenever it sees playback running it also sees the
+    // timeline of this start.
     m_startSerial.fetch_add(1, std::memory_order_release);
     m_g.battito = 1;
 }
@@ -32,6 +32,7 @@ void PlaybackEngine::stop() {
 }
 
 void PlaybackEngine::decide(int64_t begin, int64_t end) {
+    const bool play = playing();
     const uint32_t serial = m_startSerial.load(std::memory_order_acquire);
     if (serial != m_seenSerial) {
         m_seenSerial = serial;
@@ -50,7 +51,7 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
     const int64_t lastBlock = (end - 1) / kBlock * kBlock;
     const double horizon =
         std::max(static_cast<double>(end) - 0.5, lastBlock >= begin ? lastBlock + half : 0.0);
-    if (!playing()) {
+    if (!play) {
         tickWhileStopped(begin, horizon);
         return;
     }
@@ -171,12 +172,12 @@ void PlaybackEngine::scheduleClock(double due, int64_t begin) {
 void PlaybackEngine::atBlockStart(int64_t blockStart, MidiSink* midi, int64_t begin) {
     if (!playing()) {
         if (m_wasPlaying) {
-            const int bass = m_g.basso_ultima[0];
             m_scheduled.clear();
-            m_players[kBassTrack].PlayNote(bass, 0);
+            m_players[kBassTrack].PlayNote(m_g.basso_ultima[0], 0);
             if (midi) {
                 const int frame = static_cast<int>(blockStart - begin);
-                sendNote(*midi, frame, kBassTrack, clampMidi(bass), 0);
+                for (int t = 0; t < kTracks; ++t)
+                    sendNote(*midi, frame, t, 0, 0);
                 for (const int channel : {m_drumChannel.load(std::memory_order_relaxed),
                                           m_bassChannel.load(std::memory_order_relaxed)}) {
                     const uint8_t allNotesOff[] = {static_cast<uint8_t>(0xB0 | channel), 123, 0};
@@ -212,12 +213,22 @@ void PlaybackEngine::sendMidi(int64_t end, MidiSink* midi, int64_t begin) {
 }
 
 void PlaybackEngine::sendNote(MidiSink& midi, int frame, int track, int note, int velocity) {
+    // Whatever the stroke step names, a track's note-off ends the note the
+    // track has sounding: a preset switched in between has changed its pitch,
+    // and an ended bass note is ended again at every stroke.
+    if (const SoundingNotes::Note sounding = m_sentNotes.end(track)) {
+        const uint8_t off[] = {static_cast<uint8_t>(0x80 | sounding.channel),
+                               static_cast<uint8_t>(sounding.note), 0x40};
+        midi.note(frame, off, 3);
+    }
+    if (velocity == 0)
+        return;
     const int channel = track == kBassTrack ? m_bassChannel.load(std::memory_order_relaxed)
                                             : m_drumChannel.load(std::memory_order_relaxed);
-    const uint8_t bytes[] = {static_cast<uint8_t>((velocity > 0 ? 0x90 : 0x80) | channel),
-                             static_cast<uint8_t>(note),
-                             static_cast<uint8_t>(velocity > 0 ? velocity : 0x40)};
-    midi.note(frame, bytes, 3);
+    const uint8_t on[] = {static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(note),
+                          static_cast<uint8_t>(velocity)};
+    midi.note(frame, on, 3);
+    m_sentNotes.started(track, note, channel);
 }
 
 void PlaybackEngine::sendProgram(MidiSink& midi) {

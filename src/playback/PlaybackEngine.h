@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/SoundingNotes.h"
 #include "model/globali.h"
 #include "playback/BarLineChange.h"
 #include "playback/MidiSink.h"
@@ -39,7 +40,7 @@ public:
 
     // GUI side. Start takes effect at the next buffer, stop at the next
     // block; stop ends the sounding bass note, drops what was decided ahead,
-    // and sends MIDI Stop and "all notes off".
+    // ends every note sent on MIDI, and sends "all notes off" and MIDI Stop.
     // A `strokeLimit` above 0 ends the run's strokes after that many: a
     // render plays exactly its passes even when humanize pulls the next
     // bar's first stroke ahead of the end.
@@ -157,6 +158,7 @@ private:
     bool m_clockStarted = false;
     double m_idleClock = -1; // the next tick while stopped; -1: not ticking
     int m_sentProgram = -1, m_sentProgramChannel = -1;
+    SoundingNotes m_sentNotes; // on MIDI
 };
 
 } // namespace zumbal

@@ -13,14 +13,23 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A track's events: `head`, `unit` `times` over, `tail`, then the end of track.
-Bytes track(const Bytes& head, const Bytes& unit = {}, int times = 0, const Bytes& tail = {}) {
-    Bytes out = head;
-    for (int i = 0; i < times; ++i)
-        out.insert(out.end(), unit.begin(), unit.end());
-    out.insert(out.end(), tail.begin(), tail.end());
-    out.insert(out.end(), {0x00, 0xFF, 0x2F, 0x00});
+// The end of a track, `delta` ticks after its last event.
+Bytes endAfter(uint32_t delta) {
+    Bytes out{uint8_t(delta & 0x7F)};
+    while (delta >>= 7)
+        out.insert(out.begin(), uint8_t(0x80 | (delta & 0x7F)));
+    out.insert(out.end(), {0xFF, 0x2F, 0x00});
     return out;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A track of `events` and its end.
+Bytes track(const Bytes& events) {
+    return events + endAfter(0);
 }
 
 // An event of a track, at its absolute tick.
@@ -95,14 +104,16 @@ LoopRecord silentLoop() {
 }
 
 // Each meter's tempo track, and its drum track (one on, no hits) and bass
-// track (off). The tempo is taken within 10..240, then a ternary one x 4/3.
+// track (off). The tempo is taken within 10..240; a ternary quarter is three
+// strokes, to the nearest microsecond.
 TEST(MidiWriter, MeterAndTempo) {
     // 3/4, ternary, tempo; the time signature (nn dd cc), microseconds a quarter, strokes.
     const std::array<int, 8> cases[] = {
-        {0, 0, 120, 4, 2, 0x20, 500000, 16},  {0, 1, 120, 6, 3, 0x18, 375000, 12},
-        {1, 0, 120, 3, 2, 0x20, 500000, 12},  {1, 1, 120, 3, 2, 0x18, 375000, 9},
-        {0, 1, 100, 6, 3, 0x18, 451127, 12},  {0, 0, 0, 4, 2, 0x20, 6000000, 16},
-        {0, 0, 1000, 4, 2, 0x20, 250000, 16},
+        {0, 0, 120, 4, 2, 0x20, 500000, 16}, {0, 1, 120, 6, 3, 0x18, 375000, 12},
+        {1, 0, 120, 3, 2, 0x20, 500000, 12}, {1, 1, 120, 3, 2, 0x18, 375000, 9},
+        {0, 1, 100, 6, 3, 0x18, 450000, 12}, {0, 1, 112, 6, 3, 0x18, 401786, 12},
+        {1, 1, 0, 3, 2, 0x18, 4500000, 9},   {0, 0, 97, 4, 2, 0x20, 618556, 16},
+        {0, 0, 0, 4, 2, 0x20, 6000000, 16},  {0, 0, 1000, 4, 2, 0x20, 250000, 16},
     };
     for (const auto [threeFour, ternary, tempo, nn, dd, cc, micros, strokes] : cases) {
         SCOPED_TRACE(testing::Message() << threeFour << ternary << " " << tempo);
@@ -116,8 +127,8 @@ TEST(MidiWriter, MeterAndTempo) {
                   track({0, 0xFF, 0x58, 4, uint8_t(nn), uint8_t(dd), uint8_t(cc), 8, 0, 0xFF, 0x51,
                          3, uint8_t(micros >> 16), uint8_t(micros >> 8), uint8_t(micros)}));
         const uint8_t L = ternary ? 64 : 48;
-        EXPECT_EQ(t[1], track({}, {L, 0x89, 0, 0x40}, strokes + 1));
-        EXPECT_EQ(t[2], track({0, 0xC8, 32, L, 0x88, 0, 0x40}));
+        EXPECT_EQ(t[1], endAfter((strokes + 1) * L)); // no hits: no note-offs
+        EXPECT_EQ(t[2], (Bytes{0, 0xC8, 32} + endAfter(L)));
     }
 }
 
@@ -125,8 +136,8 @@ TEST(MidiWriter, DrumAndBassEventsAndRepeats) {
     LoopRecord loop = silentLoop();
     loop.edfiv[kBassTrack][0] = 36;
     auto t = tracks(loop, 5);
-    EXPECT_EQ(t[1], track({0x30, 0x89, 0, 0x40}));
-    EXPECT_EQ(t[2], track({0x00, 0xC8, 35, 0x30, 0x88, 0x00, 0x40}));
+    EXPECT_EQ(t[1], endAfter(0x30));
+    EXPECT_EQ(t[2], (Bytes{0x00, 0xC8, 35} + endAfter(0x30)));
 
     loop.pb[0] = loop.pb[kBassButton] = kSwitchOn;
     loop.edfiv[0][0] = 38;
@@ -135,16 +146,16 @@ TEST(MidiWriter, DrumAndBassEventsAndRepeats) {
     loop.pp[5] = kRandomHit; // written as a rest
     loop.pp[kFirstBassCell] = 36;
     t = tracks(loop, 1);
-    EXPECT_EQ(t[1], track({0x30, 0x99, 38, 77}, {0x30, 0x89, 38, 0x40}, 16));
-    EXPECT_EQ(t[2], track({0x00, 0xC8, 35, 0x30, 0x88, 0x00, 0x40, 0x00, 0x98, 36, 99},
-                          {0x30, 0x88, 0x00, 0x40}, 15, {0x30, 0x88, 36, 0x40}));
+    // The first rest ends the hit; the bass note lasts until the end.
+    EXPECT_EQ(t[1], (Bytes{0x30, 0x99, 38, 77, 0x30, 0x89, 38, 0x40} + endAfter(15 * 48)));
+    EXPECT_EQ(t[2], track({0x00, 0xC8, 35, 0x30, 0x98, 36, 99, 0x86, 0x00, 0x88, 36, 0x40}));
 
     // Two tracks at one stroke: only the first event waits a stroke.
     loop.pb[2] = kSwitchOn;
     loop.pp[32] = kHit;
-    EXPECT_EQ(tracks(loop, 1)[1],
-              track({0x30, 0x99, 38, 77, 0x00, 0x99, 42, 99},
-                    {0x30, 0x89, 38, 0x40, 0x00, 0x89, 42, 0x40}, 15, {0x30, 0x89, 38, 0x40}));
+    EXPECT_EQ(tracks(loop, 1)[1], (Bytes{0x30, 0x99, 38, 77, 0x00, 0x99, 42, 99, 0x30, 0x89, 38,
+                                         0x40, 0x00, 0x89, 42, 0x40} +
+                                   endAfter(15 * 48)));
 
     loop.edfiv[0][0] = 300;
     loop.volum[0] = -20;
@@ -152,15 +163,25 @@ TEST(MidiWriter, DrumAndBassEventsAndRepeats) {
     loop.volum[kFirstBassCell] = 1000;
     loop.edfiv[kBassTrack][0] = 0; // a cleared bass field
     t = tracks(loop, 1);
-    EXPECT_EQ(t[1],
-              track({0x30, 0x99, 127, 0, 0x00, 0x99, 42, 99},
-                    {0x30, 0x89, 127, 0x40, 0x00, 0x89, 42, 0x40}, 15, {0x30, 0x89, 127, 0x40}));
-    EXPECT_EQ(t[2], track({0x00, 0xC8, 0, 0x30, 0x88, 0, 0x40, 0x00, 0x98, 127, 127},
-                          {0x30, 0x88, 0x00, 0x40}, 15, {0x30, 0x88, 127, 0x40}));
+    // A note-on at velocity 0 ends its note itself.
+    EXPECT_EQ(t[1], (Bytes{0x30, 0x99, 127, 0, 0x00, 0x99, 42, 99, 0x30, 0x89, 42, 0x40} +
+                     endAfter(15 * 48)));
+    EXPECT_EQ(t[2], track({0x00, 0xC8, 0, 0x30, 0x98, 127, 127, 0x86, 0x00, 0x88, 127, 0x40}));
+
+    // Hits on every stroke leave no note-off to drop: the track is as it always was.
+    LoopRecord full = silentLoop();
+    full.pb[0] = kSwitchOn;
+    Bytes hits;
+    for (int s = 1; s <= kStrokes; ++s) {
+        full.pp[cellIndex(0, s)] = kHit;
+        hits = hits + Bytes{0x30, 0x99, 36, 99};
+    }
+    EXPECT_EQ(tracks(full, 1)[1], track(hits + Bytes{0x30, 0x89, 36, 0x40}));
 }
 
 // Every note-on of a swung export lies within half a tick of its ideal
-// place; notes still end after they start and the tracks keep their length.
+// place; every note-off ends a note that sounds, and the tracks keep their
+// length.
 // A straight swing, the humanize amounts and the ternary feel leave the file
 // as it is without a groove.
 TEST(MidiWriter, SwungStrokesAtTheirSwingOfThePair) {
@@ -196,16 +217,16 @@ TEST(MidiWriter, SwungStrokesAtTheirSwingOfThePair) {
             // Track 0 strikes every stroke, the bass plays a note on each.
             for (const auto& [track, channel, note] :
                  {std::tuple{t[1], 9, 36}, std::tuple{t[2], 8, -1}}) {
-                std::set<int> struck;
+                std::set<int> sounding;
                 std::vector<uint32_t> ticks;
                 const std::vector<Event> all = events(track);
                 for (const Event& e : all) {
                     if (e.message[0] == (0x90 | channel)) {
-                        struck.insert(e.message[1]);
+                        sounding.insert(e.message[1]);
                         if (note < 0 || e.message[1] == note)
                             ticks.push_back(e.tick);
-                    } else if (e.message[0] == (0x80 | channel) && e.message[1] != 0) {
-                        EXPECT_TRUE(struck.count(e.message[1])) << "note-off at " << e.tick;
+                    } else if (e.message[0] == (0x80 | channel)) {
+                        EXPECT_EQ(sounding.erase(e.message[1]), 1u) << "note-off at " << e.tick;
                     }
                 }
                 ASSERT_EQ(ticks.size(), ideal.size());
@@ -225,7 +246,7 @@ TEST(MidiWriter, BassProgramsFromAnyNumberInTheFile) {
         {INT_MIN, 0}, {-5, 0}, {0, 0}, {1, 0}, {34, 33}, {128, 127}, {129, 127}, {INT_MAX, 127}};
     for (const auto& [program, byte] : cases) {
         loop.edfiv[kBassTrack][0] = program;
-        EXPECT_EQ(tracks(loop, 1)[2], track({0x00, 0xC8, byte, 0x30, 0x88, 0x00, 0x40})) << program;
+        EXPECT_EQ(tracks(loop, 1)[2], (Bytes{0x00, 0xC8, byte} + endAfter(0x30))) << program;
     }
 }
 
@@ -240,7 +261,7 @@ TEST(ExportReader, OldFilesHaveNoBassAndTakeTheirTrackVolumes) {
     EXPECT_EQ(loop.pp[kFirstBassCell], 0);
     EXPECT_EQ(loop.pp[1], 7); // not normalised
     EXPECT_EQ(loop.volum[16], 51);
-    EXPECT_EQ(tracks(loop, 1)[2], track({0, 0xC8, 32, 0x40, 0x88, 0, 0x40})); // program 33, ternary
+    EXPECT_EQ(tracks(loop, 1)[2], (Bytes{0, 0xC8, 32} + endAfter(0x40))); // program 33, ternary
 }
 
 // The export reads a loop's groove from its file like the main window.

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <map>
+#include <set>
+#include <thread>
 
 namespace zumbal {
 namespace {
@@ -79,16 +83,23 @@ struct Engine : ::testing::Test {
 
     // The samples of the drum note-ons and of the clock ticks sent on MIDI.
     struct MidiLog final : MidiSink {
-        void note(int frame, const uint8_t* bytes, int) override {
+        void note(int frame, const uint8_t* bytes, int size) override {
             if (bytes[0] == 0x99 && bytes[1] == kDefaultSounds[0])
                 notes.push_back(base + frame);
+            if (size == 3)
+                messages.push_back({base + frame, bytes[0], bytes[1]});
         }
         void clock(int frame, uint8_t byte) override {
             if (byte == kMidiClock)
                 clocks.push_back(base + frame);
         }
+        struct Message {
+            int64_t sample;
+            uint8_t status, note;
+        };
         int64_t base = 0;
         std::vector<int64_t> notes, clocks;
+        std::vector<Message> messages; // with two data bytes
     };
 
     globali g;
@@ -172,6 +183,101 @@ TEST_F(Engine, ABarLineChangeLandsOnTheNextStrokeOne) {
         EXPECT_EQ(notes[k].second, blockOf(due + L)) << k; // stroke 1 came at L
     }
     EXPECT_EQ(engine.takeLanded(), nullptr);
+}
+
+// Every note-on sent on MIDI gets exactly one note-off, for its own pitch,
+// and a drum's comes with that track's next hit or the stop, after which
+// nothing is left on: through a preset switched between strokes or at the
+// bar line, and through a bass line with rests or switched off.
+TEST_F(Engine, EveryMidiNoteOnGetsOneNoteOffOfItsOwnPitch) {
+    struct NewPitches final : BarLineChange {
+        void apply(globali& g, NotePlayer&) override {
+            g.edfiv[0][0] = 62;
+            g.pp[kFirstBassCell] = 45;
+        }
+    };
+    enum class Change { BetweenStrokes, AtBarLine, BassOff };
+    for (const Change change : {Change::BetweenStrokes, Change::AtBarLine, Change::BassOff}) {
+        SCOPED_TRACE(static_cast<int>(change));
+        midi = {};
+        setDefaultButtonStates(g);
+        g.edfiv[0][0] = kDefaultSounds[0];
+        g.pp[kFirstBassCell] = 40;
+        g.pp[kFirstBassCell + 6] = 43; // still sounding after stroke 8
+        engine.start();
+        run(kRate); // strokes 1..8
+        NewPitches next;
+        if (change == Change::BetweenStrokes)
+            next.apply(g, engine.players()[kBassTrack]);
+        else if (change == Change::AtBarLine)
+            engine.queueAtBarLine(&next);
+        else
+            g.pb[kBassButton] = kSwitchOff;
+        run(kRate * 2);
+        engine.stop();
+        const int64_t kBlock = PlaybackEngine::kBlock;
+        const int64_t stopped = (engine.now() + kBlock - 1) / kBlock * kBlock;
+        run(1024);
+        engine.takeLanded();
+
+        std::map<std::pair<int, int>, int> sounding; // by channel and note
+        std::set<int64_t> hits{stopped};
+        for (const auto& m : midi.messages)
+            if (m.status == 0x99)
+                hits.insert(m.sample);
+        for (const auto& m : midi.messages) {
+            const int kind = m.status & 0xF0;
+            int& on = sounding[{m.status & 15, m.note}];
+            if (kind == 0x90) {
+                EXPECT_EQ(on++, 0) << "note-on at " << m.sample;
+            } else if (kind == 0x80) {
+                EXPECT_EQ(on--, 1) << "note-off " << int(m.note) << " at " << m.sample;
+                EXPECT_TRUE(m.status != 0x89 || hits.count(m.sample)) << m.sample;
+            }
+        }
+        for (const auto& [key, on] : sounding)
+            EXPECT_EQ(on, 0) << "left on: channel " << key.first << ", note " << key.second;
+    }
+}
+
+// The GUI thread starts and stops playback while the audio thread renders
+// one frame at a time: a start seen in the middle of a buffer's decisions
+// still plays its stroke 1 one stroke after the press, never at once on the
+// last run's overdue timeline.
+TEST(EngineThreads, EveryStartPlaysStrokeOneAStrokeAfterThePress) {
+    constexpr int rate = 4000, tempo = 240;
+    constexpr double L = rate * 15.0 / tempo;
+    globali g;
+    setStartupLoop(g);
+    setDefaultButtonStates(g);
+    g.tempo = tempo;
+    test::RecordingOutput out;
+    test::ScriptedRandom random;
+    PlaybackEngine engine(g, out, random, rate);
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        while (!done.load(std::memory_order_relaxed))
+            engine.process(1, [](int, int) {});
+    });
+    const auto waitUntil = [](auto&& ready) {
+        while (!ready())
+            std::this_thread::yield();
+    };
+    int early = 0;
+    for (int run = 0; run < 3000; ++run) {
+        const uint32_t played = engine.strokesPlayed();
+        const int64_t press = engine.now();
+        engine.start();
+        waitUntil([&] { return engine.strokesPlayed() != played; });
+        early += engine.now() - press < L - PlaybackEngine::kBlock;
+        engine.stop();
+        // Long enough for the stop to be seen and the old timeline to fall behind.
+        const int64_t stopped = engine.now();
+        waitUntil([&] { return engine.now() > stopped + 2 * L; });
+    }
+    done = true;
+    audio.join();
+    EXPECT_EQ(early, 0);
 }
 
 // The ideal due sample of each stroke played after a press at `press`, with
