@@ -126,7 +126,7 @@ private:
         const jack_nframes_t start = jack_last_frame_time(self->m_client);
         if (self->m_started) {
             const auto missed = static_cast<int32_t>(start - self->m_expected);
-            if (missed > 0 && missed <= self->m_rate * kMaxFollowedSeconds)
+            if (missed > 0)
                 self->m_source.skip(missed);
         }
         self->m_started = true;
@@ -170,8 +170,6 @@ private:
 
     DeviceOptions m_options;
     AudioSource& m_source;
-    // Longer gaps (a suspended machine) are not worth rendering through.
-    static constexpr int kMaxFollowedSeconds = 2;
 
     jack_client_t* m_client = nullptr;
     jack_port_t* m_left = nullptr;

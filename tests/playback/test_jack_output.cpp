@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -35,6 +36,76 @@ struct JackSound {
 
 bool jackdInstalled() {
     return std::system("command -v jackd >/dev/null 2>&1") == 0;
+}
+
+// The MIDI a render gives, on the engine's timeline.
+struct TimelineMidi final : MidiSink {
+    void note(int frame, const uint8_t* bytes, int) override {
+        if (bytes[0] == 0x99 && bytes[2] > 0)
+            hits.push_back(at + frame);
+    }
+    void clock(int frame, uint8_t byte) override {
+        if (byte == kMidiClock)
+            clocks.push_back(at + frame);
+    }
+    int64_t at = 0;
+    std::vector<int64_t> hits, clocks;
+};
+
+// After a stall the clock moves over the gap without rendering it: the sound
+// goes on from where it stopped, moved by no more than the gap has beyond the
+// synth's whole blocks (so that it still starts notes on the engine's
+// blocks), and the strokes and clocks after the gap are on their frames,
+// with nothing of the gap's played late.
+TEST(Stall, TheClockMovesOverTheGapWithoutRenderingIt) {
+    const std::string soundFont = findSoundFont("", std::getenv("ZUMBAL_SOUNDFONT"));
+    if (soundFont.empty())
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    constexpr int kBefore = 2048, kAfter = 17000;
+    for (const int gap : {68096, 68096 + 37}) {
+        SCOPED_TRACE(gap);
+        const auto play = [](SoundSystem& sound, int frames, TimelineMidi* midi,
+                             std::vector<float>& out) {
+            std::array<float, kRenderBuffer> left{}, right{};
+            for (int done = 0; done < frames; done += kRenderBuffer) {
+                const int n = std::min(kRenderBuffer, frames - done);
+                if (midi)
+                    midi->at = sound.engine().now();
+                sound.render(left.data(), right.data(), n, midi);
+                out.insert(out.end(), left.begin(), left.begin() + n);
+            }
+        };
+        std::vector<float> reference, stalled;
+        TimelineMidi midi;
+        for (const bool stall : {false, true}) {
+            JackSound s;
+            for (int c = 0; c < kStrokes; ++c)
+                s.g.pp[c] = kHit;
+            s.sound->engine().start(PlaybackEngine::FirstStroke::AtStart);
+            std::vector<float>& out = stall ? stalled : reference;
+            play(*s.sound, kBefore, nullptr, out);
+            if (stall)
+                s.sound->skip(gap);
+            play(*s.sound, stall ? kAfter : gap % PlaybackEngine::kBlock + 256,
+                 stall ? &midi : nullptr, out);
+        }
+        EXPECT_TRUE(std::equal(reference.end() - 256, reference.end(), stalled.begin() + kBefore))
+            << "the sound after the gap is not the sound from before it";
+
+        const double L = 44100 * 15.0 / 120;
+        const int64_t from = kBefore + gap, to = from + kAfter;
+        std::vector<int64_t> hits, clocks;
+        for (int64_t k = 0; k * L / 6 < to; ++k) {
+            const auto frame = static_cast<int64_t>(std::floor(k * L / 6 + 0.5));
+            if (frame >= from && frame < to) {
+                clocks.push_back(frame);
+                if (k % 6 == 0)
+                    hits.push_back(frame);
+            }
+        }
+        EXPECT_EQ(midi.hits, hits);
+        EXPECT_EQ(midi.clocks, clocks);
+    }
 }
 
 // A rate the synthesizer cannot play at is refused, not played out of time.
