@@ -122,14 +122,18 @@ private:
     static int process(jack_nframes_t frames, void* data) {
         auto* self = static_cast<JackDevice*>(data);
         // Cycles the server ran without us (an xrun) move the clock on by as
-        // much, so that the beat stays on the server's frames.
+        // much, so that the beat stays on the server's frames. A new period
+        // size moves the server's frame count too (jackd2 by the difference
+        // of the sizes, PipeWire by the new size) though no time was lost:
+        // the clock then goes on from the last cycle.
         const jack_nframes_t start = jack_last_frame_time(self->m_client);
-        if (self->m_started) {
+        if (self->m_started && frames == self->m_lastFrames) {
             const auto missed = static_cast<int32_t>(start - self->m_expected);
             if (missed > 0)
                 self->m_source.skip(missed);
         }
         self->m_started = true;
+        self->m_lastFrames = frames;
         self->m_expected = start + frames;
         auto* left = static_cast<float*>(jack_port_get_buffer(self->m_left, frames));
         auto* right = static_cast<float*>(jack_port_get_buffer(self->m_right, frames));
@@ -181,6 +185,7 @@ private:
     // Process thread only.
     bool m_started = false;
     jack_nframes_t m_expected = 0;
+    jack_nframes_t m_lastFrames = 0;
 };
 
 } // namespace

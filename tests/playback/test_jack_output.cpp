@@ -184,6 +184,7 @@ struct MidiRig {
 // nearest its ideal sample, for every meter and feel: with a bass drum on
 // every stroke, played stroke j of a play started at sample s is due at
 // s + j x L, and clock i at s + L + i x L / c (c = 6, or 8 under ternary).
+// A new period size in the middle of the play loses nothing.
 TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
     if (!jackdInstalled())
         GTEST_SKIP() << "needs jackd";
@@ -195,10 +196,15 @@ TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
     struct Case {
         bool threeFour, ternary;
         int tempo;
+        jack_nframes_t period = 0; // the server's, halfway through the play
     };
-    for (const Case c :
-         {Case{false, false, 240}, {true, false, 97}, {false, true, 133}, {true, true, 60}}) {
-        SCOPED_TRACE(testing::Message() << c.threeFour << c.ternary << " " << c.tempo);
+    for (const Case c : {Case{false, false, 240},
+                         {true, false, 97},
+                         {false, true, 133},
+                         {true, true, 60},
+                         {false, false, 120, 2048}}) {
+        SCOPED_TRACE(testing::Message()
+                     << c.threeFour << c.ternary << " " << c.tempo << " " << c.period);
         s.g.ter_3_4 = c.threeFour;
         s.g.ter_ter = c.ternary;
         s.g.tempo = c.tempo;
@@ -213,9 +219,17 @@ TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
             ASSERT_TRUE(capture->connect("Zumbal:clock_out", 1));
             std::this_thread::sleep_for(50ms);
             s.sound->engine().start();
-            std::this_thread::sleep_for(std::chrono::milliseconds(int(14 * L / 48)));
+            const auto half = std::chrono::milliseconds(int(7 * L / 48));
+            std::this_thread::sleep_for(half);
+            if (c.period) {
+                ASSERT_TRUE(capture->setPeriod(c.period));
+            }
+            std::this_thread::sleep_for(half);
             s.sound->engine().stop();
             std::this_thread::sleep_for(100ms);
+            if (c.period) {
+                ASSERT_TRUE(capture->setPeriod(256));
+            }
             if (s.sound->audioStats().underruns == xruns)
                 break;
         }
