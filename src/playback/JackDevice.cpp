@@ -83,7 +83,7 @@ public:
         return true;
     }
 
-    int sampleRate() const override { return m_rate; }
+    int sampleRate() const override { return m_rate.load(std::memory_order_relaxed); }
 
     bool start(std::string& error) override {
         if (jack_activate(m_client) != 0) {
@@ -116,7 +116,7 @@ private:
         jack_latency_range_t range{};
         jack_port_get_latency_range(m_left, JackPlaybackLatency, &range);
         const double frames = range.max > 0 ? range.max : jack_get_buffer_size(m_client);
-        setLatency(frames * 1000.0 / m_rate);
+        setLatency(frames * 1000.0 / sampleRate());
     }
 
     static int process(jack_nframes_t frames, void* data) {
@@ -124,16 +124,18 @@ private:
         // Cycles the server ran without us (an xrun) move the clock on by as
         // much, so that the beat stays on the server's frames. A new period
         // size moves the server's frame count too (jackd2 by the difference
-        // of the sizes, PipeWire by the new size) though no time was lost:
-        // the clock then goes on from the last cycle.
+        // of the sizes, PipeWire by the new size) though no time was lost,
+        // and so may a new rate: the clock then goes on from the last cycle.
         const jack_nframes_t start = jack_last_frame_time(self->m_client);
-        if (self->m_started && frames == self->m_lastFrames) {
+        const int rate = self->m_rate.load(std::memory_order_relaxed);
+        if (self->m_started && frames == self->m_lastFrames && rate == self->m_lastRate) {
             const auto missed = static_cast<int32_t>(start - self->m_expected);
             if (missed > 0)
                 self->m_source.skip(missed);
         }
         self->m_started = true;
         self->m_lastFrames = frames;
+        self->m_lastRate = rate;
         self->m_expected = start + frames;
         auto* left = static_cast<float*>(jack_port_get_buffer(self->m_left, frames));
         auto* right = static_cast<float*>(jack_port_get_buffer(self->m_right, frames));
@@ -155,12 +157,13 @@ private:
         return 0;
     }
 
-    // The synth and the stroke clock cannot change rate under the running
-    // callback: the owner reopens the output at the new rate.
+    // The callbacks run at the rate the server says last, whatever it said
+    // at open (PipeWire tells a new client the rate it was configured with
+    // while its graph runs at another): the owner moves the synth and the
+    // stroke clock to it.
     static int rateChanged(jack_nframes_t rate, void* data) {
-        auto* self = static_cast<JackDevice*>(data);
-        if (static_cast<int>(rate) != self->m_rate)
-            self->setFailed();
+        static_cast<JackDevice*>(data)->m_rate.store(static_cast<int>(rate),
+                                                     std::memory_order_relaxed);
         return 0;
     }
 
@@ -181,11 +184,12 @@ private:
     jack_port_t* m_midiOut = nullptr;
     jack_port_t* m_clockOut = nullptr;
     jack_port_t* m_midiIn = nullptr;
-    int m_rate = 0;
+    std::atomic<int> m_rate{0};
     // Process thread only.
     bool m_started = false;
     jack_nframes_t m_expected = 0;
     jack_nframes_t m_lastFrames = 0;
+    int m_lastRate = 0;
 };
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace zumbal {
@@ -106,6 +107,71 @@ TEST(Stall, TheClockMovesOverTheGapWithoutRenderingIt) {
         EXPECT_EQ(midi.hits, hits);
         EXPECT_EQ(midi.clocks, clocks);
     }
+}
+
+// Told 48000 Hz at open, its callbacks run at 96000 Hz: a JACK client of
+// PipeWire's after its graph was forced to another rate.
+class RateShiftingDevice final : public AudioDevice {
+public:
+    RateShiftingDevice(AudioSource& source, std::atomic<int>& opens) : m_source(source) { ++opens; }
+    ~RateShiftingDevice() override {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    int sampleRate() const override { return m_rate; }
+    bool start(std::string&) override {
+        m_thread = std::thread([this] {
+            m_rate = 96000;
+            std::array<float, 256> left{}, right{};
+            while (!m_stop) {
+                m_source.render(left.data(), right.data(), 256, nullptr);
+                std::this_thread::sleep_for(2ms);
+            }
+        });
+        return true;
+    }
+
+private:
+    AudioSource& m_source;
+    std::atomic<int> m_rate{48000};
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+struct RateClient final : AudioClient {
+    void render(float*, float*, int frames, MidiSink*) override { rendered += frames; }
+    void skip(int) override {}
+    void midiReceived(const uint8_t*, size_t) override {}
+    void prepare(int64_t, int sampleRate) override { rate = sampleRate; }
+    std::atomic<int64_t> rendered{0};
+    std::atomic<int> rate{0};
+};
+
+// The output plays on at the rate its callbacks run at, said in one line,
+// without opening the device again.
+TEST(AudioOutput, FollowsTheRateTheCallbacksRunAt) {
+    RateClient client;
+    std::atomic<int> opens{0};
+    OutputOptions options{{"jack"}, {}};
+    options.openDevice = [&](const std::string&, const DeviceOptions&, AudioSource& source,
+                             std::string&) -> std::unique_ptr<AudioDevice> {
+        return std::make_unique<RateShiftingDevice>(source, opens);
+    };
+    ::testing::internal::CaptureStderr();
+    {
+        AudioOutput output(client, options);
+        std::this_thread::sleep_for(500ms);
+        const int64_t rendered = client.rendered;
+        std::this_thread::sleep_for(100ms);
+        EXPECT_GT(client.rendered, rendered);
+        EXPECT_EQ(output.name(), "jack");
+        EXPECT_EQ(output.stats().sampleRate, 96000);
+    }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "zumbal: audio output jack now runs at 96000 Hz\n");
+    EXPECT_EQ(opens, 1);
+    EXPECT_EQ(client.rate, 96000);
 }
 
 // A rate the synthesizer cannot play at is refused, not played out of time.
