@@ -58,7 +58,7 @@ Figures measure(int rate, const std::string& soundFont, double minutes) {
     while (!capture.full())
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    f.xruns = sound.audioStats().underruns;
+    f.xruns = sound.audioStats().serverXruns;
 
     // Bass drum and snare alternate every half second: the even onsets are the bass drum.
     std::vector<int64_t> kicks;

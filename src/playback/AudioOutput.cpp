@@ -102,8 +102,10 @@ void AudioOutput::switchTo(std::unique_ptr<AudioDevice> device, const std::strin
     {
         std::lock_guard lock(m_mutex);
         old = std::move(m_device);
-        if (old)
+        if (old) {
             m_pastUnderruns += old->underruns();
+            m_pastServerXruns += old->serverXruns();
+        }
     }
     old.reset(); // its callbacks have ended once it is gone
 
@@ -206,6 +208,7 @@ AudioStats AudioOutput::stats() const {
         s.periodSize = m_device->periodSize();
         s.latencyMs = m_device->latencyMs();
         s.underruns = m_pastUnderruns + m_device->underruns();
+        s.serverXruns = m_pastServerXruns + m_device->serverXruns();
     }
     s.callbacks = m_meter.callbacks.load(std::memory_order_relaxed);
     s.lateRenders = m_meter.lateRenders.load(std::memory_order_relaxed);

@@ -45,6 +45,7 @@ struct AudioStats {
     // Callbacks whose render took longer than the sound it made.
     uint64_t lateRenders = 0;
     uint64_t underruns = 0;
+    uint64_t serverXruns = 0;
     double maxRenderMs = 0;
 };
 
@@ -112,7 +113,7 @@ private:
     std::unique_ptr<AudioDevice> m_device;
     std::string m_name;
     std::string m_lost;
-    uint64_t m_pastUnderruns = 0;
+    uint64_t m_pastUnderruns = 0, m_pastServerXruns = 0;
 
     std::mutex m_wakeMutex;
     std::condition_variable m_wake;

@@ -152,8 +152,10 @@ private:
         return 0;
     }
 
+    // Any client's lateness is an xrun of the whole graph; whether ours was
+    // late the output's late renders tell.
     static int xrun(void* data) {
-        static_cast<JackDevice*>(data)->countUnderrun();
+        static_cast<JackDevice*>(data)->countServerXrun();
         return 0;
     }
 

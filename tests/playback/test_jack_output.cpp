@@ -230,6 +230,51 @@ TEST(JackOutput, ASilentClockBridgesAServerThatGoesAwayAndComesBack) {
     EXPECT_EQ(s.sound->synth().foreignCalls(), 0u);
 }
 
+// Another client of the server, late once by `ms`.
+class LateClient {
+public:
+    explicit LateClient(int ms) : m_ms(ms) {
+        jack_status_t status{};
+        m_client = jack_client_open("late", JackNoStartServer, &status);
+        if (!m_client)
+            return;
+        jack_set_process_callback(m_client, &LateClient::process, this);
+        jack_activate(m_client);
+    }
+    ~LateClient() {
+        if (m_client)
+            jack_client_close(m_client);
+    }
+
+private:
+    static int process(jack_nframes_t, void* data) {
+        if (const int ms = static_cast<LateClient*>(data)->m_ms.exchange(0))
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return 0;
+    }
+    jack_client_t* m_client = nullptr;
+    std::atomic<int> m_ms;
+};
+
+// Another client's lateness is an xrun of the whole server, not an underrun of Zumbal's.
+TEST(JackOutput, TheServersXrunsAreCountedApart) {
+    if (!jackdInstalled())
+        GTEST_SKIP() << "needs jackd";
+    jack_set_error_function([](const char*) {});
+    test::DummyJack server(48000);
+    ASSERT_TRUE(server.ready());
+    JackSound s;
+    ::testing::internal::CaptureStderr();
+    s.sound->startAudio();
+    ::testing::internal::GetCapturedStderr();
+    {
+        LateClient late(300);
+        std::this_thread::sleep_for(600ms);
+    }
+    EXPECT_GT(s.sound->audioStats().serverXruns, 0u);
+    EXPECT_EQ(s.sound->audioStats().underruns, 0u);
+}
+
 // A private dummy server at `rate` with Zumbal's client on it, playing a
 // bass drum on every stroke once started.
 struct MidiRig {
@@ -279,7 +324,7 @@ TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
         std::unique_ptr<test::JackMidiCapture> capture;
         const double L = 48000 * 15.0 / c.tempo;
         for (int take = 0; take < 3; ++take) {
-            const uint64_t xruns = s.sound->audioStats().underruns;
+            const uint64_t xruns = s.sound->audioStats().serverXruns;
             capture = std::make_unique<test::JackMidiCapture>(2, 20000);
             ASSERT_TRUE(capture->connect("Zumbal:midi_out", 0));
             ASSERT_TRUE(capture->connect("Zumbal:clock_out", 1));
@@ -296,7 +341,7 @@ TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
             if (c.period) {
                 ASSERT_TRUE(capture->setPeriod(256));
             }
-            if (s.sound->audioStats().underruns == xruns)
+            if (s.sound->audioStats().serverXruns == xruns)
                 break;
         }
 
@@ -341,7 +386,7 @@ TEST(JackMidi, ATempoChangeMovesTheClockWithTheStrokes) {
     JackSound& s = rig.s;
     std::unique_ptr<test::JackMidiCapture> capture;
     for (int take = 0; take < 3; ++take) { // again after an xrun, as above
-        const uint64_t xruns = s.sound->audioStats().underruns;
+        const uint64_t xruns = s.sound->audioStats().serverXruns;
         s.g.tempo = 120;
         capture = std::make_unique<test::JackMidiCapture>(2, 20000);
         ASSERT_TRUE(capture->connect("Zumbal:midi_out", 0));
@@ -352,7 +397,7 @@ TEST(JackMidi, ATempoChangeMovesTheClockWithTheStrokes) {
         std::this_thread::sleep_for(700ms);
         s.sound->engine().stop();
         std::this_thread::sleep_for(100ms);
-        if (s.sound->audioStats().underruns == xruns)
+        if (s.sound->audioStats().serverXruns == xruns)
             break;
     }
 
