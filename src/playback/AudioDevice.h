@@ -96,6 +96,13 @@ std::unique_ptr<AudioDevice> openJackDevice(const DeviceOptions& options, AudioS
                                             std::string& error);
 std::unique_ptr<AudioDevice> openAlsaDevice(const DeviceOptions& options, AudioSource& source,
                                             std::string& error);
+// PipeWire's JACK names a client's node after the program's file, with no
+// icon and the role "DSP"; it takes the node's properties from
+// PIPEWIRE_PROPS instead. These are Zumbal's name, icon and role, followed
+// by `user` (the user's own PIPEWIRE_PROPS, or nullptr), whose keys win.
+// jackd2's libjack ignores them.
+std::string pipeWireJackProperties(const char* user);
+
 // Throws the sound away, paced by the wall clock; always opens.
 std::unique_ptr<AudioDevice> openNullDevice(const DeviceOptions& options, AudioSource& source);
 

@@ -4,10 +4,38 @@
 #include <jack/midiport.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace zumbal {
 
 namespace {
+
+// PIPEWIRE_PROPS as pipeWireJackProperties() gives it while the client
+// opens, then put back, so that programs started from here do not inherit it.
+class PipeWireProperties {
+public:
+    PipeWireProperties() {
+        const char* user = std::getenv(kName);
+        if (user)
+            m_user = user;
+        setenv(kName, pipeWireJackProperties(user).c_str(), 1);
+    }
+    ~PipeWireProperties() {
+        if (m_user)
+            setenv(kName, m_user->c_str(), 1);
+        else
+            unsetenv(kName);
+    }
+    PipeWireProperties(const PipeWireProperties&) = delete;
+    PipeWireProperties& operator=(const PipeWireProperties&) = delete;
+
+private:
+    static constexpr const char* kName = "PIPEWIRE_PROPS";
+    std::optional<std::string> m_user;
+};
 
 // libjack prints its own complaints (no server, shared memory) on stderr;
 // the program says what matters in one line of its own.
@@ -53,7 +81,10 @@ public:
         jack_set_error_function(quietJack);
         jack_set_info_function(quietJack);
         jack_status_t status{};
-        m_client = jack_client_open("Zumbal", JackNoStartServer, &status);
+        {
+            const PipeWireProperties shown;
+            m_client = jack_client_open("Zumbal", JackNoStartServer, &status);
+        }
         if (!m_client) {
             error = (status & JackServerFailed) ? "JACK: no server is running"
                                                 : "JACK: cannot open a client";
@@ -195,6 +226,14 @@ private:
 };
 
 } // namespace
+
+std::string pipeWireJackProperties(const char* user) {
+    std::string_view own = user ? user : "";
+    if (own.size() >= 2 && own.front() == '{' && own.back() == '}')
+        own = own.substr(1, own.size() - 2);
+    return "{ application.name=Zumbal application.icon-name=zumbal media.role=Production " +
+           std::string(own) + " }";
+}
 
 std::unique_ptr<AudioDevice> openJackDevice(const DeviceOptions& options, AudioSource& source,
                                             std::string& error) {

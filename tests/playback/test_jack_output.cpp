@@ -174,6 +174,19 @@ TEST(AudioOutput, FollowsTheRateTheCallbacksRunAt) {
     EXPECT_EQ(client.rate, 96000);
 }
 
+// Shown under PipeWire with Zumbal's name, icon and role, unless the user's
+// own PIPEWIRE_PROPS say otherwise.
+TEST(JackOutput, PipeWireShowsZumbalsNameIconAndRoleUnderTheUsersOwn) {
+    const std::string ours =
+        "application.name=Zumbal application.icon-name=zumbal media.role=Production ";
+    const std::vector<std::pair<const char*, std::string>> cases{
+        {nullptr, "{ " + ours + " }"},
+        {"{ media.role=Music }", "{ " + ours + " media.role=Music  }"},
+        {"node.latency=256/48000", "{ " + ours + "node.latency=256/48000 }"}};
+    for (const auto& [user, expected] : cases)
+        EXPECT_EQ(pipeWireJackProperties(user), expected);
+}
+
 // A rate the synthesizer cannot play at is refused, not played out of time.
 TEST(JackOutput, AServerAtARateTheSynthCannotPlayIsRefused) {
     if (!jackdInstalled())
@@ -186,6 +199,7 @@ TEST(JackOutput, AServerAtARateTheSynthCannotPlayIsRefused) {
     s.sound->startAudio();
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(s.sound->outputName(), "null");
+    EXPECT_EQ(std::getenv("PIPEWIRE_PROPS"), nullptr); // set only while the client opened
     EXPECT_NE(said.find("jack runs at 192000 Hz"), std::string::npos) << said;
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
