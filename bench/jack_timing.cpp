@@ -8,6 +8,11 @@
 //                                                              at 44100, 48000, 96000)
 // The dummy server runs in real time only; run one process per rate side by
 // side to save time.
+//
+//   jack_timing --stall [--soundfont FILE]
+// instead times the callback after a stall (the frames the server played
+// without us, then one period of 256 frames at 48 kHz) with the start-up
+// loop playing, no server needed: min, median and max of 20 stalls per length.
 
 #include "BenchSupport.h"
 #include "JackCapture.h"
@@ -15,6 +20,7 @@
 #include "playback/SoundSystem.h"
 #include "support/DummyJack.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -58,7 +64,7 @@ Figures measure(int rate, const std::string& soundFont, double minutes) {
     while (!capture.full())
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    f.xruns = sound.audioStats().underruns;
+    f.xruns = sound.audioStats().serverXruns;
 
     // Bass drum and snare alternate every half second: the even onsets are the bass drum.
     std::vector<int64_t> kicks;
@@ -99,6 +105,40 @@ Figures measure(int rate, const std::string& soundFont, double minutes) {
     return f;
 }
 
+void printStalls(const std::string& soundFont) {
+    constexpr int kRate = 48000, kPeriod = 256, kRepeats = 20;
+    globali g;
+    setStartupLoop(g);
+    setDefaultButtonStates(g);
+    SoundOptions options;
+    options.soundFont = soundFont;
+    options.synth.sampleRate = kRate;
+    options.seed = 1;
+    SoundSystem sound(g, options);
+    sound.loadSoundFont();
+    sound.engine().start();
+    std::vector<float> left(kPeriod), right(kPeriod);
+    std::printf("The callback after a stall, %d frames at %d Hz, %d stalls each; one period is "
+                "%.2f ms\n\nstall s  min ms  median ms  max ms\n",
+                kPeriod, kRate, kRepeats, 1000.0 * kPeriod / kRate);
+    for (const double seconds : {0.1, 0.5, 1.5, 2.0}) {
+        std::vector<double> took;
+        for (int r = 0; r < kRepeats; ++r) {
+            for (int i = 0; i < 20; ++i) // the loop sounds before the stall
+                sound.render(left.data(), right.data(), kPeriod);
+            const auto begin = std::chrono::steady_clock::now();
+            sound.skip(static_cast<int>(seconds * kRate));
+            sound.render(left.data(), right.data(), kPeriod);
+            took.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
+                    .count());
+        }
+        std::printf("%7.1f  %6.3f  %9.3f  %6.3f\n", seconds,
+                    *std::min_element(took.begin(), took.end()), bench::median(took),
+                    *std::max_element(took.begin(), took.end()));
+    }
+}
+
 } // namespace
 } // namespace zumbal
 
@@ -106,15 +146,19 @@ int main(int argc, char** argv) {
     using namespace zumbal;
     std::vector<int> rates{44100, 48000, 96000};
     std::vector<char*> rest{argv[0]};
+    bool stalls = false;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--rate" && i + 1 < argc)
             rates = {std::atoi(argv[++i])};
+        else if (std::string(argv[i]) == "--stall")
+            stalls = true;
         else
             rest.push_back(argv[i]);
     }
     const auto options = bench::parseOptions(static_cast<int>(rest.size()), rest.data(), 10);
     if (!options || rates.front() <= 0) {
-        std::fprintf(stderr, "usage: jack_timing [--rate HZ] [--soundfont FILE] [--minutes M]\n");
+        std::fprintf(stderr, "usage: jack_timing [--rate HZ] [--soundfont FILE] [--minutes M]\n"
+                             "       jack_timing --stall [--soundfont FILE]\n");
         return 2;
     }
     const std::string soundFont =
@@ -122,6 +166,10 @@ int main(int argc, char** argv) {
     if (soundFont.empty()) {
         std::fprintf(stderr, "jack_timing: no General MIDI SoundFont\n");
         return 1;
+    }
+    if (stalls) {
+        printStalls(soundFont);
+        return 0;
     }
     jack_set_error_function([](const char*) {});
     std::printf("Start-up loop at %d BPM through Zumbal's JACK client on a dummy server, %.1f "

@@ -136,7 +136,7 @@ Figures measure(const Case& c) {
     std::this_thread::sleep_for(std::chrono::duration<double>(c.seconds));
     sound.engine().stop();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const uint64_t xruns = sound.audioStats().underruns;
+    const uint64_t xruns = sound.audioStats().serverXruns;
 
     std::vector<int64_t> hits, clocks;
     for (const test::CapturedMidi& e : capture.events()) {

@@ -335,12 +335,14 @@ void App::Event_Close() {
         const AudioStats s = m_sound.audioStats();
         std::fprintf(stderr,
                      "zumbal: audio stats: output %s, rate %d, period %d, latency %.1f ms, "
-                     "callbacks %llu, late renders %llu, underruns %llu, max render %.2f ms, "
+                     "callbacks %llu, late renders %llu, underruns %llu, server xruns %llu, "
+                     "max render %.2f ms, "
                      "foreign synth calls %llu\n",
                      s.output.c_str(), s.sampleRate, s.periodSize, s.latencyMs,
                      static_cast<unsigned long long>(s.callbacks),
                      static_cast<unsigned long long>(s.lateRenders),
-                     static_cast<unsigned long long>(s.underruns), s.maxRenderMs,
+                     static_cast<unsigned long long>(s.underruns),
+                     static_cast<unsigned long long>(s.serverXruns), s.maxRenderMs,
                      static_cast<unsigned long long>(m_sound.synth().foreignCalls()));
     }
 }

@@ -59,18 +59,23 @@ public:
     double latencyMs() const { return m_latencyMs.load(std::memory_order_relaxed); }
     int periodSize() const { return m_periodSize.load(std::memory_order_relaxed); }
     bool failed() const { return m_failed.load(std::memory_order_acquire); }
-    // Underruns (xruns) the device reported.
+    // Underruns the device reported: it ran out of our sound.
     uint64_t underruns() const { return m_underruns.load(std::memory_order_relaxed); }
+    // Xruns of the server the device is a client of (JACK), whichever of its
+    // clients was late.
+    uint64_t serverXruns() const { return m_serverXruns.load(std::memory_order_relaxed); }
 
 protected:
     void setFailed() { m_failed.store(true, std::memory_order_release); }
     void countUnderrun() { m_underruns.fetch_add(1, std::memory_order_relaxed); }
+    void countServerXrun() { m_serverXruns.fetch_add(1, std::memory_order_relaxed); }
     void setLatency(double ms) { m_latencyMs.store(ms, std::memory_order_relaxed); }
     void setPeriodSize(int frames) { m_periodSize.store(frames, std::memory_order_relaxed); }
 
 private:
     std::atomic<bool> m_failed{false};
     std::atomic<uint64_t> m_underruns{0};
+    std::atomic<uint64_t> m_serverXruns{0};
     std::atomic<double> m_latencyMs{0};
     std::atomic<int> m_periodSize{0};
 };
@@ -91,6 +96,13 @@ std::unique_ptr<AudioDevice> openJackDevice(const DeviceOptions& options, AudioS
                                             std::string& error);
 std::unique_ptr<AudioDevice> openAlsaDevice(const DeviceOptions& options, AudioSource& source,
                                             std::string& error);
+// PipeWire's JACK names a client's node after the program's file, with no
+// icon and the role "DSP"; it takes the node's properties from
+// PIPEWIRE_PROPS instead. These are Zumbal's name, icon and role, followed
+// by `user` (the user's own PIPEWIRE_PROPS, or nullptr), whose keys win.
+// jackd2's libjack ignores them.
+std::string pipeWireJackProperties(const char* user);
+
 // Throws the sound away, paced by the wall clock; always opens.
 std::unique_ptr<AudioDevice> openNullDevice(const DeviceOptions& options, AudioSource& source);
 

@@ -12,6 +12,10 @@ namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
 
+bool playable(int rate) {
+    return rate >= kMinSampleRate && rate <= kMaxSampleRate;
+}
+
 int64_t monotonicNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -41,7 +45,7 @@ void AudioOutput::Meter::render(float* left, float* right, int frames, MidiSink*
 }
 
 AudioOutput::AudioOutput(AudioClient& client, OutputOptions options)
-    : m_client(client), m_options(std::move(options)), m_meter(client) {
+    : m_client(client), m_options(std::move(options)), m_hold(client), m_meter(m_hold) {
     const auto& drivers = m_options.drivers.empty() ? defaultDrivers() : m_options.drivers;
     for (const std::string& driver : drivers) {
         if (driver == "null")
@@ -72,7 +76,9 @@ AudioOutput::~AudioOutput() {
 
 std::unique_ptr<AudioDevice> AudioOutput::open(const std::string& driver, std::string& error) {
     std::unique_ptr<AudioDevice> device;
-    if (driver == "pulseaudio")
+    if (m_options.openDevice)
+        device = m_options.openDevice(driver, m_options.device, m_meter, error);
+    else if (driver == "pulseaudio")
         device = openPulseDevice(m_options.device, m_meter, error);
     else if (driver == "jack")
         device = openJackDevice(m_options.device, m_meter, error);
@@ -82,8 +88,7 @@ std::unique_ptr<AudioDevice> AudioOutput::open(const std::string& driver, std::s
         error = "no audio output called \"" + driver + "\"";
     // Played at another rate than the device's, the loop would be out of
     // tune and out of time: better another output, or silence.
-    if (device &&
-        (device->sampleRate() < kMinSampleRate || device->sampleRate() > kMaxSampleRate)) {
+    if (device && !playable(device->sampleRate())) {
         error = driver + " runs at " + std::to_string(device->sampleRate()) +
                 " Hz, outside the synthesizer's " + std::to_string(kMinSampleRate) + " to " +
                 std::to_string(kMaxSampleRate) + " Hz";
@@ -97,8 +102,10 @@ void AudioOutput::switchTo(std::unique_ptr<AudioDevice> device, const std::strin
     {
         std::lock_guard lock(m_mutex);
         old = std::move(m_device);
-        if (old)
+        if (old) {
             m_pastUnderruns += old->underruns();
+            m_pastServerXruns += old->serverXruns();
+        }
     }
     old.reset(); // its callbacks have ended once it is gone
 
@@ -129,14 +136,25 @@ void AudioOutput::supervise() {
     std::unique_lock wakeLock(m_wakeMutex);
     while (!m_wake.wait_for(wakeLock, kPollInterval, [this] { return m_stop; })) {
         wakeLock.unlock();
-        std::string lost;
+        std::string lost, name;
         bool failed = false;
+        int rate = 0;
         {
             std::lock_guard lock(m_mutex);
             lost = m_lost;
+            name = m_name;
             failed = m_device && m_device->failed();
+            rate = m_device ? m_device->sampleRate() : 0;
             if (failed)
                 lost = m_name;
+        }
+        if (!failed && rate != m_meter.rate.load(std::memory_order_relaxed)) {
+            failed = !playable(rate) || !followRate(rate);
+            if (failed)
+                lost = name;
+            else
+                std::fprintf(stderr, "zumbal: audio output %s now runs at %d Hz\n", name.c_str(),
+                             rate);
         }
         if (failed) {
             std::fprintf(stderr,
@@ -164,6 +182,13 @@ void AudioOutput::supervise() {
     }
 }
 
+bool AudioOutput::followRate(int rate) {
+    return m_hold.whileHeld(std::chrono::milliseconds(500), [&] {
+        m_client.prepare(0, rate);
+        m_meter.rate.store(rate, std::memory_order_relaxed);
+    });
+}
+
 std::string AudioOutput::name() const {
     std::lock_guard lock(m_mutex);
     return m_name;
@@ -183,6 +208,7 @@ AudioStats AudioOutput::stats() const {
         s.periodSize = m_device->periodSize();
         s.latencyMs = m_device->latencyMs();
         s.underruns = m_pastUnderruns + m_device->underruns();
+        s.serverXruns = m_pastServerXruns + m_device->serverXruns();
     }
     s.callbacks = m_meter.callbacks.load(std::memory_order_relaxed);
     s.lateRenders = m_meter.lateRenders.load(std::memory_order_relaxed);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "playback/AudioDevice.h"
+#include "playback/ClientHold.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,6 +29,10 @@ struct OutputOptions {
     // Tried in order; "null" ends the list. Empty: defaultDrivers().
     std::vector<std::string> drivers;
     DeviceOptions device;
+    // Opens the output called `driver` in place of the program's own outputs.
+    std::function<std::unique_ptr<AudioDevice>(const std::string& driver, const DeviceOptions&,
+                                               AudioSource&, std::string& error)>
+        openDevice = nullptr;
 };
 
 // What the audio side has been through, for the benchmark and --stats.
@@ -39,6 +45,7 @@ struct AudioStats {
     // Callbacks whose render took longer than the sound it made.
     uint64_t lateRenders = 0;
     uint64_t underruns = 0;
+    uint64_t serverXruns = 0;
     double maxRenderMs = 0;
 };
 
@@ -47,6 +54,8 @@ struct AudioStats {
 // (server killed, device gone) the silent output takes over without a jump
 // in the clock, the program says so once, and the lost output is tried again
 // every two seconds until sound comes back, in time with the running clock.
+// An output whose rate changes under it (a JACK server) keeps playing: the
+// clock follows the new rate.
 class AudioOutput {
 public:
     static const std::vector<std::string>& defaultDrivers();
@@ -69,7 +78,7 @@ private:
     // Forwards the callbacks and measures them; lock-free.
     class Meter final : public AudioSource {
     public:
-        explicit Meter(AudioClient& client) : m_client(client) {}
+        explicit Meter(AudioSource& client) : m_client(client) {}
         void render(float* left, float* right, int frames, MidiSink* midi) override;
         void skip(int frames) override { m_client.skip(frames); }
         void midiReceived(const uint8_t* bytes, size_t size) override {
@@ -83,16 +92,20 @@ private:
         std::atomic<int64_t> maxRenderNs{0};
 
     private:
-        AudioClient& m_client;
+        AudioSource& m_client;
     };
 
     std::unique_ptr<AudioDevice> open(const std::string& driver, std::string& error);
     // Starts `device` in place of the running one, carrying the clock over the switch.
     void switchTo(std::unique_ptr<AudioDevice> device, const std::string& driver);
     void supervise();
+    // Moves the client to the rate the device now runs at, while its
+    // callbacks play silence; false when they do not come.
+    bool followRate(int rate);
 
     AudioClient& m_client;
     OutputOptions m_options;
+    ClientHold m_hold;
     Meter m_meter;
     std::string m_refusals;
 
@@ -100,7 +113,7 @@ private:
     std::unique_ptr<AudioDevice> m_device;
     std::string m_name;
     std::string m_lost;
-    uint64_t m_pastUnderruns = 0;
+    uint64_t m_pastUnderruns = 0, m_pastServerXruns = 0;
 
     std::mutex m_wakeMutex;
     std::condition_variable m_wake;

@@ -4,10 +4,38 @@
 #include <jack/midiport.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace zumbal {
 
 namespace {
+
+// PIPEWIRE_PROPS as pipeWireJackProperties() gives it while the client
+// opens, then put back, so that programs started from here do not inherit it.
+class PipeWireProperties {
+public:
+    PipeWireProperties() {
+        const char* user = std::getenv(kName);
+        if (user)
+            m_user = user;
+        setenv(kName, pipeWireJackProperties(user).c_str(), 1);
+    }
+    ~PipeWireProperties() {
+        if (m_user)
+            setenv(kName, m_user->c_str(), 1);
+        else
+            unsetenv(kName);
+    }
+    PipeWireProperties(const PipeWireProperties&) = delete;
+    PipeWireProperties& operator=(const PipeWireProperties&) = delete;
+
+private:
+    static constexpr const char* kName = "PIPEWIRE_PROPS";
+    std::optional<std::string> m_user;
+};
 
 // libjack prints its own complaints (no server, shared memory) on stderr;
 // the program says what matters in one line of its own.
@@ -53,7 +81,10 @@ public:
         jack_set_error_function(quietJack);
         jack_set_info_function(quietJack);
         jack_status_t status{};
-        m_client = jack_client_open("Zumbal", JackNoStartServer, &status);
+        {
+            const PipeWireProperties shown;
+            m_client = jack_client_open("Zumbal", JackNoStartServer, &status);
+        }
         if (!m_client) {
             error = (status & JackServerFailed) ? "JACK: no server is running"
                                                 : "JACK: cannot open a client";
@@ -83,7 +114,7 @@ public:
         return true;
     }
 
-    int sampleRate() const override { return m_rate; }
+    int sampleRate() const override { return m_rate.load(std::memory_order_relaxed); }
 
     bool start(std::string& error) override {
         if (jack_activate(m_client) != 0) {
@@ -116,20 +147,26 @@ private:
         jack_latency_range_t range{};
         jack_port_get_latency_range(m_left, JackPlaybackLatency, &range);
         const double frames = range.max > 0 ? range.max : jack_get_buffer_size(m_client);
-        setLatency(frames * 1000.0 / m_rate);
+        setLatency(frames * 1000.0 / sampleRate());
     }
 
     static int process(jack_nframes_t frames, void* data) {
         auto* self = static_cast<JackDevice*>(data);
         // Cycles the server ran without us (an xrun) move the clock on by as
-        // much, so that the beat stays on the server's frames.
+        // much, so that the beat stays on the server's frames. A new period
+        // size moves the server's frame count too (jackd2 by the difference
+        // of the sizes, PipeWire by the new size) though no time was lost,
+        // and so may a new rate: the clock then goes on from the last cycle.
         const jack_nframes_t start = jack_last_frame_time(self->m_client);
-        if (self->m_started) {
+        const int rate = self->m_rate.load(std::memory_order_relaxed);
+        if (self->m_started && frames == self->m_lastFrames && rate == self->m_lastRate) {
             const auto missed = static_cast<int32_t>(start - self->m_expected);
-            if (missed > 0 && missed <= self->m_rate * kMaxFollowedSeconds)
+            if (missed > 0)
                 self->m_source.skip(missed);
         }
         self->m_started = true;
+        self->m_lastFrames = frames;
+        self->m_lastRate = rate;
         self->m_expected = start + frames;
         auto* left = static_cast<float*>(jack_port_get_buffer(self->m_left, frames));
         auto* right = static_cast<float*>(jack_port_get_buffer(self->m_right, frames));
@@ -146,17 +183,20 @@ private:
         return 0;
     }
 
+    // Any client's lateness is an xrun of the whole graph; whether ours was
+    // late the output's late renders tell.
     static int xrun(void* data) {
-        static_cast<JackDevice*>(data)->countUnderrun();
+        static_cast<JackDevice*>(data)->countServerXrun();
         return 0;
     }
 
-    // The synth and the stroke clock cannot change rate under the running
-    // callback: the owner reopens the output at the new rate.
+    // The callbacks run at the rate the server says last, whatever it said
+    // at open (PipeWire tells a new client the rate it was configured with
+    // while its graph runs at another): the owner moves the synth and the
+    // stroke clock to it.
     static int rateChanged(jack_nframes_t rate, void* data) {
-        auto* self = static_cast<JackDevice*>(data);
-        if (static_cast<int>(rate) != self->m_rate)
-            self->setFailed();
+        static_cast<JackDevice*>(data)->m_rate.store(static_cast<int>(rate),
+                                                     std::memory_order_relaxed);
         return 0;
     }
 
@@ -170,8 +210,6 @@ private:
 
     DeviceOptions m_options;
     AudioSource& m_source;
-    // Longer gaps (a suspended machine) are not worth rendering through.
-    static constexpr int kMaxFollowedSeconds = 2;
 
     jack_client_t* m_client = nullptr;
     jack_port_t* m_left = nullptr;
@@ -179,13 +217,23 @@ private:
     jack_port_t* m_midiOut = nullptr;
     jack_port_t* m_clockOut = nullptr;
     jack_port_t* m_midiIn = nullptr;
-    int m_rate = 0;
+    std::atomic<int> m_rate{0};
     // Process thread only.
     bool m_started = false;
     jack_nframes_t m_expected = 0;
+    jack_nframes_t m_lastFrames = 0;
+    int m_lastRate = 0;
 };
 
 } // namespace
+
+std::string pipeWireJackProperties(const char* user) {
+    std::string_view own = user ? user : "";
+    if (own.size() >= 2 && own.front() == '{' && own.back() == '}')
+        own = own.substr(1, own.size() - 2);
+    return "{ application.name=Zumbal application.icon-name=zumbal media.role=Production " +
+           std::string(own) + " }";
+}
 
 std::unique_ptr<AudioDevice> openJackDevice(const DeviceOptions& options, AudioSource& source,
                                             std::string& error) {

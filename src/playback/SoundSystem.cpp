@@ -10,8 +10,8 @@ namespace zumbal {
 
 SoundSystem::SoundSystem(globali& g, SoundOptions options)
     : m_options(std::move(options)), m_synth(m_options.synth), m_noteOutput(m_synth),
-      m_random(m_options.seed ? *m_options.seed : std::random_device{}()),
-      m_engine(g, m_noteOutput, m_random, m_options.synth.sampleRate) {}
+      m_gate(m_noteOutput), m_random(m_options.seed ? *m_options.seed : std::random_device{}()),
+      m_engine(g, m_gate, m_random, m_options.synth.sampleRate) {}
 
 SoundSystem::~SoundSystem() {
     m_output.reset();
@@ -61,20 +61,43 @@ void SoundSystem::render(float* left, float* right, int frames, MidiSink* midi) 
 }
 
 void SoundSystem::skip(int frames) {
-    // Rendered, not merely counted: the synth's voices move on in step.
-    for (int done = 0; done < frames;) {
-        const int n = std::min(frames - done, kRenderBuffer);
-        render(m_scratchLeft.data(), m_scratchRight.data(), n);
+    moveClock(frames);
+}
+
+void SoundSystem::moveClock(int64_t frames) {
+    if (frames <= 0)
+        return;
+    // The synth starts notes only at the start of one of its 64-frame
+    // blocks, which must stay the engine's blocks: it renders as many frames
+    // as the gap has beyond whole blocks, into scratch.
+    const auto keepBlocks = [&](int count) {
+        m_synth.render(m_scratchLeft.data(), m_scratchRight.data(), count);
+    };
+    if (frames > int64_t{kMaxFollowedSeconds} * m_engine.sampleRate()) {
+        m_engine.jump(frames);
+        if (const int rest = static_cast<int>(frames % PlaybackEngine::kBlock))
+            keepBlocks(rest);
+        return;
+    }
+    // The strokes and clocks due in the gap are decided and dropped, so that
+    // those after it stay on their grid; their note-offs still end what sounds.
+    m_gate.setOpen(false);
+    for (int64_t done = 0; done < frames;) {
+        const int64_t pos = m_engine.now();
+        const int n =
+            static_cast<int>(std::min<int64_t>(frames - done, kRenderBuffer - pos % kRenderBuffer));
+        m_engine.process(n, [&](int, int count) {
+            if (count < PlaybackEngine::kBlock)
+                keepBlocks(count);
+        });
         done += n;
     }
+    m_gate.setOpen(true);
 }
 
 void SoundSystem::prepare(int64_t missedFrames, int sampleRate) {
     m_synth.release();
-    if (missedFrames > kMaxRenderedSkip)
-        m_engine.jump(missedFrames);
-    else if (missedFrames > 0)
-        skip(static_cast<int>(missedFrames));
+    moveClock(missedFrames);
     m_synth.setSampleRate(sampleRate);
     m_engine.setSampleRate(sampleRate);
     m_mixer.setSampleRate(sampleRate);

@@ -9,6 +9,7 @@
 #include "playback/Synth.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -67,12 +68,37 @@ public:
     void prepare(int64_t missedFrames, int sampleRate) override;
 
 private:
-    // Longer gaps (a suspended machine) are jumped over instead of rendered.
-    static constexpr int64_t kMaxRenderedSkip = 2 * 192000;
+    // The synth's notes, with the note-ons held back while the clock moves
+    // over a gap that nobody hears: what was due in it is not played late.
+    class GatedNoteOutput final : public NoteOutput {
+    public:
+        explicit GatedNoteOutput(NoteOutput& out) : m_out(out) {}
+        void playNote(int track, int note, int velocity) override {
+            if (velocity == 0 || m_open.load(std::memory_order_relaxed))
+                m_out.playNote(track, note, velocity);
+        }
+        void setInstrument(int track, int instrument) override {
+            m_out.setInstrument(track, instrument);
+        }
+        void setOpen(bool open) { m_open.store(open, std::memory_order_relaxed); }
+
+    private:
+        NoteOutput& m_out;
+        std::atomic<bool> m_open{true};
+    };
+
+    // Moves the clock on by `frames` that were not heard, without rendering them.
+    void moveClock(int64_t frames);
+
+    // Gaps up to this long keep the strokes on their grid; longer ones (a
+    // suspended machine) are jumped over, and the stroke clock starts again
+    // where it plays.
+    static constexpr int kMaxFollowedSeconds = 2;
 
     SoundOptions m_options;
     Synth m_synth;
     FluidNoteOutput m_noteOutput;
+    GatedNoteOutput m_gate;
     SeededRandom m_random;
     PlaybackEngine m_engine;
     EventSoundMixer m_mixer;

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace zumbal {
@@ -37,6 +39,154 @@ bool jackdInstalled() {
     return std::system("command -v jackd >/dev/null 2>&1") == 0;
 }
 
+// The MIDI a render gives, on the engine's timeline.
+struct TimelineMidi final : MidiSink {
+    void note(int frame, const uint8_t* bytes, int) override {
+        if (bytes[0] == 0x99 && bytes[2] > 0)
+            hits.push_back(at + frame);
+    }
+    void clock(int frame, uint8_t byte) override {
+        if (byte == kMidiClock)
+            clocks.push_back(at + frame);
+    }
+    int64_t at = 0;
+    std::vector<int64_t> hits, clocks;
+};
+
+// After a stall the clock moves over the gap without rendering it: the sound
+// goes on from where it stopped, moved by no more than the gap has beyond the
+// synth's whole blocks (so that it still starts notes on the engine's
+// blocks), and the strokes and clocks after the gap are on their frames,
+// with nothing of the gap's played late.
+TEST(Stall, TheClockMovesOverTheGapWithoutRenderingIt) {
+    const std::string soundFont = findSoundFont("", std::getenv("ZUMBAL_SOUNDFONT"));
+    if (soundFont.empty())
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    constexpr int kBefore = 2048, kAfter = 17000;
+    for (const int gap : {68096, 68096 + 37}) {
+        SCOPED_TRACE(gap);
+        const auto play = [](SoundSystem& sound, int frames, TimelineMidi* midi,
+                             std::vector<float>& out) {
+            std::array<float, kRenderBuffer> left{}, right{};
+            for (int done = 0; done < frames; done += kRenderBuffer) {
+                const int n = std::min(kRenderBuffer, frames - done);
+                if (midi)
+                    midi->at = sound.engine().now();
+                sound.render(left.data(), right.data(), n, midi);
+                out.insert(out.end(), left.begin(), left.begin() + n);
+            }
+        };
+        std::vector<float> reference, stalled;
+        TimelineMidi midi;
+        for (const bool stall : {false, true}) {
+            JackSound s;
+            for (int c = 0; c < kStrokes; ++c)
+                s.g.pp[c] = kHit;
+            s.sound->engine().start(PlaybackEngine::FirstStroke::AtStart);
+            std::vector<float>& out = stall ? stalled : reference;
+            play(*s.sound, kBefore, nullptr, out);
+            if (stall)
+                s.sound->skip(gap);
+            play(*s.sound, stall ? kAfter : gap % PlaybackEngine::kBlock + 256,
+                 stall ? &midi : nullptr, out);
+        }
+        EXPECT_TRUE(std::equal(reference.end() - 256, reference.end(), stalled.begin() + kBefore))
+            << "the sound after the gap is not the sound from before it";
+
+        const double L = 44100 * 15.0 / 120;
+        const int64_t from = kBefore + gap, to = from + kAfter;
+        std::vector<int64_t> hits, clocks;
+        for (int64_t k = 0; k * L / 6 < to; ++k) {
+            const auto frame = static_cast<int64_t>(std::floor(k * L / 6 + 0.5));
+            if (frame >= from && frame < to) {
+                clocks.push_back(frame);
+                if (k % 6 == 0)
+                    hits.push_back(frame);
+            }
+        }
+        EXPECT_EQ(midi.hits, hits);
+        EXPECT_EQ(midi.clocks, clocks);
+    }
+}
+
+// Told 48000 Hz at open, its callbacks run at 96000 Hz: a JACK client of
+// PipeWire's after its graph was forced to another rate.
+class RateShiftingDevice final : public AudioDevice {
+public:
+    RateShiftingDevice(AudioSource& source, std::atomic<int>& opens) : m_source(source) { ++opens; }
+    ~RateShiftingDevice() override {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    int sampleRate() const override { return m_rate; }
+    bool start(std::string&) override {
+        m_thread = std::thread([this] {
+            m_rate = 96000;
+            std::array<float, 256> left{}, right{};
+            while (!m_stop) {
+                m_source.render(left.data(), right.data(), 256, nullptr);
+                std::this_thread::sleep_for(2ms);
+            }
+        });
+        return true;
+    }
+
+private:
+    AudioSource& m_source;
+    std::atomic<int> m_rate{48000};
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+struct RateClient final : AudioClient {
+    void render(float*, float*, int frames, MidiSink*) override { rendered += frames; }
+    void skip(int) override {}
+    void midiReceived(const uint8_t*, size_t) override {}
+    void prepare(int64_t, int sampleRate) override { rate = sampleRate; }
+    std::atomic<int64_t> rendered{0};
+    std::atomic<int> rate{0};
+};
+
+// The output plays on at the rate its callbacks run at, said in one line,
+// without opening the device again.
+TEST(AudioOutput, FollowsTheRateTheCallbacksRunAt) {
+    RateClient client;
+    std::atomic<int> opens{0};
+    OutputOptions options{{"jack"}, {}};
+    options.openDevice = [&](const std::string&, const DeviceOptions&, AudioSource& source,
+                             std::string&) -> std::unique_ptr<AudioDevice> {
+        return std::make_unique<RateShiftingDevice>(source, opens);
+    };
+    ::testing::internal::CaptureStderr();
+    {
+        AudioOutput output(client, options);
+        std::this_thread::sleep_for(500ms);
+        const int64_t rendered = client.rendered;
+        std::this_thread::sleep_for(100ms);
+        EXPECT_GT(client.rendered, rendered);
+        EXPECT_EQ(output.name(), "jack");
+        EXPECT_EQ(output.stats().sampleRate, 96000);
+    }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "zumbal: audio output jack now runs at 96000 Hz\n");
+    EXPECT_EQ(opens, 1);
+    EXPECT_EQ(client.rate, 96000);
+}
+
+// Shown under PipeWire with Zumbal's name, icon and role, unless the user's
+// own PIPEWIRE_PROPS say otherwise.
+TEST(JackOutput, PipeWireShowsZumbalsNameIconAndRoleUnderTheUsersOwn) {
+    const std::string ours =
+        "application.name=Zumbal application.icon-name=zumbal media.role=Production ";
+    const std::vector<std::pair<const char*, std::string>> cases{
+        {nullptr, "{ " + ours + " }"},
+        {"{ media.role=Music }", "{ " + ours + " media.role=Music  }"},
+        {"node.latency=256/48000", "{ " + ours + "node.latency=256/48000 }"}};
+    for (const auto& [user, expected] : cases)
+        EXPECT_EQ(pipeWireJackProperties(user), expected);
+}
+
 // A rate the synthesizer cannot play at is refused, not played out of time.
 TEST(JackOutput, AServerAtARateTheSynthCannotPlayIsRefused) {
     if (!jackdInstalled())
@@ -49,6 +199,7 @@ TEST(JackOutput, AServerAtARateTheSynthCannotPlayIsRefused) {
     s.sound->startAudio();
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(s.sound->outputName(), "null");
+    EXPECT_EQ(std::getenv("PIPEWIRE_PROPS"), nullptr); // set only while the client opened
     EXPECT_NE(said.find("jack runs at 192000 Hz"), std::string::npos) << said;
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
@@ -93,6 +244,51 @@ TEST(JackOutput, ASilentClockBridgesAServerThatGoesAwayAndComesBack) {
     EXPECT_EQ(s.sound->synth().foreignCalls(), 0u);
 }
 
+// Another client of the server, late once by `ms`.
+class LateClient {
+public:
+    explicit LateClient(int ms) : m_ms(ms) {
+        jack_status_t status{};
+        m_client = jack_client_open("late", JackNoStartServer, &status);
+        if (!m_client)
+            return;
+        jack_set_process_callback(m_client, &LateClient::process, this);
+        jack_activate(m_client);
+    }
+    ~LateClient() {
+        if (m_client)
+            jack_client_close(m_client);
+    }
+
+private:
+    static int process(jack_nframes_t, void* data) {
+        if (const int ms = static_cast<LateClient*>(data)->m_ms.exchange(0))
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return 0;
+    }
+    jack_client_t* m_client = nullptr;
+    std::atomic<int> m_ms;
+};
+
+// Another client's lateness is an xrun of the whole server, not an underrun of Zumbal's.
+TEST(JackOutput, TheServersXrunsAreCountedApart) {
+    if (!jackdInstalled())
+        GTEST_SKIP() << "needs jackd";
+    jack_set_error_function([](const char*) {});
+    test::DummyJack server(48000);
+    ASSERT_TRUE(server.ready());
+    JackSound s;
+    ::testing::internal::CaptureStderr();
+    s.sound->startAudio();
+    ::testing::internal::GetCapturedStderr();
+    {
+        LateClient late(300);
+        std::this_thread::sleep_for(600ms);
+    }
+    EXPECT_GT(s.sound->audioStats().serverXruns, 0u);
+    EXPECT_EQ(s.sound->audioStats().underruns, 0u);
+}
+
 // A private dummy server at `rate` with Zumbal's client on it, playing a
 // bass drum on every stroke once started.
 struct MidiRig {
@@ -113,6 +309,7 @@ struct MidiRig {
 // nearest its ideal sample, for every meter and feel: with a bass drum on
 // every stroke, played stroke j of a play started at sample s is due at
 // s + j x L, and clock i at s + L + i x L / c (c = 6, or 8 under ternary).
+// A new period size in the middle of the play loses nothing.
 TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
     if (!jackdInstalled())
         GTEST_SKIP() << "needs jackd";
@@ -124,10 +321,15 @@ TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
     struct Case {
         bool threeFour, ternary;
         int tempo;
+        jack_nframes_t period = 0; // the server's, halfway through the play
     };
-    for (const Case c :
-         {Case{false, false, 240}, {true, false, 97}, {false, true, 133}, {true, true, 60}}) {
-        SCOPED_TRACE(testing::Message() << c.threeFour << c.ternary << " " << c.tempo);
+    for (const Case c : {Case{false, false, 240},
+                         {true, false, 97},
+                         {false, true, 133},
+                         {true, true, 60},
+                         {false, false, 120, 2048}}) {
+        SCOPED_TRACE(testing::Message()
+                     << c.threeFour << c.ternary << " " << c.tempo << " " << c.period);
         s.g.ter_3_4 = c.threeFour;
         s.g.ter_ter = c.ternary;
         s.g.tempo = c.tempo;
@@ -136,16 +338,24 @@ TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
         std::unique_ptr<test::JackMidiCapture> capture;
         const double L = 48000 * 15.0 / c.tempo;
         for (int take = 0; take < 3; ++take) {
-            const uint64_t xruns = s.sound->audioStats().underruns;
+            const uint64_t xruns = s.sound->audioStats().serverXruns;
             capture = std::make_unique<test::JackMidiCapture>(2, 20000);
             ASSERT_TRUE(capture->connect("Zumbal:midi_out", 0));
             ASSERT_TRUE(capture->connect("Zumbal:clock_out", 1));
             std::this_thread::sleep_for(50ms);
             s.sound->engine().start();
-            std::this_thread::sleep_for(std::chrono::milliseconds(int(14 * L / 48)));
+            const auto half = std::chrono::milliseconds(int(7 * L / 48));
+            std::this_thread::sleep_for(half);
+            if (c.period) {
+                ASSERT_TRUE(capture->setPeriod(c.period));
+            }
+            std::this_thread::sleep_for(half);
             s.sound->engine().stop();
             std::this_thread::sleep_for(100ms);
-            if (s.sound->audioStats().underruns == xruns)
+            if (c.period) {
+                ASSERT_TRUE(capture->setPeriod(256));
+            }
+            if (s.sound->audioStats().serverXruns == xruns)
                 break;
         }
 
@@ -190,7 +400,7 @@ TEST(JackMidi, ATempoChangeMovesTheClockWithTheStrokes) {
     JackSound& s = rig.s;
     std::unique_ptr<test::JackMidiCapture> capture;
     for (int take = 0; take < 3; ++take) { // again after an xrun, as above
-        const uint64_t xruns = s.sound->audioStats().underruns;
+        const uint64_t xruns = s.sound->audioStats().serverXruns;
         s.g.tempo = 120;
         capture = std::make_unique<test::JackMidiCapture>(2, 20000);
         ASSERT_TRUE(capture->connect("Zumbal:midi_out", 0));
@@ -201,7 +411,7 @@ TEST(JackMidi, ATempoChangeMovesTheClockWithTheStrokes) {
         std::this_thread::sleep_for(700ms);
         s.sound->engine().stop();
         std::this_thread::sleep_for(100ms);
-        if (s.sound->audioStats().underruns == xruns)
+        if (s.sound->audioStats().serverXruns == xruns)
             break;
     }
 

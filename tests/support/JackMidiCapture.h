@@ -11,7 +11,7 @@
 namespace zumbal::test {
 
 // One MIDI event as a second JACK client received it, on the server's
-// absolute frame count.
+// absolute frame count (counted on across a change of the period size).
 struct CapturedMidi {
     int port = 0; // which input, in the order they were named
     int64_t frame = 0;
@@ -41,6 +41,9 @@ public:
     bool connect(const char* from, int input) {
         return m_client && jack_connect(m_client, from, jack_port_name(m_in[input])) == 0;
     }
+    bool setPeriod(jack_nframes_t frames) {
+        return m_client && jack_set_buffer_size(m_client, frames) == 0;
+    }
     // The events so far; safe to read while capturing.
     std::vector<CapturedMidi> events() const {
         const size_t n = m_used.load(std::memory_order_acquire);
@@ -51,6 +54,12 @@ private:
     static int process(jack_nframes_t frames, void* data) {
         auto* self = static_cast<JackMidiCapture*>(data);
         const jack_nframes_t start = jack_last_frame_time(self->m_client);
+        // A new period size moves the server's frame count though no time
+        // was lost.
+        if (self->m_period != 0 && frames != self->m_period)
+            self->m_shift += static_cast<int32_t>(self->m_expected - start);
+        self->m_period = frames;
+        self->m_expected = start + frames;
         size_t used = self->m_used.load(std::memory_order_relaxed);
         for (size_t port = 0; port < self->m_in.size(); ++port) {
             void* buffer = jack_port_get_buffer(self->m_in[port], frames);
@@ -61,7 +70,7 @@ private:
                     continue;
                 CapturedMidi& c = self->m_events[used++];
                 c.port = static_cast<int>(port);
-                c.frame = static_cast<int64_t>(start) + event.time;
+                c.frame = static_cast<int64_t>(start) + self->m_shift + event.time;
                 c.size = static_cast<int>(event.size);
                 for (size_t b = 0; b < event.size; ++b)
                     c.bytes[b] = event.buffer[b];
@@ -75,6 +84,9 @@ private:
     std::vector<jack_port_t*> m_in;
     std::vector<CapturedMidi> m_events;
     std::atomic<size_t> m_used{0};
+    // Process thread only.
+    jack_nframes_t m_period = 0, m_expected = 0;
+    int64_t m_shift = 0;
 };
 
 } // namespace zumbal::test
