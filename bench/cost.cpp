@@ -4,9 +4,11 @@
 
 #include "BenchSupport.h"
 #include "model/globali.h"
+#include "playback/AllocationCounter.h"
 #include "playback/SoundFontLocator.h"
 #include "playback/SoundSystem.h"
 #include "playback/Synth.h"
+#include "support/SynthRig.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -19,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -102,6 +105,76 @@ void printCpu(const char* loop, const char* bpm, const CpuFigures& f, double min
     std::printf("%-26s %4s %6.1f %9.3f %10.4f %8.3f %7.3f (of %.2f)  %s\n", loop, bpm, minutes,
                 f.cpuSeconds, f.cpuSeconds / minutes, pct, f.worstBufferMs, periodMs,
                 playing ? (pct < kTargetCorePct ? "yes" : "NO") : "-");
+}
+
+// ---- render calls and allocations per period ----
+
+constexpr int kPeriodRuns = 5;
+constexpr double kPeriodSeconds = 20;
+
+struct PeriodFigures {
+    std::vector<double> calls, allocations, cpuMicros;
+    uint64_t sound = 1469598103934665603ull; // FNV-1a of the audio of every run
+};
+
+// Plays the loop through the engine and the synth in periods on this thread,
+// marked as the audio thread, with the synth rendered lazily or block by
+// block (as every period was before the engine rendered lazily).
+void renderPeriods(const std::string& soundFont, int bpm, const LoopSetup& loop, bool byBlock,
+                   PeriodFigures& f) {
+    test::SynthRig rig(soundFont);
+    setStartupLoop(rig.g);
+    setDefaultButtonStates(rig.g);
+    rig.g.tempo = bpm;
+    loop(rig.g);
+    std::vector<float> stereo(2 * kBuffer);
+    rig.engine.start();
+    // libgomp sets up a thread at its first parallel region.
+    rig.period(stereo.data(), stereo.data() + kBuffer, kBuffer, byBlock);
+    const auto periods = static_cast<int>(kPeriodSeconds * kRate / kBuffer);
+    const AudioThreadScope audio;
+    const AllocationCounts before = audioThreadAllocations();
+    const uint64_t calls = rig.synth.renderCalls();
+    double cpu = 0;
+    for (int i = 0; i < periods; ++i) {
+        const double begin = threadCpuSeconds();
+        rig.period(stereo.data(), stereo.data() + kBuffer, kBuffer, byBlock);
+        cpu += threadCpuSeconds() - begin;
+        for (const float sample : stereo) {
+            uint32_t bits = 0;
+            std::memcpy(&bits, &sample, sizeof bits);
+            f.sound = (f.sound ^ bits) * 1099511628211ull;
+        }
+    }
+    f.calls.push_back(static_cast<double>(rig.synth.renderCalls() - calls) / periods);
+    f.allocations.push_back(
+        static_cast<double>(audioThreadAllocations().allocations - before.allocations) / periods);
+    f.cpuMicros.push_back(cpu * 1e6 / periods);
+}
+
+void printSpread(const std::vector<double>& v, const char* format) {
+    std::printf(format, *std::min_element(v.begin(), v.end()));
+    std::printf(format, bench::median(v));
+    std::printf(format, *std::max_element(v.begin(), v.end()));
+    std::printf("  ");
+}
+
+void printPeriods(const std::string& soundFont, const char* name, int bpm, const LoopSetup& loop) {
+    PeriodFigures modes[2]; // block by block, lazy
+    for (int run = 0; run < kPeriodRuns; ++run)
+        for (const bool byBlock : {true, false})
+            renderPeriods(soundFont, bpm, loop, byBlock, modes[byBlock ? 0 : 1]);
+    for (const bool byBlock : {true, false}) {
+        const PeriodFigures& f = modes[byBlock ? 0 : 1];
+        std::printf("%-24s %4d %-9s ", byBlock ? name : "", bpm, byBlock ? "by block" : "lazy");
+        printSpread(f.calls, "%6.2f");
+        if (allocationsCounted())
+            printSpread(f.allocations, "%6.2f");
+        else
+            std::printf("%-20s", "   (not counted)");
+        printSpread(f.cpuMicros, "%7.1f");
+        std::printf("%s\n", byBlock ? "" : modes[0].sound == f.sound ? "yes" : "NO");
+    }
 }
 
 // ---- SoundFont load time ----
@@ -229,6 +302,17 @@ int run(int argc, char** argv) {
              renderCost(soundFont, 120, true, everyCellSounds, minutes), minutes, true);
     printCpu("all 112 cells sounding", "240",
              renderCost(soundFont, 240, true, everyCellSounds, minutes), minutes, true);
+
+    if (!soundFont.empty()) {
+        std::printf("\nRender calls, audio-thread allocations and CPU time per %d-frame period: "
+                    "the synth rendered block by\nblock (every period before lazy rendering) and "
+                    "lazily; %d runs of %.0f s each, min median max.\n\n",
+                    kBuffer, kPeriodRuns, kPeriodSeconds);
+        std::printf("%-24s %4s %-9s %-20s  %-20s  %-23s  %s\n", "loop", "BPM", "render", "calls",
+                    "allocations", "CPU us", "same audio");
+        printPeriods(soundFont, "start-up loop", 120, startupLoop);
+        printPeriods(soundFont, "all 112 cells sounding", 240, everyCellSounds);
+    }
 
     std::printf("\nSoundFont load, wall clock, a fresh synth each time. \"first\" follows "
                 "dropping the file from the page cache\n(posix_fadvise; \"cached\" says how much "

@@ -22,6 +22,7 @@
 #include <QStandardPaths>
 
 #include <cstdio>
+#include <string>
 
 namespace zumbal {
 
@@ -336,14 +337,14 @@ void App::Event_Close() {
         std::fprintf(stderr,
                      "zumbal: audio stats: output %s, rate %d, period %d, latency %.1f ms, "
                      "callbacks %llu, late renders %llu, underruns %llu, server xruns %llu, "
-                     "max render %.2f ms, "
-                     "foreign synth calls %llu\n",
+                     "max render %.2f ms, foreign synth calls %llu, allocations %s\n",
                      s.output.c_str(), s.sampleRate, s.periodSize, s.latencyMs,
                      static_cast<unsigned long long>(s.callbacks),
                      static_cast<unsigned long long>(s.lateRenders),
                      static_cast<unsigned long long>(s.underruns),
                      static_cast<unsigned long long>(s.serverXruns), s.maxRenderMs,
-                     static_cast<unsigned long long>(m_sound.synth().foreignCalls()));
+                     static_cast<unsigned long long>(m_sound.synth().foreignCalls()),
+                     s.allocations < 0 ? "not counted" : std::to_string(s.allocations).c_str());
     }
 }
 

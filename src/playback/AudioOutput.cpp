@@ -1,5 +1,7 @@
 #include "playback/AudioOutput.h"
 
+#include "playback/AllocationCounter.h"
+
 #include <time.h>
 
 #include <algorithm>
@@ -30,6 +32,7 @@ const std::vector<std::string>& AudioOutput::defaultDrivers() {
 }
 
 void AudioOutput::Meter::render(float* left, float* right, int frames, MidiSink* midi) {
+    const AudioThreadScope audioThread;
     const int64_t begin = monotonicNs();
     m_client.render(left, right, frames, midi);
     const int64_t end = monotonicNs();

@@ -47,6 +47,8 @@ struct AudioStats {
     uint64_t underruns = 0;
     uint64_t serverXruns = 0;
     double maxRenderMs = 0;
+    // Calls of the malloc family the audio callback made; -1: not counted.
+    int64_t allocations = -1;
 };
 
 // Opens the first output of the list that works, else the silent one, and

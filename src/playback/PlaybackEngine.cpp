@@ -169,8 +169,8 @@ void PlaybackEngine::scheduleClock(double due, int64_t begin) {
     m_timeline.clockDone();
 }
 
-void PlaybackEngine::atBlockStart(int64_t blockStart, MidiSink* midi, int64_t begin) {
-    if (!playing()) {
+void PlaybackEngine::atBlockStart(int64_t blockStart, MidiSink* midi, int64_t begin, bool play) {
+    if (!play) {
         if (m_wasPlaying) {
             m_scheduled.clear();
             m_players[kBassTrack].PlayNote(m_g.basso_ultima[0], 0);

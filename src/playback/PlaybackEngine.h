@@ -89,24 +89,35 @@ public:
     }
 
     // Audio side: advance the timeline by `frames`, calling render(offset, count)
-    // for consecutive pieces of the buffer that never cross a block boundary,
-    // and writing the buffer's MIDI into `midi` when there is one.
+    // for consecutive pieces that cover the buffer, and writing the buffer's
+    // MIDI into `midi` when there is one. The synth is rendered lazily: a
+    // piece ends only where the synth must be called (a block that starts
+    // notes, or the stop's note-off) and at the buffer's end, so every note
+    // still starts on its block, while each render call, which costs the
+    // synth an allocation of its own, covers as much as it can.
     template <class Render> void process(int frames, Render&& render, MidiSink* midi = nullptr) {
         const int64_t begin = m_pos.load(std::memory_order_relaxed);
         if (midi)
             sendProgram(*midi);
         decide(begin, begin + frames);
-        int done = 0;
+        int done = 0, rendered = 0;
         while (done < frames) {
             const int64_t pos = begin + done;
-            if (pos % kBlock == 0)
-                atBlockStart(pos, midi, begin);
+            if (pos % kBlock == 0) {
+                const bool play = playing();
+                if (done > rendered && callsSynthAt(pos, play)) {
+                    render(rendered, done - rendered);
+                    rendered = done;
+                }
+                atBlockStart(pos, midi, begin, play);
+            }
             const int n = static_cast<int>(std::min<int64_t>(frames - done, kBlock - pos % kBlock));
             sendMidi(pos + n, midi, begin);
-            render(done, n);
             done += n;
             m_pos.store(pos + n, std::memory_order_release);
         }
+        if (done > rendered)
+            render(rendered, done - rendered);
     }
 
     // Events the schedule had no room for; 0 unless something is badly wrong.
@@ -118,7 +129,11 @@ private:
     void scheduleClock(double due, int64_t begin);
     void applyBarLineChange();
     void tickWhileStopped(int64_t begin, double horizon);
-    void atBlockStart(int64_t blockStart, MidiSink* midi, int64_t begin);
+    // Whether atBlockStart() gives the synth anything at `blockStart`.
+    bool callsSynthAt(int64_t blockStart, bool play) const {
+        return play ? m_scheduled.synthNoteBefore(blockStart + kBlock / 2.0) : m_wasPlaying;
+    }
+    void atBlockStart(int64_t blockStart, MidiSink* midi, int64_t begin, bool play);
     void sendMidi(int64_t end, MidiSink* midi, int64_t begin);
     void sendProgram(MidiSink& midi);
     void sendNote(MidiSink& midi, int frame, int track, int note, int velocity);

@@ -47,6 +47,13 @@ public:
             if (at(m_synthRead).track >= 0)
                 take(at(m_synthRead));
     }
+    // Whether takeForSynth(limit) would hand the synth a note.
+    bool synthNoteBefore(double limit) const {
+        for (uint64_t i = m_synthRead; i < m_write && at(i).due < limit; ++i)
+            if (at(i).track >= 0)
+                return true;
+        return false;
+    }
     // Hands the MIDI output every event whose nearest frame is before `end`.
     template <class Take> void takeForMidi(int64_t end, Take&& take) {
         for (; m_midiRead < m_write && frameOf(at(m_midiRead).due) < end; ++m_midiRead)

@@ -1,5 +1,6 @@
 #include "playback/SoundSystem.h"
 
+#include "playback/AllocationCounter.h"
 #include "playback/SoundFontLocator.h"
 
 #include <algorithm>
@@ -50,7 +51,10 @@ std::string SoundSystem::lostOutput() const {
 }
 
 AudioStats SoundSystem::audioStats() const {
-    return m_output ? m_output->stats() : AudioStats{};
+    AudioStats s = m_output ? m_output->stats() : AudioStats{};
+    if (allocationsCounted())
+        s.allocations = static_cast<int64_t>(audioThreadAllocations().allocations);
+    return s;
 }
 
 void SoundSystem::render(float* left, float* right, int frames, MidiSink* midi) {

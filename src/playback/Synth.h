@@ -62,6 +62,8 @@ public:
     void release() { m_owner.store(std::thread::id{}, std::memory_order_release); }
     // Calls made from a thread other than the bound one.
     uint64_t foreignCalls() const { return m_foreignCalls.load(std::memory_order_relaxed); }
+    // Calls of render(); FluidSynth allocates once in each (see render()).
+    uint64_t renderCalls() const { return m_renderCalls.load(std::memory_order_relaxed); }
 
     fluid_settings_t* settings() const { return m_settings.get(); }
     const SynthOptions& options() const { return m_options; }
@@ -76,6 +78,7 @@ private:
     bool m_soundFontLoaded = false;
     std::atomic<std::thread::id> m_owner{};
     std::atomic<uint64_t> m_foreignCalls{0};
+    std::atomic<uint64_t> m_renderCalls{0};
 };
 
 // Every setting the program gives FluidSynth passes through here.

@@ -56,21 +56,25 @@ TEST(StrokeTimeline, ANewSampleRateKeepsTheWaitingStrokeInTime) {
 }
 
 // The start-up loop, plus a bass drum on every stroke, on an engine driven by
-// a virtual clock: every note is recorded with the block start at which the
-// synth would start it.
+// a virtual clock: every note is recorded with the frames the synth has
+// rendered before it, which is the block start where it starts.
 struct Engine : ::testing::Test {
     Engine() {
         setStartupLoop(g);
         setDefaultButtonStates(g);
         for (int s = 0; s < kStrokes; ++s)
             g.pp[s] = kHit;
-        out.engine = &engine;
     }
     void run(int64_t frames, int buffer = 512) {
         for (; frames > 0; frames -= buffer) {
             midi.base = engine.now();
-            engine.process(
-                static_cast<int>(std::min<int64_t>(buffer, frames)), [](int, int) {}, &midi);
+            const auto render = [&](int offset, int count) {
+                ASSERT_EQ(midi.base + offset, out.stamp);
+                out.stamp += count;
+                ++renders;
+            };
+            engine.process(static_cast<int>(std::min<int64_t>(buffer, frames)), render, &midi);
+            ASSERT_EQ(out.stamp, engine.now());
         }
     }
     std::vector<int64_t> hits() const {
@@ -104,6 +108,7 @@ struct Engine : ::testing::Test {
 
     globali g;
     test::RecordingOutput out;
+    int renders = 0;
     MidiLog midi;
     test::ScriptedRandom random;
     PlaybackEngine engine{g, out, random, kRate};
@@ -295,7 +300,8 @@ std::vector<double> swungDues(const globali& g, int64_t press, size_t count) {
 }
 
 // Every stroke lands on the block nearest its due sample, whatever the
-// buffer size, swung or not.
+// buffer size, swung or not, and the synth renders in as few calls as that
+// allows.
 TEST_F(Engine, SwingMovesOnlyTheSecondStrokeOfEachPairAndNeverTheGrid) {
     struct Case {
         int tempo, swing;
@@ -322,8 +328,12 @@ TEST_F(Engine, SwingMovesOnlyTheSecondStrokeOfEachPairAndNeverTheGrid) {
         run(3000);
         const int64_t press = engine.now();
         engine.start();
-        run(static_cast<int64_t>(41.2 * kRate * 15.0 / c.tempo), c.buffer);
+        renders = 0;
+        const auto frames = static_cast<int64_t>(41.2 * kRate * 15.0 / c.tempo);
+        run(frames, c.buffer);
         const auto h = hits();
+        // One render call a buffer, and one more for a stroke's block inside it.
+        EXPECT_LE(renders, (frames + c.buffer - 1) / c.buffer + int64_t(h.size()));
         const auto due = swungDues(g, press, h.size());
         ASSERT_GE(h.size(), 40u);
         ASSERT_EQ(midi.notes.size(), h.size());

@@ -1,5 +1,9 @@
+#include "playback/AllocationCounter.h"
 #include "playback/OfflineRender.h"
 #include "playback/SoundFontLocator.h"
+#include "support/SynthRig.h"
+
+#include <malloc.h>
 
 #include <gtest/gtest.h>
 
@@ -7,7 +11,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <thread>
 #include <tuple>
 
@@ -176,6 +182,100 @@ TEST(OfflineRender, TheStopEndsTheHeldBassNoteOnTheLoopsProgram) {
         sounds.push_back(s.peak);
     }
     EXPECT_NE(sounds[0], sounds[1]);
+}
+
+// Every call of the malloc family made on the audio thread is counted, and
+// none made elsewhere.
+TEST(AllocationCounter, CountsTheAudioThreadsCallsOnly) {
+    if (!allocationsCounted())
+        GTEST_SKIP() << "this build does not count allocations";
+    using Allocate = void* (*)();
+    const std::vector<std::pair<const char*, Allocate>> calls{
+        {"malloc", [] { return std::malloc(24); }},
+        {"calloc", [] { return std::calloc(3, 8); }},
+        {"realloc", [] { return std::realloc(nullptr, 24); }},
+        {"memalign", [] { return memalign(64, 24); }},
+        {"aligned_alloc", [] { return std::aligned_alloc(64, 128); }},
+        {"posix_memalign", [] {
+             void* p = nullptr;
+             return posix_memalign(&p, 64, 24) == 0 ? p : nullptr;
+         }}};
+    for (const auto& [name, allocate] : calls) {
+        for (const bool audio : {false, true}) {
+            std::optional<AudioThreadScope> scope;
+            if (audio)
+                scope.emplace();
+            const AllocationCounts before = audioThreadAllocations();
+            void* volatile p = allocate();
+            std::free(p);
+            const AllocationCounts after = audioThreadAllocations();
+            scope.reset();
+            EXPECT_EQ(after.allocations - before.allocations, audio ? 1u : 0u) << name;
+            EXPECT_EQ(after.frees - before.frees, audio ? 1u : 0u) << name;
+        }
+    }
+}
+
+// The engine renders the synth lazily, in one call a period plus one for
+// each block that starts notes or the stop's note-off, and the audio is the
+// same, bit for bit, as the synth rendered block by block. On the audio
+// thread each render call allocates once (FluidSynth's OpenMP team), and
+// nothing else allocates.
+TEST(SynthRender, LazyRenderSoundsAsBlockByBlockAndAllocatesOnceACall) {
+    const std::string soundFont = findSoundFont("", std::getenv("ZUMBAL_SOUNDFONT"));
+    if (soundFont.empty())
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    for (const int period : {512, 333}) {
+        SCOPED_TRACE(period);
+        const int periods = 2 * 44100 / period, stopped = 20;
+        std::vector<float> sound[2];
+        for (const bool byBlock : {true, false}) {
+            test::SynthRig rig(soundFont);
+            ASSERT_TRUE(rig.loaded);
+            setStartupLoop(rig.g);
+            setDefaultButtonStates(rig.g);
+            for (int s = 1; s <= kStrokes; ++s) {
+                for (int t = 0; t < kDrumTracks; ++t)
+                    rig.g.pp[cellIndex(t, s)] = s % (t + 2) == 0 ? kRandomHit : kHit;
+                rig.g.pp[cellIndex(kBassTrack, s)] = s % 3 == 0 ? kBassRest : 36 + s;
+            }
+            rig.g.tempo = 240;
+            rig.g.swing = 66;
+            rig.g.humanizeMs = 5;
+            std::vector<float>& out = sound[byBlock];
+            out.resize(2 * size_t(period) * (periods + stopped));
+            const auto render = [&](int i) {
+                float* left = out.data() + 2 * size_t(period) * i;
+                rig.period(left, left + period, period, byBlock);
+            };
+            rig.engine.start();
+            render(0); // libgomp sets up a thread at its first region
+            AudioThreadScope audio;
+            const AllocationCounts before = audioThreadAllocations();
+            const uint64_t calls = rig.synth.renderCalls();
+            for (int i = 1; i < periods + stopped; ++i) {
+                if (i == periods)
+                    rig.engine.stop();
+                render(i);
+            }
+            const uint64_t made = rig.synth.renderCalls() - calls;
+            const AllocationCounts after = audioThreadAllocations();
+            if (!byBlock) {
+                EXPECT_LE(made, periods + stopped + rig.engine.strokesPlayed() + 1);
+            }
+            // A call the synth serves from the rest of its last block renders nothing.
+            if (allocationsCounted()) {
+                const uint64_t rendering = period % PlaybackEngine::kBlock == 0 ? made : 0;
+                EXPECT_LE(after.allocations - before.allocations, made);
+                EXPECT_GE(after.allocations - before.allocations, rendering);
+                EXPECT_EQ(after.frees - before.frees, after.allocations - before.allocations);
+            }
+        }
+        EXPECT_GT(*std::max_element(sound[0].begin(), sound[0].end()), 0.1f);
+        ASSERT_EQ(sound[0].size(), sound[1].size());
+        EXPECT_EQ(std::memcmp(sound[0].data(), sound[1].data(), sound[0].size() * sizeof(float)),
+                  0);
+    }
 }
 
 } // namespace
