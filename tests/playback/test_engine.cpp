@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <map>
@@ -283,6 +284,31 @@ TEST(EngineThreads, EveryStartPlaysStrokeOneAStrokeAfterThePress) {
     done = true;
     audio.join();
     EXPECT_EQ(early, 0);
+}
+
+// A tempo change mid-bar moves the clock with the strokes: every stroke still
+// falls on a clock, and the clock's spacing is the old tempo's, then the new.
+TEST_F(Engine, ATempoChangeMovesTheClockWithTheStrokes) {
+    engine.start();
+    run(30870); // some five strokes at 120 BPM
+    g.tempo = 200;
+    run(30870);
+    ASSERT_GE(midi.notes.size(), 10u);
+    for (int64_t hit : midi.notes)
+        EXPECT_TRUE(std::binary_search(midi.clocks.begin(), midi.clocks.end(), hit)) << hit;
+    const double slow = kRate * 15.0 / 120 / 6, fast = kRate * 15.0 / 200 / 6;
+    // At most one interval bridges the two grids: the first new tick after the last old one.
+    size_t atOld = 0, atNew = 0;
+    for (size_t i = 1; i < midi.clocks.size(); ++i) {
+        const double step = double(midi.clocks[i] - midi.clocks[i - 1]);
+        if (atNew == 0 && std::abs(step - slow) <= 1)
+            ++atOld;
+        else if (std::abs(step - fast) <= 1)
+            ++atNew;
+    }
+    EXPECT_GE(atOld, 20u);
+    EXPECT_GE(atNew, 20u);
+    EXPECT_GE(atOld + atNew, midi.clocks.size() - 2); // none when the change fell on a tick
 }
 
 // The ideal due sample of each stroke played after a press at `press`, with

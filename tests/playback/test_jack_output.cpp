@@ -39,8 +39,10 @@ struct JackSound {
     std::unique_ptr<SoundSystem> sound;
 };
 
-bool jackdInstalled() {
-    return std::system("command -v jackd >/dev/null 2>&1") == 0;
+// Whether jackd is missing; the JACK library's own error lines are silenced.
+bool noJackd() {
+    jack_set_error_function([](const char*) {});
+    return std::system("command -v jackd >/dev/null 2>&1") != 0;
 }
 
 // The MIDI a render gives, on the engine's timeline.
@@ -193,9 +195,8 @@ TEST(JackOutput, PipeWireShowsZumbalsNameIconAndRoleUnderTheUsersOwn) {
 
 // A rate the synthesizer cannot play at is refused, not played out of time.
 TEST(JackOutput, AServerAtARateTheSynthCannotPlayIsRefused) {
-    if (!jackdInstalled())
+    if (noJackd())
         GTEST_SKIP() << "needs jackd";
-    jack_set_error_function([](const char*) {});
     test::DummyJack server(192000);
     ASSERT_TRUE(server.ready());
     JackSound s;
@@ -211,9 +212,8 @@ TEST(JackOutput, AServerAtARateTheSynthCannotPlayIsRefused) {
 // The clock outlives the server: it goes on silently and the sound comes back
 // with a new server, at that server's rate.
 TEST(JackOutput, ASilentClockBridgesAServerThatGoesAwayAndComesBack) {
-    if (!jackdInstalled())
+    if (noJackd())
         GTEST_SKIP() << "needs jackd";
-    jack_set_error_function([](const char*) {});
     JackSound s;
     const std::string name = test::DummyJack::uniqueName();
     auto server = std::make_unique<test::DummyJack>(48000, name);
@@ -274,25 +274,6 @@ private:
     std::atomic<int> m_ms;
 };
 
-// Another client's lateness is an xrun of the whole server, not an underrun of Zumbal's.
-TEST(JackOutput, TheServersXrunsAreCountedApart) {
-    if (!jackdInstalled())
-        GTEST_SKIP() << "needs jackd";
-    jack_set_error_function([](const char*) {});
-    test::DummyJack server(48000);
-    ASSERT_TRUE(server.ready());
-    JackSound s;
-    ::testing::internal::CaptureStderr();
-    s.sound->startAudio();
-    ::testing::internal::GetCapturedStderr();
-    {
-        LateClient late(300);
-        std::this_thread::sleep_for(600ms);
-    }
-    EXPECT_GT(s.sound->audioStats().serverXruns, 0u);
-    EXPECT_EQ(s.sound->audioStats().underruns, 0u);
-}
-
 // A private dummy server at `rate` with Zumbal's client on it, playing a
 // bass drum on every stroke once started.
 struct MidiRig {
@@ -309,15 +290,29 @@ struct MidiRig {
     JackSound s;
 };
 
+// Another client's lateness is an xrun of the whole server, not an underrun of Zumbal's.
+TEST(JackOutput, TheServersXrunsAreCountedApart) {
+    if (noJackd())
+        GTEST_SKIP() << "needs jackd";
+    MidiRig rig(48000);
+    ASSERT_TRUE(rig.ready());
+    {
+        LateClient late(300);
+        std::this_thread::sleep_for(600ms);
+    }
+    EXPECT_GT(rig.s.sound->audioStats().serverXruns, 0u);
+    EXPECT_EQ(rig.s.sound->audioStats().underruns, 0u);
+}
+
 // The notes on midi_out and the clock on clock_out, each on the frame
-// nearest its ideal sample, for every meter and feel: with a bass drum on
-// every stroke, played stroke j of a play started at sample s is due at
-// s + j x L, and clock i at s + L + i x L / c (c = 6, or 8 under ternary).
+// nearest its ideal sample (the engine's own tests go through every meter
+// and feel): with a bass drum on every stroke, played stroke j of a play
+// started at sample s is due at s + j x L, and clock i at s + L + i x L / c
+// (c = 6, or 8 under ternary).
 // A new period size in the middle of the play loses nothing.
 TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
-    if (!jackdInstalled())
+    if (noJackd())
         GTEST_SKIP() << "needs jackd";
-    jack_set_error_function([](const char*) {});
     MidiRig rig(48000);
     ASSERT_TRUE(rig.ready());
     JackSound& s = rig.s;
@@ -327,11 +322,7 @@ TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
         int tempo;
         jack_nframes_t period = 0; // the server's, halfway through the play
     };
-    for (const Case c : {Case{false, false, 240},
-                         {true, false, 97},
-                         {false, true, 133},
-                         {true, true, 60},
-                         {false, false, 120, 2048}}) {
+    for (const Case c : {Case{false, false, 240}, {true, true, 60}, {false, false, 120, 2048}}) {
         SCOPED_TRACE(testing::Message()
                      << c.threeFour << c.ternary << " " << c.tempo << " " << c.period);
         s.g.ter_3_4 = c.threeFour;
@@ -393,69 +384,14 @@ TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
     EXPECT_EQ(s.sound->engine().droppedEvents(), 0u);
 }
 
-// A tempo change mid-bar moves the clock with the strokes: every stroke still
-// falls on a clock, and the clock's spacing is the old tempo's, then the new.
-TEST(JackMidi, ATempoChangeMovesTheClockWithTheStrokes) {
-    if (!jackdInstalled())
-        GTEST_SKIP() << "needs jackd";
-    jack_set_error_function([](const char*) {});
-    MidiRig rig(44100);
-    ASSERT_TRUE(rig.ready());
-    JackSound& s = rig.s;
-    std::unique_ptr<test::JackMidiCapture> capture;
-    for (int take = 0; take < kTakes; ++take) { // again after an xrun, as above
-        const uint64_t xruns = s.sound->audioStats().serverXruns;
-        s.g.tempo = 120;
-        capture = std::make_unique<test::JackMidiCapture>(2, 20000);
-        ASSERT_TRUE(capture->connect("Zumbal:midi_out", 0));
-        ASSERT_TRUE(capture->connect("Zumbal:clock_out", 1));
-        s.sound->engine().start();
-        std::this_thread::sleep_for(700ms); // some five strokes at 120 BPM
-        s.g.tempo = 200;
-        std::this_thread::sleep_for(700ms);
-        s.sound->engine().stop();
-        std::this_thread::sleep_for(100ms);
-        if (s.sound->audioStats().serverXruns == xruns)
-            break;
-    }
-
-    std::vector<int64_t> hits, clocks;
-    for (const test::CapturedMidi& e : capture->events()) {
-        if (e.port == 0 && e.bytes[0] == 0x99 && e.bytes[2] > 0 && e.bytes[1] == s.g.edfiv[0][0])
-            hits.push_back(e.frame);
-        if (e.port == 1 && e.bytes[0] == kMidiClock)
-            clocks.push_back(e.frame);
-    }
-    ASSERT_GE(hits.size(), 10u);
-    for (int64_t hit : hits)
-        EXPECT_TRUE(std::binary_search(clocks.begin(), clocks.end(), hit)) << hit;
-    const double slow = 44100 * 15.0 / 120 / 6, fast = 44100 * 15.0 / 200 / 6;
-    // At most one interval bridges the two grids: the first new tick after the last old one.
-    size_t atOld = 0, atNew = 0;
-    for (size_t i = 1; i < clocks.size(); ++i) {
-        const double step = double(clocks[i] - clocks[i - 1]);
-        if (atNew == 0 && std::abs(step - slow) <= 1)
-            ++atOld;
-        else if (std::abs(step - fast) <= 1)
-            ++atNew;
-    }
-    EXPECT_GE(atOld, 20u);
-    EXPECT_GE(atNew, 20u);
-    EXPECT_GE(atOld + atNew, clocks.size() - 2); // none when the change fell on a tick
-}
-
 // With the setting on, clock_out ticks at the tempo while stopped (no
 // Start); what arrives on midi_in reaches the input queue, SysEx left out.
 TEST(JackMidi, ClockWhileStoppedAndTheInput) {
-    if (!jackdInstalled())
+    if (noJackd())
         GTEST_SKIP() << "needs jackd";
-    jack_set_error_function([](const char*) {});
-    test::DummyJack server(48000);
-    ASSERT_TRUE(server.ready());
-    JackSound s;
-    ::testing::internal::CaptureStderr();
-    s.sound->startAudio();
-    ::testing::internal::GetCapturedStderr();
+    MidiRig rig(48000);
+    ASSERT_TRUE(rig.ready());
+    JackSound& s = rig.s;
     s.sound->engine().setClockWhileStopped(true);
     test::JackMidiCapture capture(1, 1000);
     ASSERT_TRUE(capture.connect("Zumbal:clock_out", 0));
