@@ -1,6 +1,7 @@
 // The subcommands end to end: the built program runs as a child process with
 // no display, on loop files written here.
 
+#include "../support/TestFiles.h"
 #include "export/MidiWriter.h"
 #include "loops/LoopFile.h"
 #include "playback/SoundFontLocator.h"
@@ -39,17 +40,8 @@ std::pair<int, std::string> run(const QStringList& args, const QString& workDir)
             process.readAllStandardError().toStdString()};
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using test::readFile;
+using test::writeFile;
 
 QStringList entries(const QString& dir) {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);

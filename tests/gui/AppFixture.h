@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../support/TestFiles.h"
 #include "app/App.h"
 
 #include <QApplication>
@@ -60,15 +61,9 @@ struct AppFixture {
         settings.recoveryFile = dir.filePath("zumbal recovered loop");
         return settings;
     }
+    // A file under the folder.
     void write(const QString& name, const QByteArray& content) {
-        QFile file(dir.filePath(name));
-        file.open(QIODevice::WriteOnly);
-        file.write(content);
-    }
-    // A file's contents, empty when unreadable; `read` also takes a name under the folder.
-    static QByteArray readFile(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        writeFile(dir.filePath(name), content);
     }
     QByteArray read(const QString& name) { return readFile(QDir(dir.path()).filePath(name)); }
     static QByteArray loopFixture(const QString& name) {

@@ -37,11 +37,7 @@ QString recoveryFile(const QString& folder) {
     return QDir(folder).filePath("zumbal recovered loop");
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using test::writeFile;
 
 // Drum strokes, the 3/4 switch, a bass note, the tempo and a track's volume.
 void edit(Window_t1& w) {
@@ -63,7 +59,7 @@ int editAndWait(const QString& folder) {
     edit(w);
     const QByteArray edited = bytesOf(w.currentLoop());
     const auto written = [&] {
-        const QByteArray file = test::AppFixture::readFile(recoveryFile(folder));
+        const QByteArray file = test::readFile(recoveryFile(folder));
         return !file.isEmpty() && bytesOf(parseLoop(file.toStdString())) == edited;
     };
     if (!QTest::qWaitFor(written, 60000)) {
@@ -163,7 +159,7 @@ private slots:
             act(*app);
             const QByteArray live = bytesOf(app->window().currentLoop());
             app->FileQuit->trigger(); // the quit writes at once
-            const QByteArray kept = test::AppFixture::readFile(recoveryFile(dir.path()));
+            const QByteArray kept = test::readFile(recoveryFile(dir.path()));
             QVERIFY2(replaced ? bytesOf(parseLoop(kept.toStdString())) == live : kept == previous,
                      name);
         }

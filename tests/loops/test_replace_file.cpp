@@ -1,5 +1,6 @@
 #include "loops/ReplaceFile.h"
 #include "support/FileSizeLimit.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,10 +11,7 @@
 namespace zumbal {
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+using test::readFile;
 
 // A write that cannot finish leaves the old file as it was and no temporary
 // file behind, and says why; one that fits replaces the file.
@@ -34,7 +32,7 @@ TEST(ReplaceFile, OnlyACompleteWriteReplacesTheTarget) {
             error = replaceFile(path, bytes);
         }
         EXPECT_EQ(error.isEmpty(), c.fits) << error.toStdString();
-        EXPECT_EQ(readAll(path), c.fits ? bytes : QByteArray("the old loop\n"));
+        EXPECT_EQ(readFile(path), c.fits ? bytes : QByteArray("the old loop\n"));
         EXPECT_EQ(error, c.fits ? "" : "File too large");
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"loop"});
     }
@@ -48,8 +46,8 @@ TEST(CreateFile, MakesANewFileButNeverReplacesAnItemOfThatName) {
     for (const auto& [name, expected] : std::vector<std::pair<QString, QString>>{
              {"mine", ""}, {"theirs", "File exists"}, {"folder", "File exists"}})
         EXPECT_EQ(createFile(dir.filePath(name), "my loop\n"), expected) << name.toStdString();
-    EXPECT_EQ(readAll(dir.filePath("mine")), "my loop\n");
-    EXPECT_EQ(readAll(dir.filePath("theirs")), "another instance's loop\n");
+    EXPECT_EQ(readFile(dir.filePath("mine")), "my loop\n");
+    EXPECT_EQ(readFile(dir.filePath("theirs")), "another instance's loop\n");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{"folder", "mine", "theirs"}));
 }
