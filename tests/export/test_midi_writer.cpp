@@ -270,11 +270,7 @@ TEST(ExportReader, ReadsTheGrooveOfAVersion140File) {
     loop.pb[0] = kSwitchOn;
     loop.pp[1] = kHit;
     loop.swing = 66;
-    loop.humanizeVelocity = 7;
-    const LoopRecord read = readLoopForExport(writeLoop("x", loop));
-    EXPECT_EQ((std::array{read.swing, read.humanizeMs, read.humanizeVelocity}),
-              (std::array{66, 0, 7}));
-    EXPECT_EQ(writeMidiFile(read, 2), writeMidiFile(loop, 2));
+    EXPECT_EQ(writeMidiFile(readLoopForExport(writeLoop("x", loop)), 2), writeMidiFile(loop, 2));
 }
 
 TEST(ExportFileName, TypedNameFilteredElseTheLoopsName) {

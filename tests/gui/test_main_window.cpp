@@ -120,16 +120,19 @@ private slots:
         f.render(5600);
         QTRY_COMPARE(f.w().tempoLamp()->colour(), QColor::fromHsvF(0, 1, 0.8));
 
-        // The space bar stops and starts, with the sound only when the preference is on.
+        // The space bar stops and starts, also in a track field, where it types nothing, with
+        // the sound only when the preference is on.
+        EditField_Numero* field = f.w().fields().EditFI[0];
         for (const char* on : {"0", "1"}) {
             f.g().prefe[0] = on;
             f.sounds->played.clear();
             for (int battito : {0, 1}) {
-                QTest::keyClick(&f.w(), Qt::Key_Space);
+                QTest::keyClick(*on == '1' ? static_cast<QWidget*>(field) : &f.w(), Qt::Key_Space);
                 QCOMPARE(f.g().battito.load(), battito);
             }
             QCOMPARE(f.sounds->played, std::vector<SoundId>(*on == '1' ? 2 : 0, SoundId::Loaded1));
         }
+        QCOMPARE(field->text(), "36");
 
         // T taps the tempo; two quick taps are a fast beat.
         for (int tap = 0; tap < 2; ++tap)

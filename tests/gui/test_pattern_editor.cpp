@@ -6,7 +6,7 @@
 
 namespace zumbal {
 
-// The real main window's drawing, and its keys.
+// The real main window's drawing.
 class PatternEditorTest : public QObject {
     Q_OBJECT
 
@@ -46,18 +46,6 @@ private slots:
         QTest::keyClick(&f.w(), Qt::Key_N, Qt::ControlModifier);
         for (int cell : {0, 6, 17, 34})
             QCOMPARE(cellImage(f, cell), cellImage(f, 35));
-    }
-
-    // The space bar in a track field starts and stops playback, typing nothing.
-    void spaceInAFieldPlaysAndStops() {
-        Fixture f;
-        EditField_Numero* field = f.w().fields().EditFI[0];
-        field->setCursorPosition(2);
-        for (int battito : {0, 1}) {
-            QTest::keyClick(field, Qt::Key_Space);
-            QCOMPARE(f.g().battito.load(), battito);
-        }
-        QCOMPARE(field->text(), "36");
     }
 };
 
