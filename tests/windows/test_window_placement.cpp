@@ -19,44 +19,37 @@ class WindowPlacementTest : public QObject {
 
     using Fixture = test::AppFixture;
 
-    // Opens `window` with `open`, then hides it and opens it again; both times
-    // its client area settles at `at`.
-    static void opensWithItsClientAt(QWidget* (*open)(Fixture&), Fixture& f, QPoint at) {
-        for (int opening = 1; opening <= 2; ++opening) {
-            QWidget* window = open(f);
-            QVERIFY(window);
-            QVERIFY(QTest::qWaitForWindowExposed(window));
-            QTRY_COMPARE_WITH_TIMEOUT(window->geometry().topLeft(), at, 2000);
-            QVERIFY2(window->frameGeometry() != window->geometry(), "the window has no frame");
-            window->hide();
-            QTest::qWait(100);
-        }
-    }
-
 private slots:
-    void volumeWindowFromAStroke() {
+    // Each window is opened, hidden and opened again; both times its client
+    // area settles at its point. A right click on the stroke at 146, 80 of
+    // the grid canvas, which is at 168, 7, puts the volume window 137 px left
+    // of and 30 px above the stroke.
+    void windowsOpenWithTheirClientAreaAtTheirPoint() {
         Fixture f;
-        // A right click on the stroke at 146, 80 of the grid canvas, which is
-        // at 168, 7: 137 px left of and 30 px above the stroke.
-        const QPoint at = f.w().client()->mapToGlobal(QPoint(168 + 146 - 137, 7 + 80 - 30));
-        opensWithItsClientAt(
-            [](Fixture& f) -> QWidget* {
-                QTest::mouseClick(&f.w().grid(), Qt::RightButton, {}, QPoint(152, 85));
-                return f.w().findChild<volumewin*>();
-            },
-            f, at);
-    }
-
-    void drumsWindowFromAnInstrumentField() {
-        Fixture f;
-        const QPoint at =
-            f.w().client()->mapToGlobal(QPoint(210, f.w().fields().EditFI[2]->y() - 20));
-        opensWithItsClientAt(
-            [](Fixture& f) -> QWidget* {
-                QTest::mouseClick(f.w().fields().EditFI[2], Qt::LeftButton);
-                return f.w().findChild<drumswin*>();
-            },
-            f, at);
+        const std::pair<QPoint, QWidget* (*)(Fixture&)> windows[] = {
+            {QPoint(168 + 146 - 137, 7 + 80 - 30),
+             [](Fixture& opened) -> QWidget* {
+                 QTest::mouseClick(&opened.w().grid(), Qt::RightButton, {}, QPoint(152, 85));
+                 return opened.w().findChild<volumewin*>();
+             }},
+            {QPoint(210, f.w().fields().EditFI[2]->y() - 20),
+             [](Fixture& opened) -> QWidget* {
+                 QTest::mouseClick(opened.w().fields().EditFI[2], Qt::LeftButton);
+                 return opened.w().findChild<drumswin*>();
+             }},
+        };
+        for (const auto& [corner, open] : windows) {
+            const QPoint at = f.w().client()->mapToGlobal(corner);
+            for (int opening = 1; opening <= 2; ++opening) {
+                QWidget* window = open(f);
+                QVERIFY(window);
+                QVERIFY(QTest::qWaitForWindowExposed(window));
+                QTRY_COMPARE_WITH_TIMEOUT(window->geometry().topLeft(), at, 2000);
+                QVERIFY2(window->frameGeometry() != window->geometry(), "the window has no frame");
+                window->hide();
+                QTest::qWait(100);
+            }
+        }
     }
 };
 
