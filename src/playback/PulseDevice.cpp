@@ -87,7 +87,7 @@ public:
         Lock lock(m_loop);
         const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(m_rate), kChannels};
         pa_proplist* props = pa_proplist_new();
-        pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
+        pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "production");
         m_stream = pa_stream_new_with_proplist(m_context, "Drum loop", &format, nullptr, props);
         pa_proplist_free(props);
         if (!m_stream)

@@ -23,7 +23,7 @@ void applySettings(fluid_settings_t* settings, const SynthOptions& options) {
     fluid_settings_setnum(settings, "synth.gain", 0.5);
     // Only one thread plays notes once the audio runs, so the API needs no lock.
     fluid_settings_setint(settings, "synth.threadsafe-api", 0);
-    fluid_settings_setstr(settings, "audio.pulseaudio.media-role", "music");
+    fluid_settings_setstr(settings, "audio.pulseaudio.media-role", "production");
 }
 
 void silenceSynthLog() {
