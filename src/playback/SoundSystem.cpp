@@ -71,32 +71,25 @@ void SoundSystem::skip(int frames) {
 void SoundSystem::moveClock(int64_t frames) {
     if (frames <= 0)
         return;
-    // The synth starts notes only at the start of one of its 64-frame
-    // blocks, which must stay the engine's blocks: it renders as many frames
-    // as the gap has beyond whole blocks, into scratch.
-    const auto keepBlocks = [&](int count) {
-        m_synth.render(m_scratchLeft.data(), m_scratchRight.data(), count);
-    };
     if (frames > int64_t{kMaxFollowedSeconds} * m_engine.sampleRate()) {
         m_engine.jump(frames);
-        if (const int rest = static_cast<int>(frames % PlaybackEngine::kBlock))
-            keepBlocks(rest);
-        return;
+    } else {
+        // The strokes and clocks due in the gap are decided and dropped, so
+        // that those after it stay on their grid; their note-offs still end
+        // what sounds.
+        m_gate.setOpen(false);
+        for (int64_t done = 0; done < frames;) {
+            const int n = static_cast<int>(std::min<int64_t>(frames - done, kRenderBuffer));
+            m_engine.process(n, [](int, int) {});
+            done += n;
+        }
+        m_gate.setOpen(true);
     }
-    // The strokes and clocks due in the gap are decided and dropped, so that
-    // those after it stay on their grid; their note-offs still end what sounds.
-    m_gate.setOpen(false);
-    for (int64_t done = 0; done < frames;) {
-        const int64_t pos = m_engine.now();
-        const int n =
-            static_cast<int>(std::min<int64_t>(frames - done, kRenderBuffer - pos % kRenderBuffer));
-        m_engine.process(n, [&](int, int count) {
-            if (count < PlaybackEngine::kBlock)
-                keepBlocks(count);
-        });
-        done += n;
-    }
-    m_gate.setOpen(true);
+    // The synth starts notes only at the start of one of its 64-frame
+    // blocks, which must stay the engine's blocks: it renders, into scratch,
+    // as many frames as the gap has beyond whole blocks.
+    if (const int rest = static_cast<int>(frames % PlaybackEngine::kBlock))
+        m_synth.render(m_scratchLeft.data(), m_scratchRight.data(), rest);
 }
 
 void SoundSystem::prepare(int64_t missedFrames, int sampleRate) {
