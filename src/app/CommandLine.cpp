@@ -182,7 +182,8 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption stats(
         QStringLiteral("stats"),
         QStringLiteral("At quit, print the audio output's figures (callbacks, late renders, "
-                       "underruns) on stderr."));
+                       "underruns, the JACK server's xruns, the audio thread's allocations) on "
+                       "stderr."));
     parser.addOptions({soundFont, audio, loops, period, latency, noConnect, stats});
     parser.addPositionalArgument(
         QStringLiteral("LOOPFILE"),

@@ -23,9 +23,10 @@ LoopRecord readLoopForExport(std::string_view text);
 // and the bass on channel 9. Random hits are written as rests, and a note-off
 // only where it ends a note that sounds. The tempo is taken within 10..240
 // (a ternary quarter note is three strokes long, to the nearest microsecond)
-// and every data byte within 0..127, so the file is always well formed. The swing moves the second
-// stroke of each pair to its swing percentage of the pair, to the nearest tick (not under the
-// ternary feel); the humanize amounts are for playback only and are not written.
+// and every data byte within 0..127, so the file is always well formed. The
+// swing moves the second stroke of each pair to its swing percentage of the
+// pair, to the nearest tick (not under the ternary feel); the humanize
+// amounts are for playback only and are not written.
 std::vector<uint8_t> writeMidiFile(const LoopRecord& loop, int repeats);
 
 // The file name of an export: the name typed for it, kept to letters, digits
