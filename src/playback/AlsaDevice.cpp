@@ -82,6 +82,12 @@ private:
         requestRealtimePriority();
         Clock::time_point dryAt = Clock::now();
         while (!m_stop) {
+            // What is queued plays before the period about to be rendered.
+            snd_pcm_sframes_t queued = 0;
+            const int64_t now = monotonicNs();
+            m_source.heardAt(snd_pcm_delay(m_pcm, &queued) == 0 && queued > 0
+                                 ? now + static_cast<int64_t>(queued) * 1'000'000'000 / m_rate
+                                 : now);
             m_source.render(m_left.data(), m_right.data(), m_period, nullptr);
             for (int i = 0; i < m_period; ++i) {
                 m_interleaved[2 * i] = m_left[i];

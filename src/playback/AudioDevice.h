@@ -24,7 +24,15 @@ public:
     // One MIDI event arrived on the device's MIDI input, before the buffer
     // it came with is rendered.
     virtual void midiReceived(const uint8_t* bytes, size_t size) = 0;
+    // Called before render() by a device that knows it: the first frame of
+    // the buffer about to be rendered reaches the listener at `monotonicNs`
+    // (CLOCK_MONOTONIC; 0: the device cannot tell yet). Buffers rendered
+    // without a call follow the last one's.
+    virtual void heardAt(int64_t monotonicNs) { (void)monotonicNs; }
 };
+
+// CLOCK_MONOTONIC in nanoseconds, the clock of heardAt().
+int64_t monotonicNs();
 
 // The rates the synthesizer can play at.
 inline constexpr int kMinSampleRate = 8000;

@@ -2,8 +2,6 @@
 
 #include "playback/AllocationCounter.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -18,12 +16,6 @@ bool playable(int rate) {
     return rate >= kMinSampleRate && rate <= kMaxSampleRate;
 }
 
-int64_t monotonicNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
 } // namespace
 
 const std::vector<std::string>& AudioOutput::defaultDrivers() {
@@ -34,17 +26,39 @@ const std::vector<std::string>& AudioOutput::defaultDrivers() {
 void AudioOutput::Meter::render(float* left, float* right, int frames, MidiSink* midi) {
     const AudioThreadScope audioThread;
     const int64_t begin = monotonicNs();
-    m_client.render(left, right, frames, midi);
-    const int64_t end = monotonicNs();
-    const int64_t took = end - begin;
-    const int64_t budget =
-        static_cast<int64_t>(frames) * 1'000'000'000 / rate.load(std::memory_order_relaxed);
+    const int rate = this->rate.load(std::memory_order_relaxed);
+    // A device that never says when it plays is taken to play now.
+    const int64_t heard = m_heard >= 0 ? m_heard : m_grid.aligning() ? begin : 0;
+    if (m_heard > 0)
+        m_heard += static_cast<int64_t>(frames) * 1'000'000'000 / rate;
+    const HeardGrid::Placement placement = m_grid.place(heard, rate);
+    if (placement.silent) {
+        std::fill_n(left, frames, 0.0f);
+        std::fill_n(right, frames, 0.0f);
+        m_grid.waited(frames);
+    } else {
+        if (placement.skip > 0)
+            m_client.skip(static_cast<int>(placement.skip));
+        m_client.render(left, right, frames, midi);
+        m_grid.played(heard, frames, rate);
+    }
+    const int64_t took = monotonicNs() - begin;
+    const int64_t budget = static_cast<int64_t>(frames) * 1'000'000'000 / rate;
     if (took > budget)
         lateRenders.fetch_add(1, std::memory_order_relaxed);
     if (took > maxRenderNs.load(std::memory_order_relaxed))
         maxRenderNs.store(took, std::memory_order_relaxed);
     callbacks.fetch_add(1, std::memory_order_relaxed);
-    lastCallbackNs.store(end, std::memory_order_release);
+}
+
+void AudioOutput::Meter::skip(int frames) {
+    m_client.skip(frames);
+    m_grid.skipped(frames, rate.load(std::memory_order_relaxed));
+}
+
+void AudioOutput::Meter::realign() {
+    m_heard = -1;
+    m_grid.realign();
 }
 
 AudioOutput::AudioOutput(AudioClient& client, OutputOptions options)
@@ -112,17 +126,12 @@ void AudioOutput::switchTo(std::unique_ptr<AudioDevice> device, const std::strin
     }
     old.reset(); // its callbacks have ended once it is gone
 
-    // Nothing played since the last callback: the clock moves on by as much
-    // before the new output takes over.
-    const int64_t last = m_meter.lastCallbackNs.load(std::memory_order_acquire);
-    const int64_t missed = last > 0
-                               ? std::llround(static_cast<double>(monotonicNs() - last) * 1e-9 *
-                                              m_meter.rate.load(std::memory_order_relaxed))
-                               : 0;
+    // The clock moves on over the time nothing played once the new output
+    // says when its first buffer is heard.
     const int rate = device->sampleRate();
-    m_client.prepare(missed, rate);
+    m_client.prepare(0, rate);
     m_meter.rate.store(rate, std::memory_order_relaxed);
-    m_meter.lastCallbackNs.store(monotonicNs(), std::memory_order_release);
+    m_meter.realign();
     std::string error;
     if (!device->start(error)) {
         std::fprintf(stderr, "zumbal: %s\n", error.c_str());

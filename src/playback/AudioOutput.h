@@ -2,6 +2,7 @@
 
 #include "playback/AudioDevice.h"
 #include "playback/ClientHold.h"
+#include "playback/HeardGrid.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -77,24 +78,31 @@ public:
     AudioStats stats() const;
 
 private:
-    // Forwards the callbacks and measures them; lock-free.
+    // Forwards the callbacks, keeps the sound on the grid it is heard on
+    // from one output to the next, and measures the callbacks; lock-free.
     class Meter final : public AudioSource {
     public:
         explicit Meter(AudioSource& client) : m_client(client) {}
         void render(float* left, float* right, int frames, MidiSink* midi) override;
-        void skip(int frames) override { m_client.skip(frames); }
+        void skip(int frames) override;
         void midiReceived(const uint8_t* bytes, size_t size) override {
             m_client.midiReceived(bytes, size);
         }
+        void heardAt(int64_t monotonicNs) override { m_heard = monotonicNs; }
+        // While no callbacks run: the next output's first sound goes where
+        // the grid of the last one puts it.
+        void realign();
 
         std::atomic<int> rate{44100};
-        std::atomic<int64_t> lastCallbackNs{0};
         std::atomic<uint64_t> callbacks{0};
         std::atomic<uint64_t> lateRenders{0};
         std::atomic<int64_t> maxRenderNs{0};
 
     private:
         AudioSource& m_client;
+        // Audio thread only.
+        HeardGrid m_grid;
+        int64_t m_heard = -1; // when the next buffer is heard; -1: never said
     };
 
     std::unique_ptr<AudioDevice> open(const std::string& driver, std::string& error);

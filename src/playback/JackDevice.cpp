@@ -179,8 +179,21 @@ private:
         }
         JackMidiBuffers midi(jack_port_get_buffer(self->m_midiOut, frames),
                              jack_port_get_buffer(self->m_clockOut, frames));
+        self->m_source.heardAt(self->heardNs());
         self->m_source.render(left, right, static_cast<int>(frames), &midi);
         return 0;
+    }
+
+    // The cycle's first frame is heard the playback latency after the cycle
+    // starts, on the server's own estimate of when that was.
+    int64_t heardNs() const {
+        jack_nframes_t frames = 0;
+        jack_time_t usecs = 0, next = 0;
+        float period = 0;
+        const int64_t start = jack_get_cycle_times(m_client, &frames, &usecs, &next, &period) == 0
+                                  ? static_cast<int64_t>(usecs) * 1000
+                                  : monotonicNs();
+        return start + static_cast<int64_t>(latencyMs() * 1e6);
     }
 
     // Any client's lateness is an xrun of the whole graph; whether ours was

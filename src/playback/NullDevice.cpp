@@ -10,7 +10,8 @@ namespace {
 
 // Without a sound device the callbacks come from a thread paced by the wall
 // clock, so the stroke clock and everything that follows it run as they do
-// with sound.
+// with sound. Each period is "heard" when it is due (the steady clock is
+// CLOCK_MONOTONIC).
 class NullDevice final : public AudioDevice {
 public:
     NullDevice(const DeviceOptions& options, AudioSource& source)
@@ -40,6 +41,9 @@ private:
                 begin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
                             static_cast<double>(periods) * m_period / m_rate));
             std::this_thread::sleep_until(due);
+            m_source.heardAt(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(due.time_since_epoch())
+                    .count());
             m_source.render(m_left.data(), m_right.data(), m_period, nullptr);
         }
     }

@@ -175,6 +175,11 @@ private:
             requestRealtimePriority();
             self->m_realtime = true;
         }
+        // What the stream holds plays before what is written now.
+        pa_usec_t latency = 0;
+        int negative = 0;
+        const bool known = pa_stream_get_latency(s, &latency, &negative) == 0 && !negative;
+        self->m_source.heardAt(known ? monotonicNs() + static_cast<int64_t>(latency) * 1000 : 0);
         while (bytes >= kFrameBytes) {
             void* buffer = nullptr;
             size_t size = std::min(bytes, kChunk * kFrameBytes);
@@ -190,8 +195,6 @@ private:
             pa_stream_write(s, buffer, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
             bytes -= frames * kFrameBytes;
         }
-        pa_usec_t latency = 0;
-        int negative = 0;
         if (pa_stream_get_latency(s, &latency, &negative) == 0 && !negative)
             self->setLatency(static_cast<double>(latency) / 1000.0);
     }

@@ -212,18 +212,42 @@ TEST(JackOutput, AServerAtARateTheSynthCannotPlayIsRefused) {
 }
 
 // The clock outlives the server: it goes on silently and the sound comes back
-// with a new server, at that server's rate.
-TEST(JackOutput, ASilentClockBridgesAServerThatGoesAwayAndComesBack) {
+// with a new server, at that server's rate, on the grid it left: every kick
+// heard after the return is a whole number of strokes from the last one
+// before the loss, within half a synth block. A kick is heard the output's
+// latency (unconnected: one period) after its note on midi_out.
+TEST(JackOutput, ASilentClockBridgesAServerThatGoesAwayAndComesBackOnItsGrid) {
     if (noJackd())
         GTEST_SKIP() << "needs jackd";
     JackSound s;
+    for (int c = 0; c < kStrokes; ++c)
+        s.g.pp[c] = kHit;
+    s.g.tempo = 120;
+    const int note = s.g.edfiv[0][0];
     const std::string name = test::DummyJack::uniqueName();
     auto server = std::make_unique<test::DummyJack>(48000, name);
     ASSERT_TRUE(server->ready());
     ::testing::internal::CaptureStderr();
     s.sound->startAudio();
-    s.sound->engine().start();
     ASSERT_EQ(s.sound->outputName(), "jack");
+    const auto record = [&] {
+        auto capture = std::make_unique<test::JackMidiCapture>(1, 1000);
+        EXPECT_TRUE(capture->connect("Zumbal:midi_out", 0));
+        return capture;
+    };
+    const auto kicksHeard = [&](const test::JackMidiCapture& capture, int rate) {
+        std::vector<int64_t> usecs;
+        for (const test::CapturedMidi& e : capture.events())
+            if (e.bytes[0] == 0x99 && e.bytes[1] == note && e.bytes[2] > 0)
+                usecs.push_back(e.usecs + 256'000'000 / rate);
+        return usecs;
+    };
+    auto capture = record();
+    s.sound->engine().start();
+    std::this_thread::sleep_for(600ms);
+    const std::vector<int64_t> before = kicksHeard(*capture, 48000);
+    ASSERT_GE(before.size(), 3u);
+    capture.reset();
 
     server.reset();
     const auto waitFor = [&](auto done) {
@@ -233,10 +257,10 @@ TEST(JackOutput, ASilentClockBridgesAServerThatGoesAwayAndComesBack) {
     };
     ASSERT_TRUE(waitFor([&] { return s.sound->outputName() == "null"; }));
     EXPECT_EQ(s.sound->lostOutput(), "jack");
-    const int64_t before = s.sound->engine().now();
+    const int64_t now = s.sound->engine().now();
     const uint32_t strokes = s.sound->engine().strokesPlayed();
     std::this_thread::sleep_for(300ms);
-    EXPECT_GT(s.sound->engine().now(), before);
+    EXPECT_GT(s.sound->engine().now(), now);
     EXPECT_GT(s.sound->engine().strokesPlayed(), strokes);
 
     server = std::make_unique<test::DummyJack>(96000, name);
@@ -244,10 +268,22 @@ TEST(JackOutput, ASilentClockBridgesAServerThatGoesAwayAndComesBack) {
     EXPECT_TRUE(waitFor([&] { return s.sound->outputName() == "jack"; }));
     EXPECT_EQ(s.sound->lostOutput(), "");
     EXPECT_EQ(s.sound->engine().sampleRate(), 96000);
+    capture = record();
+    std::this_thread::sleep_for(1s);
+    const std::vector<int64_t> after = kicksHeard(*capture, 96000);
+    capture.reset();
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("audio output jack lost"), std::string::npos) << said;
     EXPECT_NE(said.find("audio output jack is back"), std::string::npos) << said;
     EXPECT_EQ(s.sound->synth().foreignCalls(), 0u);
+
+    ASSERT_GE(after.size(), 3u);
+    constexpr double kStrokeUs = 125'000; // a sixteenth at 120 BPM
+    for (const int64_t kick : after) {
+        const double strokes = double(kick - before.back()) / kStrokeUs;
+        EXPECT_NEAR((strokes - std::round(strokes)) * kStrokeUs, 0.0, 32e6 / 48000)
+            << "kick " << strokes << " strokes on";
+    }
 }
 
 // Another client of the server, late once by `ms`.

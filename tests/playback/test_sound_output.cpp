@@ -1,4 +1,5 @@
 #include "playback/AllocationCounter.h"
+#include "playback/HeardGrid.h"
 #include "playback/OfflineRender.h"
 #include "playback/SoundFontLocator.h"
 #include "support/SynthRig.h"
@@ -57,6 +58,58 @@ TEST(AudioOutput, WithoutADeviceTheWallClockPacesTheCallback) {
 // Real files that are not SoundFonts: this source and its folder's CMakeLists.txt.
 const fs::path kSource = __FILE__, kFolder = kSource.parent_path(),
                kOther = kFolder / "CMakeLists.txt", kMissing = kFolder / "missing.sf2";
+
+// A new output's first sound goes where the last one's grid puts it: an
+// output that would sound early plays silence, one that sounds later moves
+// the clock on by the difference; one that cannot tell when it plays is
+// given a second of silence, and reports that jitter are smoothed over.
+TEST(HeardGrid, PlacesTheNextOutputsFirstSoundOnTheLastOnesGrid) {
+    constexpr int kRate = 48000;
+    constexpr int64_t kMs = 1'000'000;
+    struct Report {
+        int64_t heardNs;
+        HeardGrid::Placement expected;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Report> reports; // one 480-frame (10 ms) buffer each
+        int64_t endNs;               // where the grid ends after them
+    };
+    // The last output played up to 1000 ms; each case is the next output.
+    const std::vector<Case> cases{
+        {"later", {{1'250 * kMs, {false, 12000}}}, 1'260 * kMs},
+        {"early",
+         {{960 * kMs, {true, 0}}, {995 * kMs, {true, 0}}, {1'030 * kMs, {false, 1440}}},
+         1'040 * kMs},
+        {"on it", {{1'000 * kMs, {false, 0}}, {1'011 * kMs, {}}}, 1'020 * kMs + kMs / 8},
+        {"cannot tell", {{0, {true, 0}}, {2'000 * kMs, {false, 48000}}}, 2'010 * kMs},
+        {"suspended", {{4'000 * kMs, {}}}, 4'010 * kMs},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HeardGrid grid;
+        grid.played(990 * kMs, 480, kRate);
+        grid.realign();
+        for (const Report& r : c.reports) {
+            const HeardGrid::Placement p = grid.place(r.heardNs, kRate);
+            EXPECT_EQ(p.silent, r.expected.silent);
+            EXPECT_EQ(p.skip, r.expected.skip);
+            if (p.silent)
+                grid.waited(480);
+            else
+                grid.played(r.heardNs, 480, kRate);
+        }
+        EXPECT_EQ(grid.endNs(), c.endNs);
+    }
+    HeardGrid patient;
+    patient.played(990 * kMs, 480, kRate);
+    patient.realign();
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(patient.place(0, kRate).silent);
+        patient.waited(480);
+    }
+    EXPECT_FALSE(patient.place(0, kRate).silent) << "a second of silence at most";
+}
 
 TEST(SoundFontLocator, OptionThenEnvironmentThenFirstExistingCandidate) {
     const std::vector<std::tuple<std::string, const char*, std::vector<std::string>, std::string>>

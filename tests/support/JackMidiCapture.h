@@ -15,6 +15,7 @@ namespace zumbal::test {
 struct CapturedMidi {
     int port = 0; // which input, in the order they were named
     int64_t frame = 0;
+    int64_t usecs = 0; // when, on the server's clock (CLOCK_MONOTONIC)
     uint8_t bytes[3] = {};
     int size = 0;
 };
@@ -71,6 +72,8 @@ private:
                 CapturedMidi& c = self->m_events[used++];
                 c.port = static_cast<int>(port);
                 c.frame = static_cast<int64_t>(start) + self->m_shift + event.time;
+                c.usecs =
+                    static_cast<int64_t>(jack_frames_to_time(self->m_client, start + event.time));
                 c.size = static_cast<int>(event.size);
                 for (size_t b = 0; b < event.size; ++b)
                     c.bytes[b] = event.buffer[b];
