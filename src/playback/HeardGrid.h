@@ -25,6 +25,9 @@ public:
     // An output that cannot tell when it plays is given this long, in
     // seconds of silence, before it plays where it stands.
     static constexpr int kPatienceSeconds = 1;
+    // A new output plays this much silence, in fractions of a second, before
+    // its report counts: a server just started is still settling its clock.
+    static constexpr int kSettleDivisor = 10;
 
     struct Placement {
         // Play silence and leave the clock where it is: the output would
@@ -47,7 +50,7 @@ public:
         if (!m_aligning || m_endNs == 0)
             return {};
         const int64_t ahead = heardNs - m_endNs;
-        if (heardNs == 0 || ahead < 0) {
+        if (heardNs == 0 || ahead < 0 || m_silentFrames < rate / kSettleDivisor) {
             if (m_silentFrames < int64_t{kPatienceSeconds} * rate)
                 return {true, 0};
             m_aligning = false;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <time.h>
 
 namespace zumbal {
 
@@ -104,7 +105,10 @@ public:
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.tlength = bytes(m_options.latencyFrames(m_rate));
         attr.prebuf = 0;
-        attr.minreq = bytes(std::min<double>(m_options.periodSize, attr.tlength / kFrameBytes));
+        // The server keeps the target plus one request in flight (PipeWire
+        // even rounds the request up to its quantum): asking in quarters of
+        // the target keeps the latency near it.
+        attr.minreq = bytes(std::min<double>(m_options.periodSize, attr.tlength / kFrameBytes / 4));
         attr.fragsize = static_cast<uint32_t>(-1);
         const auto flags = static_cast<pa_stream_flags_t>(
             PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
@@ -112,8 +116,10 @@ public:
             return fail(error);
         if (!waitUntilReady(m_stream, pa_stream_get_state, PA_STREAM_READY, PA_STREAM_IS_GOOD))
             return fail(error);
-        if (const pa_buffer_attr* got = pa_stream_get_buffer_attr(m_stream))
+        if (const pa_buffer_attr* got = pa_stream_get_buffer_attr(m_stream)) {
             setPeriodSize(static_cast<int>(got->minreq / kFrameBytes));
+            setLatency(static_cast<double>(got->tlength / kFrameBytes) * 1000.0 / m_rate);
+        }
         return true;
     }
 
@@ -175,11 +181,10 @@ private:
             requestRealtimePriority();
             self->m_realtime = true;
         }
-        // What the stream holds plays before what is written now.
-        pa_usec_t latency = 0;
-        int negative = 0;
-        const bool known = pa_stream_get_latency(s, &latency, &negative) == 0 && !negative;
-        self->m_source.heardAt(known ? monotonicNs() + static_cast<int64_t>(latency) * 1000 : 0);
+        const int64_t heard = self->heardNs(s);
+        self->m_source.heardAt(heard);
+        if (heard != 0)
+            self->setLatency(static_cast<double>(heard - monotonicNs()) / 1e6);
         while (bytes >= kFrameBytes) {
             void* buffer = nullptr;
             size_t size = std::min(bytes, kChunk * kFrameBytes);
@@ -195,8 +200,25 @@ private:
             pa_stream_write(s, buffer, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
             bytes -= frames * kFrameBytes;
         }
-        if (pa_stream_get_latency(s, &latency, &negative) == 0 && !negative)
-            self->setLatency(static_cast<double>(latency) / 1000.0);
+    }
+
+    // When what is written now is heard: once the server has played what
+    // the stream holds before it, counted from the server's last report of
+    // where it reads (0 before the first). The interpolated latency is not
+    // used: on PipeWire it drifts by tens of milliseconds between reports.
+    int64_t heardNs(pa_stream* s) const {
+        const pa_timing_info* info = pa_stream_get_timing_info(s);
+        if (!info || info->write_index_corrupt || info->read_index_corrupt)
+            return 0;
+        timespec realtime{};
+        clock_gettime(CLOCK_REALTIME, &realtime);
+        const int64_t reportedNs = static_cast<int64_t>(info->timestamp.tv_sec) * 1'000'000'000 +
+                                   static_cast<int64_t>(info->timestamp.tv_usec) * 1000;
+        const int64_t ageNs =
+            static_cast<int64_t>(realtime.tv_sec) * 1'000'000'000 + realtime.tv_nsec - reportedNs;
+        const int64_t held = (info->write_index - info->read_index) / int64_t{kFrameBytes};
+        return monotonicNs() - ageNs + static_cast<int64_t>(info->sink_usec) * 1000 +
+               held * 1'000'000'000 / m_rate;
     }
 
     DeviceOptions m_options;

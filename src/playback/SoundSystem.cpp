@@ -38,8 +38,12 @@ void SoundSystem::startAudio() {
     m_output = std::make_unique<AudioOutput>(*this, std::move(options));
     const AudioStats s = m_output->stats();
     const std::string& refusals = m_output->refusals();
-    std::fprintf(stderr, "zumbal: audio output: %s, %d Hz%s%s%s\n", s.output.c_str(), s.sampleRate,
-                 refusals.empty() ? "" : " (", refusals.c_str(), refusals.empty() ? "" : ")");
+    char latency[48] = "";
+    if (s.latencyMs > 0)
+        std::snprintf(latency, sizeof latency, ", latency %.1f ms", s.latencyMs);
+    std::fprintf(stderr, "zumbal: audio output: %s, %d Hz%s%s%s%s\n", s.output.c_str(),
+                 s.sampleRate, latency, refusals.empty() ? "" : " (", refusals.c_str(),
+                 refusals.empty() ? "" : ")");
 }
 
 std::string SoundSystem::outputName() const {

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Does the beat come back on its grid after the sound server is restarted
+# while the loop plays? Starts a private sound server with a null sink at
+# 48 kHz, runs build/bench/recovery_grid (a kick on every beat, recorded from
+# the server's monitor), kills the server after 6 s, starts it again and
+# prints how far the kicks of each stretch sit from the first stretch's grid.
+# Prints figures only. Needs the --dev packages of scripts/install-deps.sh;
+# "pipewire" needs pipewire, wireplumber and pipewire-pulse besides.
+#
+#   bench/recovery_grid.sh [pulseaudio|pipewire] [LATENCY_MS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+server=${1:-pulseaudio}
+latency=${2:-0}
+
+work=$(mktemp -d)
+pids=()
+stop_server() {
+  ((${#pids[@]})) && kill -9 "${pids[@]}" 2>/dev/null || true
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  pids=()
+}
+trap 'stop_server; kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
+export XDG_RUNTIME_DIR=$work/runtime HOME=$work/home XDG_CONFIG_HOME=$work/config
+mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$HOME" "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d" \
+  "$XDG_CONFIG_HOME/pulse"
+export PULSE_CONFIG_PATH=$XDG_CONFIG_HOME/pulse
+echo "default-sample-rate = 48000" >"$PULSE_CONFIG_PATH/daemon.conf"
+cat >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/null-sink.conf" <<'EOF'
+context.properties = { default.clock.rate = 48000 }
+context.objects = [
+  { factory = adapter
+    args = { factory.name = support.null-audio-sink node.name = rec
+             media.class = Audio/Sink audio.position = [ FL FR ]
+             node.driver = true priority.driver = 8000 } }
+]
+EOF
+if [[ $server == pipewire ]]; then
+  export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
+  dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork >/dev/null 2>&1 &
+fi
+
+start_server() {
+  if [[ $server == pipewire ]]; then
+    pipewire >/dev/null 2>&1 &
+    pids+=($!)
+    sleep 0.3
+    wireplumber >/dev/null 2>&1 &
+    pids+=($!)
+    pipewire-pulse >/dev/null 2>&1 &
+    pids+=($!)
+  else
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+      -L "module-null-sink sink_name=rec rate=48000" -L module-native-protocol-unix \
+      >/dev/null 2>&1 &
+    pids+=($!)
+  fi
+  for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl set-default-sink rec 2>/dev/null || true
+}
+
+start_server
+./build/bench/recovery_grid --seconds 16 --latency "$latency" 2>"$work/said" &
+bench=$!
+sleep 6
+stop_server
+sleep 0.5
+start_server
+wait "$bench"
+grep -E "lost|back|audio output:" "$work/said" || true
