@@ -47,7 +47,9 @@ public:
     // For a buffer whose first frame is heard at `heardNs` (0: the output
     // cannot tell yet), at `rate`: what to do before it renders.
     Placement place(int64_t heardNs, int rate) {
-        if (!m_aligning || m_endNs == 0)
+        if (m_endNs == 0)
+            m_aligning = false; // nothing to line up with
+        if (!m_aligning)
             return {};
         const int64_t ahead = heardNs - m_endNs;
         if (heardNs == 0 || ahead < 0 || m_silentFrames < rate / kSettleDivisor) {

@@ -106,6 +106,12 @@ TEST(HeardGrid, PlacesTheNextOutputsFirstSoundOnTheLastOnesGrid) {
         }
         EXPECT_EQ(grid.endNs(), c.endNs);
     }
+    HeardGrid first; // the first output has no grid to line up with
+    first.realign();
+    EXPECT_FALSE(first.place(1'000 * kMs, kRate).silent);
+    first.played(1'000 * kMs, 480, kRate);
+    EXPECT_FALSE(first.place(1'010 * kMs, kRate).silent);
+
     HeardGrid patient;
     patient.played(990 * kMs, 480, kRate);
     patient.realign();
