@@ -108,6 +108,12 @@ MANWIDTH=80 man -l "$page" >"$work/man" 2>&1
 head -12 "$work/man"
 grep -q "LOOPFILE" "$work/man" || fail "the manual page did not render"
 
+echo "== copyright"
+dpkg-deb -c "$deb" | grep -q '/usr/share/doc/zumbal/copyright$' || fail "the package has no copyright file"
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/zumbal/copyright |
+  grep -q '^License: GPL-3.0-or-later$' || fail "the copyright file names no licence"
+echo "GPL-3.0-or-later"
+
 echo "== removing the package"
 apt remove -y -qq --purge zumbal >/dev/null
 trap 'rm -rf "$work"' EXIT
