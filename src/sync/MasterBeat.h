@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace zumbal::sync {
+
+// A timebase master's position as JACK's transport carries it, in the
+// master's own beats: bar and beat count from 1, tick from 0.
+struct Bbt {
+    int32_t bar = 1;
+    int32_t beat = 1;
+    int32_t tick = 0;
+    double ticksPerBeat = 1920;
+    float beatsPerBar = 4;
+    float beatType = 4;
+    double beatsPerMinute = 120;
+};
+
+// Where a master's beat is at one frame: quarter notes since its bar 1,
+// beat 1, and its tempo in quarter notes a minute.
+struct MasterBeat {
+    double quarters = 0;
+    double quartersPerMinute = 120;
+};
+
+// The master's beat from its BBT, afresh; nothing when the fields do not
+// make a position (tick past the beat, no beats in the bar, no tempo), so
+// that the cycle keeps the last good one.
+std::optional<MasterBeat> beatFromBbt(const Bbt& bbt);
+
+// A transport without a timebase master: its frame, at the follower's own
+// tempo, frame 0 being bar 1.
+MasterBeat beatFromFrame(int64_t frame, int rate, double quartersPerMinute);
+
+// One of the follower's strokes in a buffer.
+struct DueStroke {
+    int frame = 0;     // within the buffer
+    int stroke = 1;    // in the bar, 1..16
+    int64_t index = 0; // played strokes since the master's bar 1
+};
+
+// Zumbal's grid laid on a master's beat: 4 strokes a quarter (3 under the
+// ternary feel), a bar of 4 quarters (3 under 3/4) counted from the
+// master's bar 1. Fed the beat at each buffer's first frame, it gives the
+// strokes due in the buffer on the frames nearest their ideal ones, each
+// stroke once however the buffers cut the beat; a locate or a tempo jump
+// simply lays the grid again from where the master now is.
+class BeatGrid {
+public:
+    void setFeel(bool threeFour, bool ternary);
+    // Forgets the strokes given so far (the master started again).
+    void reset() { m_next.reset(); }
+
+    // The strokes due in `frames` frames from `beat` on, at `rate`, into
+    // `out` (cleared first; allocated by the caller to hold a buffer's).
+    void due(const MasterBeat& beat, int frames, int rate, std::vector<DueStroke>& out);
+
+private:
+    int m_strokesPerQuarter = 4;
+    bool m_threeFour = false, m_ternary = false;
+    std::optional<int64_t> m_next; // the next stroke index to give
+};
+
+} // namespace zumbal::sync
