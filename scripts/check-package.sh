@@ -109,9 +109,10 @@ head -12 "$work/man"
 grep -q "LOOPFILE" "$work/man" || fail "the manual page did not render"
 
 echo "== copyright"
-dpkg-deb -c "$deb" | grep -q '/usr/share/doc/zumbal/copyright$' || fail "the package has no copyright file"
-dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/zumbal/copyright |
-  grep -q '^License: GPL-3.0-or-later$' || fail "the copyright file names no licence"
+dpkg-deb -c "$deb" >"$work/contents"
+grep -q '/usr/share/doc/zumbal/copyright$' "$work/contents" || fail "the package has no copyright file"
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/zumbal/copyright >"$work/copyright"
+grep -q '^License: GPL-3.0-or-later$' "$work/copyright" || fail "the copyright file names no licence"
 echo "GPL-3.0-or-later"
 
 echo "== removing the package"
