@@ -208,7 +208,8 @@ private:
     // used: on PipeWire it drifts by tens of milliseconds between reports.
     int64_t heardNs(pa_stream* s) const {
         const pa_timing_info* info = pa_stream_get_timing_info(s);
-        if (!info || info->write_index_corrupt || info->read_index_corrupt)
+        if (!info || info->write_index_corrupt || info->read_index_corrupt || !info->playing ||
+            info->read_index <= 0)
             return 0;
         timespec realtime{};
         clock_gettime(CLOCK_REALTIME, &realtime);

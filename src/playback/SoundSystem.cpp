@@ -98,6 +98,9 @@ void SoundSystem::moveClock(int64_t frames) {
 
 void SoundSystem::prepare(int64_t missedFrames, int sampleRate) {
     m_synth.release();
+    // What sounded when the last output stopped would otherwise go on from
+    // where it was cut, a gap later, off the beat.
+    m_synth.silence();
     moveClock(missedFrames);
     m_synth.setSampleRate(sampleRate);
     m_engine.setSampleRate(sampleRate);

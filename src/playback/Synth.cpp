@@ -73,6 +73,11 @@ void Synth::setSampleRate(int rate) {
     m_rate = rate;
 }
 
+void Synth::silence() {
+    checkCaller();
+    fluid_synth_all_sounds_off(m_synth.get(), -1);
+}
+
 void Synth::checkCaller(bool binds) {
     const std::thread::id self = std::this_thread::get_id();
     std::thread::id owner = m_owner.load(std::memory_order_acquire);

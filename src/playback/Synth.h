@@ -51,6 +51,8 @@ public:
     // Changes the rate of a synth that no audio thread is rendering.
     void setSampleRate(int rate);
     int sampleRate() const { return m_rate; }
+    // Ends every voice at once, on a synth that no audio thread is rendering.
+    void silence();
 
     void render(float* left, float* right, int frames);
     void noteOn(int channel, int note, int velocity);
