@@ -1,3 +1,4 @@
+#include "sync/JackTransport.h"
 #include "sync/MasterBeat.h"
 
 #include "model/globali.h"
@@ -42,6 +43,59 @@ TEST(MasterBeat, FromTheMastersBarBeatAndTick) {
     }
     const MasterBeat fromFrame = beatFromFrame(48000 * 3, 48000, 100);
     EXPECT_DOUBLE_EQ(fromFrame.quarters, 5.0);
+}
+
+// A JACK transport cycle by cycle: a timebase master's BBT, with its
+// double-resolution tick and its frame offset, else the bare frame at
+// Zumbal's own tempo; a cycle with a BBT that makes no position keeps the
+// last good one, moved on to its frame.
+TEST(TransportReader, TheBeatAtEachCyclesFirstFrame) {
+    const auto position = [](jack_nframes_t frame, jack_position_bits_t valid, Bbt bbt = {}) {
+        jack_position_t p{};
+        p.frame = frame;
+        p.frame_rate = 48000;
+        p.valid = valid;
+        p.bar = bbt.bar;
+        p.beat = bbt.beat;
+        p.tick = bbt.tick;
+        p.ticks_per_beat = bbt.ticksPerBeat;
+        p.beats_per_bar = bbt.beatsPerBar;
+        p.beat_type = bbt.beatType;
+        p.beats_per_minute = bbt.beatsPerMinute;
+        return p;
+    };
+    struct Cycle {
+        const char* what;
+        jack_position_t position;
+        bool fromMaster;
+        double quarters, quartersPerMinute;
+    };
+    jack_position_t fine = position(0, jack_position_bits_t(JackPositionBBT | JackTickDouble),
+                                    {2, 1, 960, 1920, 4, 4, 140});
+    fine.tick_double = 960.48; // a quarter of a hundredth of a beat on
+    jack_position_t offset =
+        position(96000, jack_position_bits_t(JackPositionBBT | JackBBTFrameOffset),
+                 {3, 1, 0, 1920, 4, 4, 120});
+    offset.bbt_offset = 24000; // the BBT was half a second (a quarter) before the cycle
+    const Cycle cycles[] = {
+        {"no master", position(96000, jack_position_bits_t(0)), false, 3.0, 90},
+        {"master", position(48000, JackPositionBBT, {2, 3, 480, 1920, 4, 4, 120}), true, 6.25, 120},
+        {"the tick's fraction", fine, true, 4.50025, 140},
+        {"the BBT's frame offset", offset, true, 9.0, 120},
+        {"a bad tick keeps the last",
+         position(120000, JackPositionBBT, {3, 1, 5000, 1920, 4, 4, 120}), true, 10.0, 120},
+    };
+    TransportReader reader;
+    for (const Cycle& c : cycles) {
+        SCOPED_TRACE(c.what);
+        const TransportBeat got = reader.read(JackTransportRolling, c.position, 90);
+        EXPECT_TRUE(got.rolling);
+        EXPECT_EQ(got.fromMaster, c.fromMaster);
+        EXPECT_NEAR(got.beat.quarters, c.quarters, 1e-9);
+        EXPECT_DOUBLE_EQ(got.beat.quartersPerMinute, c.quartersPerMinute);
+    }
+    EXPECT_FALSE(
+        reader.read(JackTransportStopped, position(0, jack_position_bits_t(0)), 90).rolling);
 }
 
 // A master on a virtual clock, its beat a function of the frame; Zumbal's
