@@ -18,6 +18,24 @@ std::optional<MasterBeat> beatFromBbt(const Bbt& bbt) {
     return MasterBeat{beats * quarterPerBeat, bbt.beatsPerMinute * quarterPerBeat};
 }
 
+PublishedBbt bbtAt(double quarters, double quartersPerMinute, bool threeFour) {
+    constexpr double kTicksPerBeat = 1920;
+    const int beatsPerBar = threeFour ? 3 : 4;
+    const double q = std::max(0.0, quarters);
+    const auto beats = static_cast<int64_t>(std::floor(q));
+    PublishedBbt out;
+    out.bbt.bar = static_cast<int32_t>(beats / beatsPerBar + 1);
+    out.bbt.beat = static_cast<int32_t>(beats % beatsPerBar + 1);
+    out.fineTick = std::min((q - static_cast<double>(beats)) * kTicksPerBeat, kTicksPerBeat - 1e-6);
+    out.bbt.tick = static_cast<int32_t>(out.fineTick);
+    out.bbt.ticksPerBeat = kTicksPerBeat;
+    out.bbt.beatsPerBar = static_cast<float>(beatsPerBar);
+    out.bbt.beatType = 4;
+    out.bbt.beatsPerMinute = quartersPerMinute;
+    out.barStartTick = static_cast<double>(out.bbt.bar - 1) * beatsPerBar * kTicksPerBeat;
+    return out;
+}
+
 MasterBeat beatFromFrame(int64_t frame, int rate, double quartersPerMinute) {
     return {static_cast<double>(frame) / rate * quartersPerMinute / 60.0, quartersPerMinute};
 }

@@ -30,6 +30,16 @@ struct MasterBeat {
 // that the cycle keeps the last good one.
 std::optional<MasterBeat> beatFromBbt(const Bbt& bbt);
 
+// What Zumbal publishes as the timebase master at `quarters` since its
+// start, at `quartersPerMinute`: bars of 4 quarters (3 under 3/4), quarter
+// beats, 1920 ticks a beat. `fineTick` is the tick with its fraction.
+struct PublishedBbt {
+    Bbt bbt;
+    double fineTick = 0;
+    double barStartTick = 0;
+};
+PublishedBbt bbtAt(double quarters, double quartersPerMinute, bool threeFour);
+
 // A transport without a timebase master: its frame, at the follower's own
 // tempo, frame 0 being bar 1.
 MasterBeat beatFromFrame(int64_t frame, int rate, double quartersPerMinute);

@@ -12,7 +12,7 @@
 namespace zumbal::sync {
 namespace {
 
-TEST(MasterBeat, FromTheMastersBarBeatAndTick) {
+TEST(MasterBeat, FromAndToBarBeatAndTick) {
     struct Case {
         Bbt bbt;
         std::optional<MasterBeat> expected;
@@ -43,6 +43,22 @@ TEST(MasterBeat, FromTheMastersBarBeatAndTick) {
     }
     const MasterBeat fromFrame = beatFromFrame(48000 * 3, 48000, 100);
     EXPECT_DOUBLE_EQ(fromFrame.quarters, 5.0);
+
+    // What Zumbal publishes as the master reads back as the beat it was made from.
+    for (const bool threeFour : {false, true}) {
+        for (const double quarters : {0.0, 2.999, 3.0, 34.5, 1234.0625}) {
+            const PublishedBbt published = bbtAt(quarters, 160, threeFour);
+            Bbt bbt = published.bbt;
+            const std::optional<MasterBeat> back = beatFromBbt(bbt);
+            ASSERT_TRUE(back.has_value()) << quarters;
+            EXPECT_NEAR(back->quarters + (published.fineTick - bbt.tick) / 1920, quarters, 1e-9);
+            EXPECT_EQ(bbt.beatsPerBar, threeFour ? 3 : 4);
+            EXPECT_DOUBLE_EQ(back->quartersPerMinute, 160);
+        }
+    }
+    EXPECT_EQ(bbtAt(34.5, 120, false).bbt.bar, 9);
+    EXPECT_EQ(bbtAt(34.5, 120, false).bbt.beat, 3);
+    EXPECT_EQ(bbtAt(34.5, 120, false).bbt.tick, 960);
 }
 
 // A JACK transport cycle by cycle: a timebase master's BBT, with its
