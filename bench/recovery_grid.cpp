@@ -40,7 +40,7 @@ struct Stretch {
 // each time the server goes away and comes back.
 std::vector<Stretch> record(double seconds) {
     std::vector<Stretch> stretches;
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, 1};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kRate, 1};
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.fragsize = kRead * sizeof(float);
@@ -49,7 +49,7 @@ std::vector<Stretch> record(double seconds) {
         int error = 0;
         pa_simple* in =
             pa_simple_new(nullptr, "recovery_grid", PA_STREAM_RECORD, "@DEFAULT_MONITOR@",
-                          "monitor", &spec, nullptr, &attr, &error);
+                          "monitor", &format, nullptr, &attr, &error);
         if (!in) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             continue;
