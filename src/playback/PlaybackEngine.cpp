@@ -1,5 +1,6 @@
 #include "playback/PlaybackEngine.h"
 
+#include <cmath>
 #include <limits>
 
 namespace zumbal {
@@ -32,17 +33,21 @@ void PlaybackEngine::stop() {
 }
 
 void PlaybackEngine::decide(int64_t begin, int64_t end) {
-    const bool play = playing();
+    bool play = playing();
     const uint32_t serial = m_startSerial.load(std::memory_order_acquire);
     if (serial != m_seenSerial) {
         m_seenSerial = serial;
-        m_runStrokes = 0;
-        m_lastDue = static_cast<double>(m_startSample.load(std::memory_order_relaxed));
-        m_humanizeDrawn = false;
-        m_timeline.start(m_startSample.load(std::memory_order_relaxed),
-                         std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo),
-                         m_strokeAtStart.load(std::memory_order_relaxed));
-        m_clockStarted = false;
+        startRun(m_startSample.load(std::memory_order_relaxed),
+                 m_strokeAtStart.load(std::memory_order_relaxed));
+    }
+    if (sync::BeatSource* source = m_source.load(std::memory_order_acquire)) {
+        followMaster(*source, begin);
+        play = playing();
+    } else if (m_following) {
+        // Back to Zumbal's own clock: the followed run ends here.
+        m_following = false;
+        m_g.battito = 0;
+        play = false;
     }
     // Whatever goes out on MIDI in this buffer (the frame nearest the due
     // sample comes before its end), and whatever the synth starts at one of
@@ -56,7 +61,8 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
         return;
     }
     m_idleClock = -1;
-    m_timeline.setTempo(std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
+    if (!m_following)
+        m_timeline.setTempo(std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
     m_timeline.setClocksPerStroke(m_g.ter_ter ? 8 : 6);
     const uint32_t limit = m_strokeLimit.load(std::memory_order_relaxed);
     for (;;) {
@@ -81,14 +87,17 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
             at = static_cast<double>(begin);
             // A grid just laid again (a faster tempo) starts here, as does
             // one that even the largest swing cannot explain.
-            if (m_timeline.freshAnchor() ||
-                m_timeline.nextDue(m_g.battito, kMaxSwing, m_g.ter_ter) < begin - half)
+            // A followed grid is laid afresh from the master in every buffer.
+            if (!m_following &&
+                (m_timeline.freshAnchor() ||
+                 m_timeline.nextDue(m_g.battito, kMaxSwing, m_g.ter_ter) < begin - half))
                 m_timeline.restartFrom(at);
             else
                 m_timeline.strokeDone();
         } else {
             m_timeline.strokeDone();
         }
+        m_followNext += m_following;
         m_lastDue = at;
         m_humanizeDrawn = false;
         m_scheduled.setDue(at);
@@ -105,6 +114,54 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
         m_lastStroke.store(played, std::memory_order_relaxed);
         m_strokesPlayed.fetch_add(1, std::memory_order_release);
     }
+}
+
+void PlaybackEngine::startRun(int64_t begin, bool strokeAtStart) {
+    m_runStrokes = 0;
+    m_lastDue = static_cast<double>(begin);
+    m_humanizeDrawn = false;
+    m_timeline.start(begin, std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo), strokeAtStart);
+    m_clockStarted = false;
+}
+
+// The master's beat at the buffer's first frame places the strokes: stroke
+// k since its bar 1 is due where the beat reaches k / 4 quarters (k / 3
+// under the ternary feel). The next stroke to decide goes on from the last
+// buffer's while the master runs on; a start, a locate, a jump of the
+// master's tempo or a change of feel places it again from where the master
+// now is, with the stroke of the bar that belongs there.
+void PlaybackEngine::followMaster(sync::BeatSource& source, int64_t begin) {
+    const int rate = m_rate.load(std::memory_order_relaxed);
+    const bool threeFour = m_g.ter_3_4, ternary = m_g.ter_ter;
+    const int perQuarter = ternary ? 3 : 4;
+    const double own = std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo) * 4.0 / perQuarter;
+    const sync::SourceBeat master = source.at(begin, rate, own);
+    if (!master.rolling || !master.locked || !(master.beat.quartersPerMinute > 0)) {
+        m_following = false;
+        m_g.battito = 0;
+        return;
+    }
+    const double length = 60.0 * rate / (master.beat.quartersPerMinute * perQuarter);
+    const double strokes = master.beat.quarters * perQuarter; // at `begin`
+    // The first stroke not yet due half a block before the buffer.
+    const auto first =
+        static_cast<int64_t>(std::ceil(strokes - static_cast<double>(kBlock) / 2 / length));
+    if (!m_following)
+        startRun(begin, false);
+    const bool placed = !m_following || m_g.battito == 0 || m_followNext < first - 1 ||
+                        m_followNext > first + 1 || threeFour != m_followThreeFour ||
+                        ternary != m_followTernary;
+    if (placed) {
+        m_followNext = first;
+        m_followThreeFour = threeFour;
+        m_followTernary = ternary;
+        m_g.battito = sync::strokeOfIndex(first, threeFour, ternary);
+    }
+    m_following = true;
+    m_timeline.follow(static_cast<double>(begin),
+                      static_cast<double>(begin) +
+                          (static_cast<double>(m_followNext) - strokes) * length,
+                      length, placed);
 }
 
 // The next stroke's due position: its grid position, swung, then moved by
@@ -153,8 +210,10 @@ void PlaybackEngine::applyBarLineChange() {
         return;
     change->apply(m_g, m_players[kBassTrack]);
     m_landedChange.store(change, std::memory_order_release);
-    // The new loop's tempo and feel count from this stroke 1 on.
-    m_timeline.setTempo(std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
+    // The new loop's tempo and feel count from this stroke 1 on; a
+    // followed loop keeps the master's tempo.
+    if (!m_following)
+        m_timeline.setTempo(std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
     m_timeline.setClocksPerStroke(m_g.ter_ter ? 8 : 6);
 }
 

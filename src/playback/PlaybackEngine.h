@@ -9,6 +9,7 @@
 #include "playback/ScheduledEvents.h"
 #include "playback/StrokeStep.h"
 #include "playback/StrokeTimeline.h"
+#include "sync/SourceBeat.h"
 
 #include <algorithm>
 #include <atomic>
@@ -79,6 +80,12 @@ public:
         return m_landedChange.exchange(nullptr, std::memory_order_acq_rel);
     }
 
+    // GUI side: the master whose beat the strokes follow from the next
+    // buffer on, or nullptr for Zumbal's own clock. While following, the
+    // engine plays when the master rolls and stops when it stops, whatever
+    // start() and stop() say; `source` must outlive the engine's use of it.
+    void follow(sync::BeatSource* source) { m_source.store(source, std::memory_order_release); }
+
     // GUI side: whether clock_out ticks at the tempo while playback is stopped.
     void setClockWhileStopped(bool on) { m_clockWhileStopped.store(on, std::memory_order_relaxed); }
 
@@ -125,6 +132,8 @@ public:
 
 private:
     void decide(int64_t begin, int64_t end);
+    void followMaster(sync::BeatSource& source, int64_t begin);
+    void startRun(int64_t begin, bool strokeAtStart);
     double nextStrokeDue();
     void scheduleClock(double due, int64_t begin);
     void applyBarLineChange();
@@ -160,6 +169,7 @@ private:
     std::atomic<bool> m_clockWhileStopped{false};
     std::atomic<BarLineChange*> m_pendingChange{nullptr};
     std::atomic<BarLineChange*> m_landedChange{nullptr};
+    std::atomic<sync::BeatSource*> m_source{nullptr};
 
     // Audio side only.
     uint32_t m_seenSerial = 0;
@@ -174,6 +184,11 @@ private:
     double m_idleClock = -1; // the next tick while stopped; -1: not ticking
     int m_sentProgram = -1, m_sentProgramChannel = -1;
     SoundingNotes m_sentNotes; // on MIDI
+    // Following a master: the index of the next stroke counted from its
+    // bar 1, and the feel that index was counted in.
+    bool m_following = false;
+    int64_t m_followNext = 0;
+    bool m_followThreeFour = false, m_followTernary = false;
 };
 
 } // namespace zumbal

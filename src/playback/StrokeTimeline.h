@@ -39,7 +39,7 @@ public:
         m_clockRunning = false;
     }
 
-    void setTempo(int tempo) {
+    void setTempo(double tempo) {
         if (tempo == m_tempo)
             return;
         m_anchor = m_last;
@@ -95,12 +95,37 @@ public:
         rebaseClock();
     }
 
+    // Following a master: as its beat says at `from`, the first frame of
+    // this buffer, the next stroke is due at `next` and strokes are `length`
+    // apart. Laid afresh for every buffer from the master's position, so
+    // nothing accumulates. The clock goes on from the tick after the last
+    // one sent, a tick the master's jitter moved a little counting as sent;
+    // on a grid `placed` anew (a locate) from the first tick of the new place.
+    void follow(double from, double next, double length, bool placed) {
+        m_tempo = m_rate * 15.0 / length;
+        m_anchor = next - length;
+        m_last = m_anchor;
+        m_count = 0;
+        if (!m_clockRunning)
+            m_clockCount = m_clocksPerStroke;
+        else if (placed)
+            m_clockCount =
+                std::max<int64_t>(static_cast<int64_t>(std::ceil((from - 0.5 - m_anchor) *
+                                                                 m_clocksPerStroke / length)),
+                                  0);
+        else
+            m_clockCount = std::max<int64_t>(
+                std::llround((m_lastClock - m_anchor) * m_clocksPerStroke / length) + 1, 0);
+    }
+    // Strokes played since the grid was last laid.
+    int64_t strokesSinceAnchor() const { return m_count; }
+
     void strokeDone() {
         m_last = nextDue();
         ++m_count;
     }
 
-    int tempo() const { return m_tempo; }
+    double tempo() const { return m_tempo; }
     double strokeLength() const { return m_rate * 15.0 / m_tempo; }
 
     // 6 clocks a stroke make 24 a quarter note of four strokes; the ternary
@@ -136,7 +161,7 @@ private:
     double m_anchor = 0;
     double m_last = 0;
     int64_t m_count = 0;
-    int m_tempo = 120;
+    double m_tempo = 120;
     int m_clocksPerStroke = 6;
     int64_t m_clockCount = 6;
     double m_lastClock = 0;

@@ -40,6 +40,15 @@ MasterBeat beatFromFrame(int64_t frame, int rate, double quartersPerMinute) {
     return {static_cast<double>(frame) / rate * quartersPerMinute / 60.0, quartersPerMinute};
 }
 
+int strokeOfIndex(int64_t index, bool threeFour, bool ternary) {
+    const int barStrokes = strokesInBar(threeFour, ternary);
+    int wanted = static_cast<int>((index % barStrokes + barStrokes) % barStrokes);
+    for (int s = 1; s <= kStrokes; ++s)
+        if (isPlayedStroke(s, threeFour, ternary) && wanted-- == 0)
+            return s;
+    return 1;
+}
+
 void BeatGrid::setFeel(bool threeFour, bool ternary) {
     if (threeFour == m_threeFour && ternary == m_ternary)
         return;
@@ -70,7 +79,6 @@ void BeatGrid::due(const MasterBeat& beat, int frames, int rate, std::vector<Due
         --first;
     if (m_next && *m_next >= first - 1 && *m_next <= first + 1)
         first = *m_next;
-    const int barStrokes = strokesInBar(m_threeFour, m_ternary);
     for (int64_t k = std::max<int64_t>(first, 0);; ++k) {
         // A stroke the last buffer's rounding left over plays on the first frame.
         const int64_t at = std::max<int64_t>(frameOf(k), 0);
@@ -78,14 +86,7 @@ void BeatGrid::due(const MasterBeat& beat, int frames, int rate, std::vector<Due
             m_next = k;
             break;
         }
-        // The k-th played stroke of the bar, as the bar rule numbers it.
-        int wanted = static_cast<int>(k % barStrokes), stroke = 0;
-        for (int s = 1; s <= kStrokes; ++s)
-            if (isPlayedStroke(s, m_threeFour, m_ternary) && wanted-- == 0) {
-                stroke = s;
-                break;
-            }
-        out.push_back({static_cast<int>(at), stroke, k});
+        out.push_back({static_cast<int>(at), strokeOfIndex(k, m_threeFour, m_ternary), k});
     }
 }
 

@@ -44,6 +44,10 @@ PublishedBbt bbtAt(double quarters, double quartersPerMinute, bool threeFour);
 // tempo, frame 0 being bar 1.
 MasterBeat beatFromFrame(int64_t frame, int rate, double quartersPerMinute);
 
+// The stroke (1..16) that the `index`-th played stroke since bar 1 is, the
+// bar being 4 quarters, 3 under 3/4.
+int strokeOfIndex(int64_t index, bool threeFour, bool ternary);
+
 // One of the follower's strokes in a buffer.
 struct DueStroke {
     int frame = 0;     // within the buffer

@@ -3,6 +3,7 @@
 #include "sync/MasterBeat.h"
 
 #include <atomic>
+#include <cstdint>
 
 namespace zumbal::sync {
 
@@ -26,6 +27,17 @@ enum class SyncState : int {
     Locked,     // following
     Lost,       // the master went away while rolling ("clock lost")
     OutOfRange, // a tempo outside 20..999 BPM ("clock out of range")
+};
+
+// A master the engine follows, asked on the audio thread once a buffer.
+class BeatSource {
+public:
+    virtual ~BeatSource() = default;
+    // The beat at `frame`, the first frame on the engine's timeline of the
+    // buffer about to be rendered at `rate`. `ownQuartersPerMinute` is
+    // Zumbal's own tempo, for a master that has a start and a stop but no
+    // tempo of its own.
+    virtual SourceBeat at(int64_t frame, int rate, double ownQuartersPerMinute) = 0;
 };
 
 class SyncStatus {

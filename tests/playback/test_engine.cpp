@@ -412,6 +412,101 @@ TEST_F(Engine, ASwingChangedWhileAStrokeWaitsNeitherDropsNorDoublesIt) {
 // stroke stays within its amount of its swung due sample (to the block) and
 // after the stroke before it, and every velocity within its amount of the
 // cell's, clamped to MIDI's range.
+// A master of the test's own: from each segment's first frame on, its beat
+// runs from `quarters` at `qpm` (a locate or a tempo change starts a new
+// segment), or stands while it does not roll.
+struct ScriptedMaster final : sync::BeatSource {
+    struct Segment {
+        int64_t from;
+        double quarters, qpm;
+        bool rolling = true;
+    };
+    std::vector<Segment> segments;
+    sync::SourceBeat at(int64_t frame, int rate, double) override {
+        const Segment* s = &segments.front();
+        for (const Segment& t : segments)
+            if (t.from <= frame)
+                s = &t;
+        const double q = s->quarters + (s->rolling ? (frame - s->from) / 60.0 / rate * s->qpm : 0);
+        return {s->rolling, true, {q, s->qpm}};
+    }
+    // The frames nearest stroke `k` (since bar 1) in the segments that play it.
+    void framesOf(int64_t k, int perQuarter, int rate, int64_t end,
+                  std::vector<int64_t>& out) const {
+        for (size_t i = 0; i < segments.size(); ++i) {
+            const Segment& s = segments[i];
+            const int64_t until = i + 1 < segments.size() ? segments[i + 1].from : end;
+            const auto f =
+                std::llround(s.from + (double(k) / perQuarter - s.quarters) * 60.0 * rate / s.qpm);
+            if (s.rolling && f >= s.from && f < until)
+                out.push_back(f);
+        }
+    }
+};
+
+// Following a master, every stroke and MIDI clock goes out on the frame of
+// its beat position, 4 strokes a quarter (3 under the ternary feel), the bar
+// counted from the master's bar 1: through a start in the middle of a bar,
+// a fractional tempo, a tempo change in the middle of a bar, a locate
+// forward and back while rolling, and the master's stop.
+TEST_F(Engine, FollowingAMasterPutsEveryStrokeOnItsBeat) {
+    struct Case {
+        bool threeFour, ternary;
+        std::vector<ScriptedMaster::Segment> script;
+    };
+    constexpr int B = 256; // the buffer; the master changes on a cycle's first frame
+    const std::vector<Case> cases = {
+        {false,
+         false,
+         {{0, 5.5, 121.4}, {B * 600, 0, 140}, {B * 603, 34, 140}, {B * 1200, 0, 60, false}}},
+        {true, false, {{0, 0, 120}, {B * 450, 13.25, 97.3}, {B * 900, 2, 97.3}}},
+        {false, true, {{0, 1, 160}, {B * 300, 3.6, 160}, {B * 1200, 3.6, 160, false}}},
+        {true, true, {{0, 3.1, 200}, {B * 750, 0.5, 35}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.threeFour << c.ternary);
+        g.ter_3_4 = c.threeFour;
+        g.ter_ter = c.ternary;
+        for (int s = 0; s < kStrokes; ++s) {
+            g.pp[cellIndex(0, s + 1)] = s == 0 ? kHit : kRest;
+            g.pp[cellIndex(1, s + 1)] = kHit;
+        }
+        midi = {};
+        ScriptedMaster master;
+        master.segments = c.script;
+        engine.follow(&master);
+        const int64_t start = engine.now(), end = start + B * 1500;
+        for (auto& s : master.segments)
+            s.from += start;
+        run(end - start, B);
+        engine.follow(nullptr);
+        run(B);
+        EXPECT_FALSE(engine.playing());
+
+        const int perQuarter = c.ternary ? 3 : 4;
+        const int bar = strokesInBar(c.threeFour, c.ternary);
+        std::vector<int64_t> strokes, ones, expectedStrokes, expectedOnes;
+        for (const auto& m : midi.messages)
+            if (m.status == 0x99)
+                (m.note == kDefaultSounds[0] ? ones : strokes).push_back(m.sample);
+        for (int64_t k = 0; k < 4000; ++k) {
+            master.framesOf(k, perQuarter, kRate, end, expectedStrokes);
+            if (k % bar == 0)
+                master.framesOf(k, perQuarter, kRate, end, expectedOnes);
+        }
+        std::sort(expectedStrokes.begin(), expectedStrokes.end());
+        std::sort(expectedOnes.begin(), expectedOnes.end());
+        ASSERT_GE(expectedOnes.size(), 4u);
+        EXPECT_EQ(strokes, expectedStrokes);
+        EXPECT_EQ(ones, expectedOnes);
+        for (const int64_t f : strokes)
+            EXPECT_TRUE(std::binary_search(midi.clocks.begin(), midi.clocks.end(), f)) << f;
+        EXPECT_EQ(std::adjacent_find(midi.clocks.begin(), midi.clocks.end(),
+                                     [](int64_t a, int64_t b) { return b - a < 10; }),
+                  midi.clocks.end());
+    }
+}
+
 TEST(EngineHumanize, StaysWithinItsAmountsInOrderAndRepeatsWithTheSeed) {
     struct Case {
         int tempo, swing, ms, velocity;
