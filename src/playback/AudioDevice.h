@@ -10,6 +10,10 @@
 
 namespace zumbal {
 
+namespace sync {
+class JackTransportFollower;
+}
+
 // What an audio device drives. Called on the device's audio thread, one
 // callback at a time; nothing here may lock, allocate or log.
 class AudioSource {
@@ -46,6 +50,9 @@ struct DeviceOptions {
     double latencyMs = 0;
     // JACK: connect the outputs to the first two physical playback ports.
     bool connectPorts = true;
+    // JACK: handed the transport at the start of every cycle, and its
+    // requests to start and stop the transport made.
+    sync::JackTransportFollower* transport = nullptr;
 
     double latencyFrames(int rate) const {
         return latencyMs > 0 ? latencyMs * rate / 1000.0 : 2.0 * periodSize;

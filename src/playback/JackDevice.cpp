@@ -1,4 +1,5 @@
 #include "playback/AudioDevice.h"
+#include "sync/JackTransportFollower.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -176,6 +177,15 @@ private:
             jack_midi_event_t event;
             if (jack_midi_event_get(&event, midiIn, i) == 0)
                 self->m_source.midiReceived(event.buffer, event.size);
+        }
+        if (sync::JackTransportFollower* transport = self->m_options.transport) {
+            jack_position_t position;
+            const jack_transport_state_t state = jack_transport_query(self->m_client, &position);
+            transport->cycle(state, position);
+            if (const int request = transport->takeRequest(); request > 0)
+                jack_transport_start(self->m_client);
+            else if (request < 0)
+                jack_transport_stop(self->m_client);
         }
         JackMidiBuffers midi(jack_port_get_buffer(self->m_midiOut, frames),
                              jack_port_get_buffer(self->m_clockOut, frames));

@@ -21,6 +21,8 @@ void PlaybackEngine::start(FirstStroke first, uint32_t strokeLimit) {
     // timeline of this start.
     m_startSerial.fetch_add(1, std::memory_order_release);
     m_g.battito = 1;
+    if (sync::BeatSource* source = m_source.load(std::memory_order_acquire))
+        source->requestRolling(true);
 }
 
 void PlaybackEngine::setSampleRate(int rate) {
@@ -30,6 +32,8 @@ void PlaybackEngine::setSampleRate(int rate) {
 
 void PlaybackEngine::stop() {
     m_g.battito = 0;
+    if (sync::BeatSource* source = m_source.load(std::memory_order_acquire))
+        source->requestRolling(false);
 }
 
 void PlaybackEngine::decide(int64_t begin, int64_t end) {

@@ -40,11 +40,10 @@ public:
     enum class FirstStroke { AfterOneStroke, AtStart };
 
     // GUI side. Start takes effect at the next buffer, stop at the next
-    // block; stop ends the sounding bass note, drops what was decided ahead,
-    // ends every note sent on MIDI, and sends "all notes off" and MIDI Stop.
-    // A `strokeLimit` above 0 ends the run's strokes after that many: a
-    // render plays exactly its passes even when humanize pulls the next
-    // bar's first stroke ahead of the end.
+    // block (while following a master, both are asked of the master); stop ends the sounding bass
+    // note, drops what was decided ahead, ends every note sent on MIDI, and sends "all notes off"
+    // and MIDI Stop. A `strokeLimit` above 0 ends the run's strokes after that many: a render plays
+    // exactly its passes even when humanize pulls the next bar's first stroke ahead of the end.
     void start(FirstStroke first = FirstStroke::AfterOneStroke, uint32_t strokeLimit = 0);
     void stop();
     bool playing() const { return m_g.battito > 0; }

@@ -35,6 +35,7 @@ void SoundSystem::startAudio() {
     options.device.periodSize = m_options.synth.periodSize;
     options.device.latencyMs = m_options.latencyMs;
     options.device.connectPorts = m_options.connectPorts;
+    options.device.transport = &m_jackTransport;
     m_output = std::make_unique<AudioOutput>(*this, std::move(options));
     const AudioStats s = m_output->stats();
     const std::string& refusals = m_output->refusals();
@@ -44,6 +45,24 @@ void SoundSystem::startAudio() {
     std::fprintf(stderr, "zumbal: audio output: %s, %d Hz%s%s%s%s\n", s.output.c_str(),
                  s.sampleRate, latency, refusals.empty() ? "" : " (", refusals.c_str(),
                  refusals.empty() ? "" : ")");
+}
+
+bool SoundSystem::follow(sync::Source source) {
+    sync::BeatSource* master = nullptr;
+    if (source == sync::Source::JackTransport && outputName() == "jack")
+        master = &m_jackTransport;
+    m_following = master ? source : sync::Source::Internal;
+    m_engine.follow(master);
+    return m_following == source;
+}
+
+const sync::SyncStatus* SoundSystem::syncStatus() const {
+    switch (m_following) {
+    case sync::Source::JackTransport:
+        return &m_jackTransport.status();
+    default:
+        return nullptr;
+    }
 }
 
 std::string SoundSystem::outputName() const {

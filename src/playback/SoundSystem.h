@@ -7,6 +7,8 @@
 #include "playback/PlaybackEngine.h"
 #include "playback/RandomSource.h"
 #include "playback/Synth.h"
+#include "sync/JackTransportFollower.h"
+#include "sync/SourceBeat.h"
 
 #include <array>
 #include <atomic>
@@ -49,6 +51,13 @@ public:
     void startAudio();
 
     PlaybackEngine& engine() { return m_engine; }
+    // Once the audio runs: the master the strokes follow. JACK transport
+    // needs the JACK output; without it the strokes keep Zumbal's own clock
+    // and false is returned.
+    bool follow(sync::Source source);
+    sync::Source following() const { return m_following; }
+    // How the following goes; nullptr on Zumbal's own clock.
+    const sync::SyncStatus* syncStatus() const;
     NotePlayers& NotePl() { return m_engine.players(); }
     EventSoundMixer& mixer() { return m_mixer; }
     std::string outputName() const;
@@ -105,6 +114,9 @@ private:
     MidiInputQueue m_midiIn;
     std::string m_soundFontPath;
     std::array<float, kRenderBuffer> m_scratchLeft{}, m_scratchRight{};
+    sync::JackTransportFollower m_jackTransport;
+    sync::Source m_following = sync::Source::Internal;
+    // Declared last: the output's callbacks use everything above.
     std::unique_ptr<AudioOutput> m_output;
 };
 

@@ -38,6 +38,8 @@ public:
     // Zumbal's own tempo, for a master that has a start and a stop but no
     // tempo of its own.
     virtual SourceBeat at(int64_t frame, int rate, double ownQuartersPerMinute) = 0;
+    // GUI side: Zumbal's Play (true) or Stop, for a master that takes them.
+    virtual void requestRolling(bool roll) { (void)roll; }
 };
 
 class SyncStatus {

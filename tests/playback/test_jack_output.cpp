@@ -3,6 +3,7 @@
 #include "support/DummyJack.h"
 #include "support/JackMidiCapture.h"
 #include "support/JackMidiSender.h"
+#include "support/TimebaseMaster.h"
 
 #include <gtest/gtest.h>
 
@@ -423,6 +424,83 @@ TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
         EXPECT_EQ(allOff, (std::vector<int64_t>{9, 8})); // the drums' channel, then the bass's
     }
     EXPECT_EQ(s.sound->engine().droppedEvents(), 0u);
+}
+
+// Following the JACK transport under a timebase master of 7 quarters a bar
+// and 960 ticks a beat: Zumbal's Play starts the transport, every stroke on
+// midi_out lands on the frame of its beat as the master's BBT gives it,
+// through a tempo change and a locate while rolling, the bar counted from
+// the master's bar 1 in bars of 4 quarters; Stop stops the transport.
+TEST(JackTransport, EveryStrokeOnTheFrameOfItsBeatFromTheMastersBbt) {
+    if (noJackd())
+        GTEST_SKIP() << "needs jackd";
+    constexpr int kRate = 48000;
+    MidiRig rig(kRate);
+    ASSERT_TRUE(rig.ready());
+    JackSound& s = rig.s;
+    for (int stroke = 1; stroke <= kStrokes; ++stroke)
+        s.g.pp[cellIndex(1, stroke)] = stroke == 1 ? kHit : kRest;
+    const int kick = s.g.edfiv[0][0], one = s.g.edfiv[1][0];
+    ASSERT_NE(kick, one);
+    s.sound->engine().stop();
+    ASSERT_TRUE(s.sound->follow(sync::Source::JackTransport));
+    constexpr int64_t kLocateTo = 400000;
+    std::unique_ptr<test::TimebaseMaster> master;
+    std::unique_ptr<test::JackMidiCapture> capture;
+    for (int take = 0; take < kTakes; ++take) {
+        const uint64_t xruns = s.sound->audioStats().serverXruns;
+        master = std::make_unique<test::TimebaseMaster>(121.4, 96000, 140, 7, 960, kRate);
+        ASSERT_TRUE(master->ready());
+        jack_transport_locate(master->client(), 0);
+        capture = std::make_unique<test::JackMidiCapture>(1, 20000);
+        ASSERT_TRUE(capture->connect("Zumbal:midi_out", 0));
+        std::this_thread::sleep_for(100ms);
+        s.sound->engine().start();
+        std::this_thread::sleep_for(2500ms);
+        jack_transport_locate(master->client(), kLocateTo);
+        std::this_thread::sleep_for(1500ms);
+        s.sound->engine().stop();
+        std::this_thread::sleep_for(200ms);
+        if (s.sound->audioStats().serverXruns == xruns)
+            break;
+    }
+    const std::vector<test::TimebaseMaster::Cycle> cycles = master->cycles();
+    std::vector<int64_t> strokes; // the index of each kick's stroke since bar 1
+    size_t ones = 0;
+    for (const test::CapturedMidi& e : capture->events()) {
+        if (e.bytes[0] != 0x99 || e.bytes[2] == 0)
+            continue;
+        auto c =
+            std::upper_bound(cycles.begin(), cycles.end(), e.frame,
+                             [](int64_t f, const auto& cycle) { return f < cycle.serverFrame; });
+        ASSERT_NE(c, cycles.begin());
+        --c;
+        ASSERT_TRUE(c->rolling) << e.frame;
+        const double transport = double(c->transportFrame + (e.frame - c->serverFrame));
+        const double at = master->quartersAt(transport) * 4;
+        const double framesPerStroke = kRate * 15.0 / master->tempoAt(transport);
+        EXPECT_LE(std::abs(at - std::round(at)) * framesPerStroke, 1.0) << e.frame;
+        if (e.bytes[1] == kick)
+            strokes.push_back(std::llround(at));
+        else if (e.bytes[1] == one) {
+            EXPECT_EQ(std::llround(at) % 16, 0) << e.frame;
+            ++ones;
+        }
+    }
+    ASSERT_GE(strokes.size(), 30u);
+    EXPECT_GE(ones, 3u);
+    EXPECT_EQ(strokes.front(), 0);
+    // Each stroke once, in order, but for the locate's jump to the stroke
+    // that belongs where the transport now is.
+    int jumps = 0;
+    for (size_t i = 1; i < strokes.size(); ++i)
+        if (strokes[i] != strokes[i - 1] + 1) {
+            ++jumps;
+            EXPECT_EQ(strokes[i], std::llround(std::ceil(master->quartersAt(kLocateTo) * 4)));
+        }
+    EXPECT_EQ(jumps, 1);
+    EXPECT_FALSE(cycles.back().rolling);
+    s.sound->follow(sync::Source::Internal);
 }
 
 // With the setting on, clock_out ticks at the tempo while stopped (no
