@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -38,6 +39,13 @@ AppSettings settingsFrom(const CommandLine& options) {
     settings.printAudioStats = options.stats;
     settings.loopsFolder = options.loops;
     settings.loopFile = options.loopFile;
+    settings.sync = {options.sync, options.jackTransportMaster};
+    // The JACK transport is there to follow only on the JACK output.
+    if (options.sync == sync::Source::JackTransport && options.audio.isEmpty()) {
+        settings.sound.drivers = AudioOutput::defaultDrivers();
+        std::stable_partition(settings.sound.drivers.begin(), settings.sound.drivers.end(),
+                              [](const std::string& d) { return d == "jack"; });
+    }
     return settings;
 }
 
@@ -57,7 +65,8 @@ App::App(AppSettings settings)
     m_live = std::make_unique<LiveControl>(m_g, m_sound, *m_window,
                                            m_settings.liveSettingsFile.isEmpty()
                                                ? LiveControl::defaultPath()
-                                               : m_settings.liveSettingsFile);
+                                               : m_settings.liveSettingsFile,
+                                           m_settings.sync);
     buildMenuBar();
     connect(m_window.get(), &Window_t1::closing, this, &App::Event_Close);
     connect(&m_recoveryWatch, &QTimer::timeout, this, &App::keepForRecovery);

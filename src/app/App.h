@@ -35,6 +35,7 @@ struct AppSettings {
     QString liveSettingsFile;     // empty: LiveControl::defaultPath()
     QString recoveryFile;         // empty: LoopRecovery::defaultPath()
     bool printAudioStats = false; // at quit, on stderr
+    SyncOverride sync;            // the command line's choice of master
     // Makes the event sound player; empty: one that plays through the mixer.
     std::function<std::unique_ptr<EventSounds>(const globali&, EventSoundMixer*)> eventSounds;
 };

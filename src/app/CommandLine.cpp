@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "export/MidiWriter.h"
+#include "midi/LiveSettings.h"
 #include "playback/Synth.h"
 
 #include <QCommandLineParser>
@@ -184,7 +185,18 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
         QStringLiteral("At quit, print the audio output's figures (callbacks, late renders, "
                        "underruns, the JACK server's xruns, the audio thread's allocations) on "
                        "stderr."));
-    parser.addOptions({soundFont, audio, loops, period, latency, noConnect, stats});
+    const QCommandLineOption syncTo(
+        QStringLiteral("sync"),
+        QStringLiteral("Whose beat to follow: internal (Zumbal's own), jack (the JACK "
+                       "transport), midi (MIDI clock in) or link (Ableton Link); default: as the "
+                       "live settings say."),
+        QStringLiteral("SOURCE"));
+    const QCommandLineOption transportMaster(
+        QStringLiteral("jack-transport-master"),
+        QStringLiteral("Lead the JACK transport from Zumbal's own clock, where no other timebase "
+                       "master leads it."));
+    parser.addOptions(
+        {soundFont, audio, loops, period, latency, noConnect, stats, syncTo, transportMaster});
     parser.addPositionalArgument(
         QStringLiteral("LOOPFILE"),
         QStringLiteral("A loop file to open and play instead of the start-up loop."),
@@ -229,6 +241,17 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
         return optionError(QStringLiteral("--latency takes milliseconds from %1 to %2")
                                .arg(kMinLatencyMs)
                                .arg(kMaxLatencyMs));
+    std::optional<sync::Source> source;
+    if (parser.isSet(syncTo)) {
+        source = syncSourceNamed(parser.value(syncTo).toStdString());
+        if (!source)
+            return optionError(
+                QStringLiteral("--sync takes internal, jack, midi or link, not \"%1\"")
+                    .arg(parser.value(syncTo)));
+    }
+    if (parser.isSet(transportMaster) && source && *source != sync::Source::Internal)
+        return optionError(QStringLiteral("--jack-transport-master leads from Zumbal's own clock: "
+                                          "it goes with --sync internal only"));
     result.options = CommandLine{parser.value(soundFont),
                                  driver,
                                  parser.value(loops),
@@ -236,7 +259,9 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
                                  ms,
                                  !parser.isSet(noConnect),
                                  parser.isSet(stats),
-                                 positional.value(0)};
+                                 positional.value(0),
+                                 source,
+                                 parser.isSet(transportMaster)};
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sync/SourceBeat.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +19,9 @@ struct CommandLine {
     bool connectPorts = true; // --no-connect clears it
     bool stats = false;       // --stats
     QString loopFile;         // LOOPFILE: opened and played instead of the start-up loop
+    // --sync internal|jack|midi|link: in place of the live settings' choice.
+    std::optional<sync::Source> sync;
+    bool jackTransportMaster = false; // --jack-transport-master
 };
 
 inline constexpr int kMinLatencyMs = 2;

@@ -8,6 +8,8 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
+#include <cstdio>
+
 namespace zumbal {
 
 namespace {
@@ -22,8 +24,10 @@ constexpr char kPitchKeys[] = "sedrfgyhujik";
 
 } // namespace
 
-LiveControl::LiveControl(globali& g, SoundSystem& sound, Window_t1& window, QString settingsFile)
-    : m_g(g), m_sound(sound), m_window(window), m_path(std::move(settingsFile)) {
+LiveControl::LiveControl(globali& g, SoundSystem& sound, Window_t1& window, QString settingsFile,
+                         SyncOverride sync)
+    : m_g(g), m_sound(sound), m_window(window), m_path(std::move(settingsFile)),
+      m_syncOverride(sync) {
     connect(&m_poll, &QTimer::timeout, this, &LiveControl::poll);
 }
 
@@ -36,6 +40,10 @@ void LiveControl::start() {
     QFile file(m_path);
     if (file.open(QIODevice::ReadOnly))
         m_settings = readLiveSettings(file.read(kMaxSettingsBytes).toStdString());
+    if (m_syncOverride.source)
+        m_settings.sync = *m_syncOverride.source;
+    if (m_syncOverride.leadJackTransport)
+        m_settings.leadJackTransport = true;
     apply();
     m_poll.start(kPollMs);
 }
@@ -44,6 +52,19 @@ void LiveControl::apply() {
     m_sound.engine().setMidiChannels(m_settings.drumChannel - 1, m_settings.bassChannel - 1);
     m_window.setSwitchAtBarLine(m_settings.switchAtBarLine);
     m_sound.engine().setClockWhileStopped(m_settings.clockWhileStopped);
+    if (m_audioStarted)
+        applySync();
+}
+
+void LiveControl::applySync() {
+    if (m_sound.follow(m_settings.sync) || m_settings.sync == m_lastRefusedSync)
+        return;
+    m_lastRefusedSync = m_settings.sync;
+    static constexpr const char* kWhyNot[] = {"", "JACK transport: the sound is not on JACK",
+                                              "MIDI clock in: not available",
+                                              "Ableton Link: not available"};
+    std::fprintf(stderr, "zumbal: %s; following Zumbal's own clock\n",
+                 kWhyNot[static_cast<size_t>(m_settings.sync)]);
 }
 
 QString LiveControl::save(const LiveSettings& settings) {
@@ -54,6 +75,8 @@ QString LiveControl::save(const LiveSettings& settings) {
 }
 
 void LiveControl::audioStarted() {
+    m_audioStarted = true;
+    applySync();
     if (m_sound.outputName() == "jack")
         return;
     std::string error;

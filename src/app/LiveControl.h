@@ -13,7 +13,15 @@
 #include <QString>
 #include <QTimer>
 
+#include <optional>
+
 namespace zumbal {
+
+// What the command line sets for this run in place of the settings file.
+struct SyncOverride {
+    std::optional<sync::Source> source;
+    bool leadJackTransport = false;
+};
 
 // MIDI control of a live set. Reads what arrived on the MIDI input, turns it
 // into the keyboard's own FastSwitch actions, play and stop, and hands it to
@@ -23,7 +31,8 @@ namespace zumbal {
 class LiveControl : public QObject {
     Q_OBJECT
 public:
-    LiveControl(globali& g, SoundSystem& sound, Window_t1& window, QString settingsFile);
+    LiveControl(globali& g, SoundSystem& sound, Window_t1& window, QString settingsFile,
+                SyncOverride sync = {});
 
     // The file in the user's configuration folder.
     static QString defaultPath();
@@ -48,6 +57,8 @@ signals:
 
 private:
     void apply();
+    // Once the sound runs: follows the chosen master, or says why not.
+    void applySync();
     void poll();
     QString midiStatus() const;
 
@@ -59,6 +70,9 @@ private:
     QTimer m_poll;
     QPointer<livesettingswin> m_settingsWindow;
     std::unique_ptr<AlsaMidiInput> m_alsaInput;
+    SyncOverride m_syncOverride;
+    bool m_audioStarted = false;
+    std::optional<sync::Source> m_lastRefusedSync; // said once on stderr
 };
 
 } // namespace zumbal

@@ -22,6 +22,8 @@ struct IntKey {
 constexpr BoolKey kBoolKeys[] = {
     {"switch_at_bar_line", &LiveSettings::switchAtBarLine},
     {"clock_while_stopped", &LiveSettings::clockWhileStopped},
+    {"lead_jack_transport", &LiveSettings::leadJackTransport},
+    {"link_start_stop", &LiveSettings::linkStartStop},
 };
 constexpr IntKey kIntKeys[] = {
     {"drum_channel", &LiveSettings::drumChannel, 1, 16},
@@ -33,6 +35,8 @@ constexpr std::array<const char*, kBindables> kBindingKeys{
     "next_preset", "previous_preset", "play_stop", "semitone_down", "semitone_up", "fastswitch",
 };
 constexpr std::array<const char*, 4> kKindWords{"none", "program", "note", "cc"};
+// In the order of sync::Source.
+constexpr std::array<const char*, 4> kSyncWords{"internal", "jack", "midi", "link"};
 
 std::string_view trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r");
@@ -101,9 +105,22 @@ void applyLine(LiveSettings& s, std::string_view key, std::string_view value) {
     for (size_t i = 0; i < kBindingKeys.size(); ++i)
         if (key == kBindingKeys[i])
             s.bindings[i] = parseBinding(value);
+    if (key == "sync")
+        s.sync = syncSourceNamed(value).value_or(defaults.sync);
 }
 
 } // namespace
+
+const char* syncSourceName(sync::Source source) {
+    return kSyncWords[static_cast<size_t>(source)];
+}
+
+std::optional<sync::Source> syncSourceNamed(std::string_view word) {
+    for (size_t i = 0; i < kSyncWords.size(); ++i)
+        if (word == kSyncWords[i])
+            return static_cast<sync::Source>(i);
+    return std::nullopt;
+}
 
 std::string writeLiveSettings(const LiveSettings& settings) {
     std::string text;
@@ -113,6 +130,7 @@ std::string writeLiveSettings(const LiveSettings& settings) {
         text += std::string(name) + '=' + std::to_string(settings.*field) + '\n';
     for (size_t i = 0; i < kBindingKeys.size(); ++i)
         text += std::string(kBindingKeys[i]) + '=' + bindingText(settings.bindings[i]) + '\n';
+    text += std::string("sync=") + syncSourceName(settings.sync) + '\n';
     return text;
 }
 

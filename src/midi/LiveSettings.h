@@ -1,6 +1,9 @@
 #pragma once
 
+#include "sync/SourceBeat.h"
+
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,9 +32,18 @@ struct LiveSettings {
     int bassChannel = 9;
     bool clockWhileStopped = false;
     int inputChannel = 0; // 0: every channel; 1..16: only that one
+    // Whose beat the strokes follow, and what Zumbal leads.
+    sync::Source sync = sync::Source::Internal;
+    bool leadJackTransport = false; // on Zumbal's own clock only
+    bool linkStartStop = false;     // start and stop with the Link session
     std::array<Binding, kBindables> bindings{};
     bool operator==(const LiveSettings&) const = default;
 };
+
+// The word for a source in the settings file and on the command line
+// ("internal", "jack", "midi", "link"), and back.
+const char* syncSourceName(sync::Source source);
+std::optional<sync::Source> syncSourceNamed(std::string_view word);
 
 // The settings as "key=value" lines, always in the same order.
 std::string writeLiveSettings(const LiveSettings& settings);

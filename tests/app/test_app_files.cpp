@@ -141,13 +141,15 @@ TEST(CommandLine, OptionsAndUsageErrors) {
     const std::vector<std::pair<char, std::vector<const char*>>> cases{
         {'r',
          {"", "--audio null --soundfont a.sf2 --loops /tmp/l", "--period 1024",
-          "--latency 50 --no-connect --stats", "a-loop --audio null"}},
+          "--latency 50 --no-connect --stats", "a-loop --audio null", "--sync jack",
+          "--sync link --no-connect"}},
         {'m', {"--help", "--help-all", "--version", "render -h"}},
         {'s', {"export-midi l", "render l -r 110 --seed 0"}},
         {'2',
          {"--audio oss", "--bogus", "one-loop two-loops", "--soundfont", "--period 32",
           "--period lots", "--audio null render l", "--latency 1", "--latency 501",
-          "--latency soon"}},
+          "--latency soon", "--sync", "--sync jackd", "--jack-transport-master --sync midi",
+          "--sync jack --jack-transport-master"}},
         {'u',
          {"export-midi", "render l extra", "export-midi l -r 0", "export-midi l -r 111",
           "render l -r four", "render l --seed -1", "render l --seed 18446744073709551616",
@@ -171,6 +173,10 @@ TEST(CommandLine, OptionsAndUsageErrors) {
               (QStringList{"null", "a.sf2", "/tmp/l"}));
     EXPECT_EQ(o.period, 1024);
     EXPECT_EQ(o.loopFile, "");
+    EXPECT_EQ(o.sync, std::nullopt);
+    const auto led = parseCommandLine({"zumbal", "--jack-transport-master", "--sync", "internal"});
+    EXPECT_EQ(led.options->sync, sync::Source::Internal);
+    EXPECT_TRUE(led.options->jackTransportMaster);
     EXPECT_EQ(parseCommandLine({"zumbal", "--stats", "my loop"}).options->loopFile, "my loop");
     const auto render = parseCommandLine({"zumbal", "render", "-o", "out.wav", "a loop", "-r", "8",
                                           "--seed", "77", "--soundfont", "f.sf2"});

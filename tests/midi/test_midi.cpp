@@ -151,6 +151,8 @@ TEST(LiveSettingsText, RoundTripsAndReadsLeniently) {
     LiveSettings changed{true, 1, 16, true, 7, {}};
     changed.bindings[0] = {BindingKind::Note, 10, 127};
     changed.bindings[5] = {BindingKind::ProgramChange, 16, 0};
+    changed.sync = sync::Source::Link;
+    changed.linkStartStop = true;
     for (const LiveSettings& s : {LiveSettings{}, boundSettings(), changed})
         EXPECT_EQ(readLiveSettings(writeLiveSettings(s)), s) << writeLiveSettings(s);
 
@@ -162,6 +164,10 @@ TEST(LiveSettingsText, RoundTripsAndReadsLeniently) {
         {"drum_channel=3x\nbass_channel=\ninput_channel=99999999999", {}},
         {"clock_while_stopped=true\nswitch_at_bar_line=yes", {.clockWhileStopped = true}},
         {"input_channel=16", {.inputChannel = 16}},
+        {"sync=jack\nlead_jack_transport=1",
+         {.sync = sync::Source::JackTransport, .leadJackTransport = true}},
+        {"sync=midi", {.sync = sync::Source::MidiClock}},
+        {"sync=Link\nsync=", {}},
     };
     for (const auto& [text, settings] : texts)
         EXPECT_EQ(readLiveSettings(text), settings) << text;
