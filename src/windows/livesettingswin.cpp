@@ -58,6 +58,7 @@ livesettingswin::livesettingswin(const LiveSettings& current, const QString& mid
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(playingGroup());
     layout->addWidget(inputGroup());
+    layout->addWidget(syncGroup());
     layout->addSpacing(2);
     layout->addWidget(statusLabel);
     layout->addSpacing(4);
@@ -92,6 +93,46 @@ QWidget* livesettingswin::playingGroup() {
     connect(clockBox, &QCheckBox::toggled, this,
             [this](bool on) { m_edited.clockWhileStopped = on; });
     return box;
+}
+
+QWidget* livesettingswin::syncGroup() {
+    QGroupBox* box = group(QStringLiteral("Sync"), this);
+    QGridLayout* grid = groupGrid(box);
+    QWidget* content = grid->parentWidget();
+    static constexpr std::array<const char*, 4> names{"Internal", "JACK transport", "MIDI clock",
+                                                      "Ableton Link"};
+    for (size_t i = 0; i < names.size(); ++i) {
+        syncButtons[i] = new QRadioButton(QString::fromLatin1(names[i]), content);
+        syncButtons[i]->setChecked(static_cast<size_t>(m_edited.sync) == i);
+        grid->addWidget(syncButtons[i], static_cast<int>(i / 2), static_cast<int>(i % 2));
+        connect(syncButtons[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (!on)
+                return;
+            m_edited.sync = static_cast<sync::Source>(i);
+            showSyncChoice();
+        });
+    }
+    leadTransportBox = new QCheckBox(QStringLiteral("Lead the JACK transport"), content);
+    leadTransportBox->setChecked(m_edited.leadJackTransport);
+    leadTransportBox->setToolTip(QStringLiteral("On Zumbal's own clock: a DAW or a looper on the "
+                                                "JACK transport follows Zumbal."));
+    linkStartStopBox =
+        new QCheckBox(QStringLiteral("Start and stop with the Link session"), content);
+    linkStartStopBox->setChecked(m_edited.linkStartStop);
+    grid->addWidget(leadTransportBox, 2, 0, 1, 2);
+    grid->addWidget(linkStartStopBox, 3, 0, 1, 2);
+    connect(leadTransportBox, &QCheckBox::toggled, this,
+            [this](bool on) { m_edited.leadJackTransport = on; });
+    connect(linkStartStopBox, &QCheckBox::toggled, this,
+            [this](bool on) { m_edited.linkStartStop = on; });
+    showSyncChoice();
+    return box;
+}
+
+// Leading the transport goes with Zumbal's own clock, start and stop with Link.
+void livesettingswin::showSyncChoice() {
+    leadTransportBox->setEnabled(m_edited.sync == sync::Source::Internal);
+    linkStartStopBox->setEnabled(m_edited.sync == sync::Source::Link);
 }
 
 QWidget* livesettingswin::inputGroup() {

@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QWidget>
 
@@ -32,6 +33,10 @@ public:
     QSpinBox* bassSpin = nullptr;
     QCheckBox* clockBox = nullptr;
     QComboBox* inputCombo = nullptr;
+    // In the order of sync::Source.
+    std::array<QRadioButton*, 4> syncButtons{};
+    QCheckBox* leadTransportBox = nullptr;
+    QCheckBox* linkStartStopBox = nullptr;
     std::array<QLabel*, kBindables> bindingLabels{};
     std::array<QPushButton*, kBindables> learnButtons{};
     std::array<QPushButton*, kBindables> clearButtons{};
@@ -50,6 +55,8 @@ signals:
 private:
     QWidget* playingGroup();
     QWidget* inputGroup();
+    QWidget* syncGroup();
+    void showSyncChoice();
     void addBindingRow(QGridLayout* grid, int row);
     QLayout* buttonRow();
 
