@@ -10,11 +10,13 @@ namespace zumbal::sync {
 // arrived on: a second-order delay-locked loop over the stamps estimates
 // when each clock was meant to come and how far apart the clocks are, so
 // that the strokes go on the predicted clock frames and not on the jitter
-// of the transport. The loop starts wide, to lock within a bar, and
-// narrows as it settles; a clock far off the prediction (a tempo step)
-// widens it again. Start, Continue, Stop and Song Position Pointer keep the
-// count of clocks that places the beat. Plain arithmetic: safe on the
-// audio thread.
+// of the transport. The loop starts as a least-squares line through the
+// clocks so far and narrows as more come; it locks once the jitter seen
+// lets it predict the next clock to about a tenth of a millisecond, and
+// within a bar however they jitter. A clock far off the prediction (a
+// tempo step), or errors that keep to one side (a ramp), widen it again.
+// Start, Continue, Stop and Song Position Pointer keep the count of clocks
+// that places the beat. Plain arithmetic: safe on the audio thread.
 class ClockFilter {
 public:
     static constexpr int kClocksPerQuarter = 24;
@@ -35,24 +37,34 @@ public:
     void songPosition(int sixteenths);
 
     bool rolling() const { return m_rolling; }
+    // The count of the clock that comes next, from the song's start.
+    int64_t nextPosition() const { return m_positionPending ? m_position : m_position + 1; }
     // Enough clocks have come, at a steady enough rate, to follow them.
-    bool locked() const { return m_clocks >= kLockClocks && !outOfRange(); }
+    bool locked() const { return m_locked && !outOfRange(); }
     // The clocks have not come for kLostSeconds before `frame`.
     bool lost(int64_t frame) const;
     bool outOfRange() const;
     double framesPerClock() const { return m_period; }
     double quartersPerMinute() const;
-    // The beat at `frame`, from the last clock's filtered frame on; the
-    // position of the clock that comes next waits for it, so the beat never
-    // runs past a clock that is late.
-    MasterBeat beatAt(int64_t frame) const;
+    // The beat at `frame`, from the last clock's filtered frame on, when
+    // the clocks have come up to `now`. The beat at `now` waits for a clock
+    // that is late, a little past its predicted frame, so that it never runs
+    // far past a clock that does not come; beyond `now` (a buffer heard
+    // later than the clocks arrive) it runs on at the tempo.
+    MasterBeat beatAt(int64_t frame, int64_t now) const;
+    MasterBeat beatAt(int64_t frame) const { return beatAt(frame, frame); }
 
 private:
     static constexpr int kLockClocks = 12;
 
+    int64_t missedBefore(double error) const;
+    void follow(double frame);
+    void settle(double error);
+
     int m_rate;
     bool m_rolling = false;
-    // Clocks counted since the song position (the next clock's position).
+    // The last clock's count from the song's start, or while pending the
+    // next one's.
     int64_t m_position = 0;
     bool m_positionPending = false; // Start or SPP: the next clock is at m_position
     // The loop: the filtered frame of the last clock, the period, their state.
@@ -60,7 +72,13 @@ private:
     int64_t m_lastFrame = 0;
     double m_filtered = 0;
     double m_period = 0;
-    double m_bandwidth = 0; // relative to the clock rate
+    double m_memory = 0; // clocks the loop's gains take in
+    double m_noise = 0;  // the jitter's variance, frames squared
+    double m_trend = 0;  // the prediction errors' recent mean, frames
+    bool m_locked = false;
+    // Clocks taken as lost before the last one, and how many of them went
+    // into the count.
+    int64_t m_missed = 0, m_missedCounted = 0;
 };
 
 } // namespace zumbal::sync
