@@ -60,9 +60,10 @@ void LiveControl::applySync() {
     if (m_sound.follow(m_settings.sync) || m_settings.sync == m_lastRefusedSync)
         return;
     m_lastRefusedSync = m_settings.sync;
-    static constexpr const char* kWhyNot[] = {"", "JACK transport: the sound is not on JACK",
-                                              "MIDI clock in: not available",
-                                              "Ableton Link: not available"};
+    static constexpr const char* kWhyNot[] = {
+        "", "JACK transport: the sound is not on JACK",
+        "MIDI clock in: the sound is not on JACK, whose midi_in brings the clock",
+        "Ableton Link: not available"};
     std::fprintf(stderr, "zumbal: %s; following Zumbal's own clock\n",
                  kWhyNot[static_cast<size_t>(m_settings.sync)]);
 }
@@ -150,10 +151,15 @@ void LiveControl::receive(const MidiMessage& m) {
         m_window.play_pausa();
         break;
     case LiveActionKind::Start:
+        // A followed clock's Start and Stop are the follower's.
+        if (m_sound.following() == sync::Source::MidiClock)
+            break;
         if (m_g.battito == 0)
             m_window.play_pausa();
         break;
     case LiveActionKind::Stop:
+        if (m_sound.following() == sync::Source::MidiClock)
+            break;
         if (m_g.battito > 0)
             m_window.play_pausa();
         break;

@@ -26,8 +26,8 @@ public:
     // by as much, so that the beat stays on the device's grid.
     virtual void skip(int frames) = 0;
     // One MIDI event arrived on the device's MIDI input, before the buffer
-    // it came with is rendered.
-    virtual void midiReceived(const uint8_t* bytes, size_t size) = 0;
+    // it came with is rendered, `offset` frames into that buffer.
+    virtual void midiReceived(const uint8_t* bytes, size_t size, int offset) = 0;
     // Called before render() by a device that knows it: the first frame of
     // the buffer about to be rendered reaches the listener at `monotonicNs`
     // (CLOCK_MONOTONIC; 0: the device cannot tell yet). Buffers rendered

@@ -85,8 +85,8 @@ private:
         explicit Meter(AudioSource& client) : m_client(client) {}
         void render(float* left, float* right, int frames, MidiSink* midi) override;
         void skip(int frames) override;
-        void midiReceived(const uint8_t* bytes, size_t size) override {
-            m_client.midiReceived(bytes, size);
+        void midiReceived(const uint8_t* bytes, size_t size, int offset) override {
+            m_client.midiReceived(bytes, size, offset);
         }
         void heardAt(int64_t monotonicNs) override { m_heard = monotonicNs; }
         // While no callbacks run: the next output's first sound goes where

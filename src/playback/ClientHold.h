@@ -36,8 +36,8 @@ public:
         else
             m_client.skip(frames);
     }
-    void midiReceived(const uint8_t* bytes, size_t size) override {
-        m_client.midiReceived(bytes, size);
+    void midiReceived(const uint8_t* bytes, size_t size, int offset) override {
+        m_client.midiReceived(bytes, size, offset);
     }
 
     // Not on the audio thread: holds the callbacks, calls `change` once one

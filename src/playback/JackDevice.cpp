@@ -176,7 +176,7 @@ private:
         for (jack_nframes_t i = 0; i < received; ++i) {
             jack_midi_event_t event;
             if (jack_midi_event_get(&event, midiIn, i) == 0)
-                self->m_source.midiReceived(event.buffer, event.size);
+                self->m_source.midiReceived(event.buffer, event.size, static_cast<int>(event.time));
         }
         if (sync::JackTransportFollower* transport = self->m_options.transport) {
             jack_position_t position;

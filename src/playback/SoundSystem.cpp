@@ -49,8 +49,13 @@ void SoundSystem::startAudio() {
 
 bool SoundSystem::follow(sync::Source source) {
     sync::BeatSource* master = nullptr;
-    if (source == sync::Source::JackTransport && outputName() == "jack")
-        master = &m_jackTransport;
+    // Both come in through the JACK client.
+    if (outputName() == "jack") {
+        if (source == sync::Source::JackTransport)
+            master = &m_jackTransport;
+        else if (source == sync::Source::MidiClock)
+            master = &m_midiClock;
+    }
     m_following = master ? source : sync::Source::Internal;
     m_engine.follow(master);
     return m_following == source;
@@ -60,6 +65,8 @@ const sync::SyncStatus* SoundSystem::syncStatus() const {
     switch (m_following) {
     case sync::Source::JackTransport:
         return &m_jackTransport.status();
+    case sync::Source::MidiClock:
+        return &m_midiClock.status();
     default:
         return nullptr;
     }

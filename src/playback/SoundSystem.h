@@ -8,6 +8,7 @@
 #include "playback/RandomSource.h"
 #include "playback/Synth.h"
 #include "sync/JackTransportFollower.h"
+#include "sync/MidiClockFollower.h"
 #include "sync/SourceBeat.h"
 
 #include <array>
@@ -71,7 +72,12 @@ public:
     // the event sounds into left and right.
     void render(float* left, float* right, int frames, MidiSink* midi = nullptr) override;
     void skip(int frames) override;
-    void midiReceived(const uint8_t* bytes, size_t size) override { m_midiIn.push(bytes, size); }
+    // What arrives goes to the GUI's MIDI control and, with its frame, to
+    // the MIDI clock follower.
+    void midiReceived(const uint8_t* bytes, size_t size, int offset) override {
+        m_midiIn.push(bytes, size);
+        m_midiClock.received(bytes, size, m_engine.now() + offset);
+    }
     // What arrived on the MIDI input; the GUI thread drains it.
     MidiInputQueue& midiInput() { return m_midiIn; }
     void prepare(int64_t missedFrames, int sampleRate) override;
@@ -115,6 +121,7 @@ private:
     std::string m_soundFontPath;
     std::array<float, kRenderBuffer> m_scratchLeft{}, m_scratchRight{};
     sync::JackTransportFollower m_jackTransport;
+    sync::MidiClockSource m_midiClock;
     sync::Source m_following = sync::Source::Internal;
     // Declared last: the output's callbacks use everything above.
     std::unique_ptr<AudioOutput> m_output;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace zumbal::sync {
 
@@ -55,6 +56,27 @@ private:
     // that held it was already rendered).
     bool m_catchUp = false;
     int64_t m_catchUpClock = 0;
+};
+
+// The follower as the engine's master: made again, in place, for a new rate.
+class MidiClockSource final : public BeatSource {
+public:
+    void received(const uint8_t* bytes, size_t size, int64_t frame) {
+        m_follower->received(bytes, size, frame);
+    }
+    SourceBeat at(int64_t frame, int rate, double) override {
+        if (rate != m_rate) {
+            m_rate = rate;
+            m_follower.emplace(rate, m_status);
+        }
+        return m_follower->at(frame);
+    }
+    const SyncStatus& status() const { return m_status; }
+
+private:
+    SyncStatus m_status;
+    int m_rate = 48000;
+    std::optional<MidiClockFollower> m_follower{std::in_place, 48000, m_status};
 };
 
 } // namespace zumbal::sync

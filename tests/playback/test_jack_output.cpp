@@ -1,6 +1,7 @@
 #include "playback/SoundFontLocator.h"
 #include "playback/SoundSystem.h"
 #include "support/DummyJack.h"
+#include "support/JackClockSender.h"
 #include "support/JackMidiCapture.h"
 #include "support/JackMidiSender.h"
 #include "support/TimebaseMaster.h"
@@ -151,7 +152,7 @@ private:
 struct RateClient final : AudioClient {
     void render(float*, float*, int frames, MidiSink*) override { rendered += frames; }
     void skip(int) override {}
-    void midiReceived(const uint8_t*, size_t) override {}
+    void midiReceived(const uint8_t*, size_t, int) override {}
     void prepare(int64_t, int sampleRate) override { rate = sampleRate; }
     std::atomic<int64_t> rendered{0};
     std::atomic<int> rate{0};
@@ -500,6 +501,54 @@ TEST(JackTransport, EveryStrokeOnTheFrameOfItsBeatFromTheMastersBbt) {
         }
     EXPECT_EQ(jumps, 1);
     EXPECT_FALSE(cycles.back().rolling);
+    s.sound->follow(sync::Source::Internal);
+}
+
+// Following MIDI clock on midi_in from a master on the same server that
+// clocks at 120 BPM, every stroke after the lock lands on the frame of its
+// clock: 6 clocks a stroke, stroke 1 on the first clock after Start, and
+// nothing after Stop.
+TEST(JackMidiClock, EveryStrokeOnTheFrameOfItsClock) {
+    if (noJackd())
+        GTEST_SKIP() << "needs jackd";
+    MidiRig rig(48000);
+    ASSERT_TRUE(rig.ready());
+    JackSound& s = rig.s;
+    s.sound->engine().stop();
+    ASSERT_TRUE(s.sound->follow(sync::Source::MidiClock));
+    std::unique_ptr<test::JackClockSender> master;
+    std::unique_ptr<test::JackMidiCapture> capture;
+    for (int take = 0; take < kTakes; ++take) {
+        const uint64_t xruns = s.sound->audioStats().serverXruns;
+        master = std::make_unique<test::JackClockSender>(1000); // 120 BPM at 48 kHz
+        capture = std::make_unique<test::JackMidiCapture>(1, 20000);
+        ASSERT_TRUE(master->connect("Zumbal:midi_in"));
+        ASSERT_TRUE(capture->connect("Zumbal:midi_out", 0));
+        std::this_thread::sleep_for(1000ms);
+        master->start();
+        std::this_thread::sleep_for(3000ms);
+        master->stop();
+        std::this_thread::sleep_for(300ms);
+        if (s.sound->audioStats().serverXruns == xruns)
+            break;
+    }
+    const std::vector<int64_t> clocks = master->clocksSinceStart();
+    ASSERT_GT(clocks.size(), 100u);
+    std::vector<int64_t> hits;
+    for (const test::CapturedMidi& e : capture->events())
+        if (e.bytes[0] == 0x99 && e.bytes[1] == s.g.edfiv[0][0] && e.bytes[2] > 0)
+            hits.push_back(e.frame);
+    ASSERT_GE(hits.size(), 20u);
+    const auto clockOf = [&](int64_t frame) {
+        const auto it = std::find(clocks.begin(), clocks.end(), frame);
+        return it == clocks.end() ? -1 : int64_t(it - clocks.begin());
+    };
+    const int64_t first = clockOf(hits.front());
+    EXPECT_EQ(first % 6, 0);
+    EXPECT_LE(first, 24); // locked within a quarter of Start
+    for (size_t j = 0; j < hits.size(); ++j)
+        EXPECT_EQ(clockOf(hits[j]), first + 6 * int64_t(j)) << "stroke " << j;
+    EXPECT_LT(hits.back(), clocks.back() + 1000);
     s.sound->follow(sync::Source::Internal);
 }
 

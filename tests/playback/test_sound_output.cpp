@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 struct CountingClient final : AudioClient {
     void render(float*, float*, int frames, MidiSink*) override { rendered += frames; }
     void skip(int frames) override { skipped += frames; }
-    void midiReceived(const uint8_t*, size_t) override {}
+    void midiReceived(const uint8_t*, size_t, int) override {}
     void prepare(int64_t missed, int sampleRate) override {
         skipped += missed;
         rate = sampleRate;
