@@ -111,6 +111,7 @@ void LiveControl::openWindow() {
 }
 
 void LiveControl::poll() {
+    m_window.showSync(syncView(m_sound.following(), m_sound.syncStatus()));
     const auto take = [this](const MidiInputQueue::Event& e) {
         if (const auto m = parseEvent(e.bytes, e.size))
             receive(*m);

@@ -127,6 +127,8 @@ void Window_t1::buildControls() {
     }
     m_sinceStart.start();
     StaticText16 = makeLabel(m_loopName, {512, 302, 230, 22}, m_client);
+    m_syncLabel = makeLabel(QString(), {218, 302, 132, 22}, m_client);
+    m_syncLabel->setFont(arial(12));
 
     PopupMenu1 = new QComboBox(m_client);
     PopupMenu1->setGeometry(512, 324, 230, 22);
@@ -200,7 +202,7 @@ void Window_t1::play_pausa() {
 
 void Window_t1::Slider1_ValueChanged(int value) {
     m_g.tempo = value;
-    StaticText13->setText(QString::number(value));
+    StaticText13->setText(m_syncView.tempo.isEmpty() ? QString::number(value) : m_syncView.tempo);
     recordEdit(QStringLiteral("Tempo"), QStringLiteral("tempo"));
 }
 
@@ -511,7 +513,20 @@ void Window_t1::tapTempo() {
     tapTempo(m_sinceStart.elapsed() / 1000.0);
 }
 
+void Window_t1::showSync(const SyncView& view) {
+    if (view == m_syncView)
+        return;
+    m_syncView = view;
+    m_syncLabel->setText(view.leader);
+    m_syncLabel->setStyleSheet(view.locked ? QStringLiteral("color: #7CE37C")
+                                           : QStringLiteral("color: #FF6E5A"));
+    Slider1->setEnabled(!view.tempoFixed);
+    StaticText13->setText(view.tempo.isEmpty() ? QString::number(Slider1->value()) : view.tempo);
+}
+
 void Window_t1::tapTempo(double seconds) {
+    if (m_syncView.tempoFixed)
+        return;
     const std::optional<int> tempo = m_tapTempo.tap(seconds);
     // A count's first tap sets no tempo; the tempo its count sets is a step of its own.
     if (!tempo)

@@ -7,6 +7,7 @@
 #include "editor/EditHistory.h"
 #include "editor/GridEditor.h"
 #include "editor/MainButtons.h"
+#include "editor/SyncView.h"
 #include "editor/TapTempo.h"
 #include "editor/TempoLamp.h"
 #include "editor/TrackFields.h"
@@ -47,6 +48,8 @@ public:
 
     // Transport.
     void play_pausa();
+    // Who leads, beside the tempo; a master's tempo holds the slider.
+    void showSync(const SyncView& view);
     void impostabeat_3_4();
     void impostabeat_ter();
 
@@ -200,6 +203,8 @@ private:
     QLabel* StaticText13 = nullptr;
     QLabel* StaticText14 = nullptr;
     QLabel* StaticText16 = nullptr;
+    QLabel* m_syncLabel = nullptr;
+    SyncView m_syncView;
     QComboBox* PopupMenu1 = nullptr;
     QTimer m_lampTimer;
     // The loaded loop's, or the prompt before any; shown when nothing waits.

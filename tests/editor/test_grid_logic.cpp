@@ -1,6 +1,7 @@
 #include "editor/BeatSettings.h"
 #include "editor/GridGeometry.h"
 #include "editor/KeyboardGeometry.h"
+#include "editor/SyncView.h"
 #include "editor/TapTempo.h"
 #include "widgets/TextFilter.h"
 
@@ -132,6 +133,47 @@ TEST(TapTempo, FollowsTheLastTapsAndStartsAgainAfterAPause) {
         for (size_t i = 0; i < c.taps.size(); ++i)
             EXPECT_EQ(tapper.tap(c.taps[i]), c.tempos[i]) << c.taps[0] << ", tap " << i;
     }
+}
+
+// Who leads, as the window shows it beside the tempo: the master's tempo
+// with its fraction while locked, and the slider held for the masters whose
+// tempo Zumbal cannot change.
+TEST(SyncView, WhoLeadsAndWhetherZumbalIsLocked) {
+    using sync::Source;
+    using sync::SyncState;
+    struct Case {
+        Source source;
+        SyncState state;
+        double tempo;
+        int peers;
+        SyncView view;
+    };
+    const Case cases[] = {
+        {Source::Internal, SyncState::Locked, 121.4, 0, {}},
+        {Source::JackTransport,
+         SyncState::Locked,
+         121.44,
+         0,
+         {"JACK transport", "121.4", true, true}},
+        {Source::JackTransport, SyncState::Lost, 0, 0, {"JACK master lost", "", false, true}},
+        {Source::MidiClock, SyncState::Waiting, 0, 0, {"waiting for clock", "", false, true}},
+        {Source::MidiClock, SyncState::Locked, 89.96, 0, {"MIDI clock", "90.0", true, true}},
+        {Source::MidiClock, SyncState::Lost, 120, 0, {"clock lost", "", false, true}},
+        {Source::MidiClock,
+         SyncState::OutOfRange,
+         1200,
+         0,
+         {"clock out of range", "", false, true}},
+        {Source::Link, SyncState::Locked, 999, 2, {"Link: 2 peers", "999.0", true, false}},
+        {Source::Link, SyncState::Locked, 20, 1, {"Link: 1 peer", "20.0", true, false}},
+    };
+    for (const Case& c : cases) {
+        sync::SyncStatus status;
+        status.set(c.state, c.tempo, c.peers);
+        const SyncView v = syncView(c.source, &status);
+        EXPECT_EQ(v, c.view) << v.leader.toStdString() << " " << v.tempo.toStdString();
+    }
+    EXPECT_EQ(syncView(Source::MidiClock, nullptr), SyncView{});
 }
 
 } // namespace
