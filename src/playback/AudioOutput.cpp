@@ -39,6 +39,7 @@ void AudioOutput::Meter::render(float* left, float* right, int frames, MidiSink*
     } else {
         if (placement.skip > 0)
             m_client.skip(static_cast<int>(placement.skip));
+        m_client.heardAt(heard);
         m_client.render(left, right, frames, midi);
         m_grid.played(heard, frames, rate);
     }

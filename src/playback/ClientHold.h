@@ -39,6 +39,7 @@ public:
     void midiReceived(const uint8_t* bytes, size_t size, int offset) override {
         m_client.midiReceived(bytes, size, offset);
     }
+    void heardAt(int64_t monotonicNs) override { m_client.heardAt(monotonicNs); }
 
     // Not on the audio thread: holds the callbacks, calls `change` once one
     // of them has held, and lets them go. False, with nothing changed, when

@@ -120,6 +120,15 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
     }
 }
 
+double PlaybackEngine::ownQuarters(int64_t frame) const {
+    if (!playing())
+        return 0;
+    const double strokes =
+        static_cast<double>(m_runStrokes) -
+        (m_timeline.nextDue() - static_cast<double>(frame)) / m_timeline.strokeLength();
+    return strokes / (m_g.ter_ter ? 3 : 4);
+}
+
 void PlaybackEngine::startRun(int64_t begin, bool strokeAtStart) {
     m_runStrokes = 0;
     m_lastDue = static_cast<double>(begin);
@@ -138,7 +147,8 @@ void PlaybackEngine::followMaster(sync::BeatSource& source, int64_t begin) {
     const int rate = m_rate.load(std::memory_order_relaxed);
     const bool threeFour = m_g.ter_3_4, ternary = m_g.ter_ter;
     const int perQuarter = ternary ? 3 : 4;
-    const double own = std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo) * 4.0 / perQuarter;
+    const sync::MasterBeat own{m_following ? 0 : ownQuarters(begin),
+                               std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo) * 4.0 / perQuarter};
     const sync::SourceBeat master = source.at(begin, rate, own);
     if (!master.rolling || !master.locked || !(master.beat.quartersPerMinute > 0)) {
         m_following = false;

@@ -78,6 +78,7 @@ public:
         m_midiIn.push(bytes, size);
         m_midiClock.received(bytes, size, m_engine.now() + offset);
     }
+    void heardAt(int64_t monotonicNs) override { m_heardNs = monotonicNs; }
     // What arrived on the MIDI input; the GUI thread drains it.
     MidiInputQueue& midiInput() { return m_midiIn; }
     void prepare(int64_t missedFrames, int sampleRate) override;
@@ -123,6 +124,9 @@ private:
     sync::JackTransportFollower m_jackTransport;
     sync::MidiClockSource m_midiClock;
     sync::Source m_following = sync::Source::Internal;
+    // When the buffer about to be rendered is heard (CLOCK_MONOTONIC; 0:
+    // the output cannot tell); audio thread only.
+    int64_t m_heardNs = 0;
     // Declared last: the output's callbacks use everything above.
     std::unique_ptr<AudioOutput> m_output;
 };

@@ -8,7 +8,7 @@ void JackTransportFollower::cycle(jack_transport_state_t state, const jack_posit
     m_fresh = true;
 }
 
-SourceBeat JackTransportFollower::at(int64_t frame, int rate, double ownQuartersPerMinute) {
+SourceBeat JackTransportFollower::at(int64_t frame, int rate, const MasterBeat& own) {
     if (!m_fresh) {
         // A cycle the engine renders without a reading of its own (the
         // clock moved over a gap, or the output is no longer JACK): the
@@ -29,7 +29,7 @@ SourceBeat JackTransportFollower::at(int64_t frame, int rate, double ownQuarters
     }
     m_fresh = false;
     const bool hadMaster = m_read && m_last.locked && m_hadMasterBbt;
-    const TransportBeat read = m_reader.read(m_state, m_position, ownQuartersPerMinute);
+    const TransportBeat read = m_reader.read(m_state, m_position, own.quartersPerMinute);
     m_hadMasterBbt = read.fromMaster;
     if (!read.rolling)
         m_masterLost = false;

@@ -25,7 +25,7 @@ public:
 
     // Process thread, at the start of each cycle.
     void cycle(jack_transport_state_t state, const jack_position_t& position);
-    SourceBeat at(int64_t frame, int rate, double ownQuartersPerMinute) override;
+    SourceBeat at(int64_t frame, int rate, const MasterBeat& own) override;
 
     // GUI side: start (true) or stop the transport from the next cycle.
     void requestRolling(bool roll) override {

@@ -64,7 +64,7 @@ public:
     void received(const uint8_t* bytes, size_t size, int64_t frame) {
         m_follower->received(bytes, size, frame);
     }
-    SourceBeat at(int64_t frame, int rate, double) override {
+    SourceBeat at(int64_t frame, int rate, const MasterBeat&) override {
         if (rate != m_rate) {
             m_rate = rate;
             m_follower.emplace(rate, m_status);

@@ -34,10 +34,11 @@ class BeatSource {
 public:
     virtual ~BeatSource() = default;
     // The beat at `frame`, the first frame on the engine's timeline of the
-    // buffer about to be rendered at `rate`. `ownQuartersPerMinute` is
-    // Zumbal's own tempo, for a master that has a start and a stop but no
-    // tempo of its own.
-    virtual SourceBeat at(int64_t frame, int rate, double ownQuartersPerMinute) = 0;
+    // buffer about to be rendered at `rate`. `own` is Zumbal's own beat
+    // there (quarters since its stroke 1, 0 while stopped) and tempo, for a
+    // master that has a start and a stop but no tempo of its own, or that
+    // takes Zumbal's beat when it joins.
+    virtual SourceBeat at(int64_t frame, int rate, const MasterBeat& own) = 0;
     // GUI side: Zumbal's Play (true) or Stop, for a master that takes them.
     virtual void requestRolling(bool roll) { (void)roll; }
 };

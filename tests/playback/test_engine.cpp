@@ -422,7 +422,7 @@ struct ScriptedMaster final : sync::BeatSource {
         bool rolling = true;
     };
     std::vector<Segment> segments;
-    sync::SourceBeat at(int64_t frame, int rate, double) override {
+    sync::SourceBeat at(int64_t frame, int rate, const sync::MasterBeat&) override {
         const Segment* s = &segments.front();
         for (const Segment& t : segments)
             if (t.from <= frame)

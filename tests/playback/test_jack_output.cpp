@@ -544,6 +544,14 @@ TEST(JackMidiClock, EveryStrokeOnTheFrameOfItsClock) {
         return it == clocks.end() ? -1 : int64_t(it - clocks.begin());
     };
     const int64_t first = clockOf(hits.front());
+    // Where each stroke fell against the clock at or after it, for a failure's log.
+    std::string offsets;
+    for (size_t j = 0; j < std::min<size_t>(hits.size(), 12); ++j) {
+        const auto it = std::lower_bound(clocks.begin(), clocks.end(), hits[j]);
+        offsets += std::to_string(it - clocks.begin()) + ":" +
+                   std::to_string(it == clocks.end() ? 0 : hits[j] - *it) + " ";
+    }
+    SCOPED_TRACE(offsets);
     EXPECT_EQ(first % 6, 0);
     EXPECT_LE(first, 24); // locked within a quarter of Start
     for (size_t j = 0; j < hits.size(); ++j)
