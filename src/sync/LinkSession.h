@@ -32,11 +32,14 @@ public:
     virtual int peers() const = 0;
     // Zumbal's tempo (slider, tap tempo): the session's from the next
     // buffer on, within Link's 20..999 BPM. Remembered while Link is off;
-    // not a finite tempo above 0: ignored.
+    // not a finite tempo above 0: ignored. The user's changes only: the
+    // session's tempo shown from status() and handed back would undo a
+    // peer's next change.
     virtual void requestTempo(double bpm) = 0;
     // Zumbal's Play and Stop. With start/stop sync they start and stop the
     // session; with or without it a start places stroke 1: at once alone,
-    // on the session's next bar of the quantum with peers.
+    // on the session's next bar of the quantum with peers. Remembered
+    // while Link is off, for the session enable() founds.
     virtual void requestPlaying(bool playing) = 0;
     // Zumbal's bar: 4 quarters, 3 under 3/4.
     virtual void setQuantum(int quarters) = 0;
@@ -50,10 +53,10 @@ public:
     // Audio side: the session at the moment the buffer's first frame is
     // heard, `heardMonotonicNs` on CLOCK_MONOTONIC (0: now). `ownQuarters`
     // is Zumbal's own beat at that frame, quarters since its bar 1; the
-    // first buffer after enable() carries it on (alone exactly, in a
-    // session to the nearest bar of the session's phase). Rolling: the
-    // session plays, with start/stop sync; always, without. Locked while
-    // on; off, nothing is followed.
+    // first buffer after enable() carries it on (alone exactly; in a
+    // session its bar count only, the phase being the session's).
+    // Rolling: the session plays, with start/stop sync; always, without.
+    // Locked while on; off, nothing is followed.
     virtual SourceBeat at(int64_t heardMonotonicNs, double ownQuarters) = 0;
 
 protected:
