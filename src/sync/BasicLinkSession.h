@@ -106,6 +106,9 @@ template <class Clocks> void BasicLinkSession<Clocks>::enable(bool on) {
     if (on == m_enabled.load(std::memory_order_relaxed))
         return;
     if (!on) {
+        // Leaving changes no tempo: Zumbal goes on at the session's, and a
+        // session it founds next starts there.
+        m_tempo.store(m_link.captureAppSessionState().tempo(), std::memory_order_relaxed);
         m_enabled.store(false, std::memory_order_release);
         m_link.enable(false);
         writeStatus();

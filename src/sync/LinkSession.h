@@ -24,7 +24,8 @@ public:
 
     // On: Zumbal joins the session it finds on the network, or founds one
     // of its own at its tempo, its play state and, from the first buffer
-    // on, its beat, so that turning Link on alone moves nothing.
+    // on, its beat, so that turning Link on alone moves nothing. Off, the
+    // session's last tempo becomes Zumbal's (status() tells it).
     virtual void enable(bool on) = 0;
     virtual bool enabled() const = 0;
     // Start and stop with the session's peers that do so too.

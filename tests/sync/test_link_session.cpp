@@ -235,6 +235,8 @@ TEST(LinkSession, WithAPeerOnTheLoopback) {
                near(r.zumbal.beat.quartersPerMinute, 130);
     }));
     EXPECT_TRUE(othersKept) << "Zumbal's tempo went into the session it joined";
+    zumbal->enable(false);
+    EXPECT_TRUE(near(zumbal->status().quartersPerMinute(), 130)) << "leaving kept the tempo";
 }
 
 } // namespace
