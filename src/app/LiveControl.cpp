@@ -57,13 +57,13 @@ void LiveControl::apply() {
 }
 
 void LiveControl::applySync() {
-    if (m_sound.follow(m_settings.sync) || m_settings.sync == m_lastRefusedSync)
+    if (m_sound.follow(m_settings.sync, m_g.tempo, m_g.ter_ter) ||
+        m_settings.sync == m_lastRefusedSync)
         return;
     m_lastRefusedSync = m_settings.sync;
     static constexpr const char* kWhyNot[] = {
         "", "JACK transport: the sound is not on JACK",
-        "MIDI clock in: the sound is not on JACK, whose midi_in brings the clock",
-        "Ableton Link: not available"};
+        "MIDI clock in: the sound is not on JACK, whose midi_in brings the clock", ""};
     std::fprintf(stderr, "zumbal: %s; following Zumbal's own clock\n",
                  kWhyNot[static_cast<size_t>(m_settings.sync)]);
 }
@@ -111,6 +111,7 @@ void LiveControl::openWindow() {
 }
 
 void LiveControl::poll() {
+    m_sound.pollSync(m_g.tempo, m_g.ter_3_4, m_g.ter_ter, m_settings.linkStartStop);
     m_window.showSync(syncView(m_sound.following(), m_sound.syncStatus()));
     const auto take = [this](const MidiInputQueue::Event& e) {
         if (const auto m = parseEvent(e.bytes, e.size))

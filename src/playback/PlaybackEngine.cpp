@@ -157,9 +157,10 @@ void PlaybackEngine::followMaster(sync::BeatSource& source, int64_t begin) {
     }
     const double length = 60.0 * rate / (master.beat.quartersPerMinute * perQuarter);
     const double strokes = master.beat.quarters * perQuarter; // at `begin`
-    // The first stroke not yet due half a block before the buffer.
-    const auto first =
-        static_cast<int64_t>(std::ceil(strokes - static_cast<double>(kBlock) / 2 / length));
+    // The first stroke not yet due half a block before the buffer; the
+    // master's negative beats are a count-in to its bar 1.
+    const auto first = std::max<int64_t>(
+        static_cast<int64_t>(std::ceil(strokes - static_cast<double>(kBlock) / 2 / length)), 0);
     if (!m_following)
         startRun(begin, false);
     const bool placed = !m_following || m_g.battito == 0 || m_followNext < first - 1 ||

@@ -47,8 +47,26 @@ void SoundSystem::startAudio() {
                  refusals.empty() ? "" : ")");
 }
 
-bool SoundSystem::follow(sync::Source source) {
+bool SoundSystem::follow(sync::Source source, int tempo, bool ternary) {
+    // The settings saved again leave a master followed as it is.
+    if (source == m_following && source != sync::Source::Internal)
+        return true;
     sync::BeatSource* master = nullptr;
+    if (source == sync::Source::Link) {
+        if (!m_link) {
+            m_link = sync::makeLinkSession(120);
+            m_linkSource = std::make_unique<sync::LinkSource>(*m_link);
+        }
+        // Alone, the session starts at Zumbal's tempo, play state and beat;
+        // a session found keeps its own tempo.
+        m_linkTempo = tempo;
+        m_link->requestTempo(ternary ? tempo * 4.0 / 3 : tempo);
+        m_linkSource->requestRolling(m_engine.playing());
+        m_link->enable(true);
+        master = m_linkSource.get();
+    } else if (m_link) {
+        m_link->enable(false);
+    }
     // Both come in through the JACK client.
     if (outputName() == "jack") {
         if (source == sync::Source::JackTransport)
@@ -67,9 +85,23 @@ const sync::SyncStatus* SoundSystem::syncStatus() const {
         return &m_jackTransport.status();
     case sync::Source::MidiClock:
         return &m_midiClock.status();
+    case sync::Source::Link:
+        return m_link ? &m_link->status() : nullptr;
     default:
         return nullptr;
     }
+}
+
+void SoundSystem::pollSync(int tempo, bool threeFour, bool ternary, bool linkStartStop) {
+    if (m_following != sync::Source::Link)
+        return;
+    m_linkSource->setStartStopSync(linkStartStop);
+    m_link->setQuantum(threeFour ? 3 : 4);
+    if (tempo != m_linkTempo) {
+        m_linkTempo = tempo;
+        m_link->requestTempo(ternary ? tempo * 4.0 / 3 : tempo);
+    }
+    m_link->poll();
 }
 
 std::string SoundSystem::outputName() const {

@@ -2,6 +2,7 @@
 
 #include "sync/SourceBeat.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -66,5 +67,39 @@ protected:
 
 // A session on the machine's clocks, at Zumbal's tempo `bpm`, off.
 std::unique_ptr<LinkSession> makeLinkSession(double bpm);
+
+// The session as the master the engine follows. With start/stop sync the
+// session's play state rules; without, Zumbal's own Play and Stop do, and
+// the session gives the beat.
+class LinkSource final : public BeatSource {
+public:
+    explicit LinkSource(LinkSession& session) : m_session(session) {}
+
+    // Audio side, before each buffer: when its first frame is heard.
+    void heardAt(int64_t monotonicNs) { m_heardNs = monotonicNs; }
+    SourceBeat at(int64_t, int, const MasterBeat& own) override {
+        SourceBeat beat = m_session.at(m_heardNs, own.quarters);
+        if (!m_startStopSync.load(std::memory_order_relaxed))
+            beat.rolling = beat.rolling && m_playing.load(std::memory_order_relaxed);
+        return beat;
+    }
+
+    // GUI side.
+    void requestRolling(bool roll) override {
+        m_playing.store(roll, std::memory_order_relaxed);
+        m_session.requestPlaying(roll);
+    }
+    void setStartStopSync(bool on) {
+        m_startStopSync.store(on, std::memory_order_relaxed);
+        m_session.setStartStopSync(on);
+    }
+    LinkSession& session() { return m_session; }
+
+private:
+    LinkSession& m_session;
+    std::atomic<bool> m_playing{false};
+    std::atomic<bool> m_startStopSync{false};
+    int64_t m_heardNs = 0; // audio thread only
+};
 
 } // namespace zumbal::sync
