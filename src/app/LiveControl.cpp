@@ -63,7 +63,7 @@ void LiveControl::applySync() {
     m_lastRefusedSync = m_settings.sync;
     static constexpr const char* kWhyNot[] = {
         "", "JACK transport: the sound is not on JACK",
-        "MIDI clock in: the sound is not on JACK, whose midi_in brings the clock", ""};
+        "MIDI clock in: no JACK midi_in and no ALSA sequencer", ""};
     std::fprintf(stderr, "zumbal: %s; following Zumbal's own clock\n",
                  kWhyNot[static_cast<size_t>(m_settings.sync)]);
 }
@@ -77,11 +77,13 @@ QString LiveControl::save(const LiveSettings& settings) {
 
 void LiveControl::audioStarted() {
     m_audioStarted = true;
+    if (m_sound.outputName() != "jack") {
+        std::string error;
+        m_alsaInput = AlsaMidiInput::open(error, &m_sound.timedMidiInput());
+        if (m_alsaInput)
+            m_sound.useTimedMidiInput();
+    }
     applySync();
-    if (m_sound.outputName() == "jack")
-        return;
-    std::string error;
-    m_alsaInput = AlsaMidiInput::open(error);
 }
 
 QString LiveControl::midiStatus() const {

@@ -67,13 +67,14 @@ bool SoundSystem::follow(sync::Source source, int tempo, bool ternary) {
     } else if (m_link) {
         m_link->enable(false);
     }
-    // Both come in through the JACK client.
-    if (outputName() == "jack") {
-        if (source == sync::Source::JackTransport)
-            master = &m_jackTransport;
-        else if (source == sync::Source::MidiClock)
-            master = &m_midiClock;
-    }
+    // The transport comes with the JACK client, MIDI clock through its
+    // midi_in or through a timed input.
+    const bool jack = outputName() == "jack";
+    if (source == sync::Source::JackTransport && jack)
+        master = &m_jackTransport;
+    else if (source == sync::Source::MidiClock &&
+             (jack || m_timedMidiInput.load(std::memory_order_relaxed)))
+        master = &m_midiClock;
     m_following = master ? source : sync::Source::Internal;
     m_engine.follow(master);
     return m_following == source;
@@ -120,10 +121,22 @@ AudioStats SoundSystem::audioStats() const {
 }
 
 void SoundSystem::render(float* left, float* right, int frames, MidiSink* midi) {
+    if (m_timedMidiInput.load(std::memory_order_relaxed))
+        takeTimedMidi();
     m_engine.process(
         frames,
         [&](int offset, int count) { m_synth.render(left + offset, right + offset, count); }, midi);
     m_mixer.mixInto(left, right, frames);
+}
+
+void SoundSystem::takeTimedMidi() {
+    const int64_t now = monotonicNs();
+    const sync::HeardFrames heard{m_engine.now(), m_heardNs > 0 ? m_heardNs : now,
+                                  m_engine.sampleRate()};
+    m_timedMidi.drain([&](const sync::TimedMidiQueue::Event& e) {
+        m_midiClock.received(e.bytes, e.size, heard.frameAt(e.ns));
+    });
+    m_midiClock.setNow(heard.frameAt(now));
 }
 
 void SoundSystem::skip(int frames) {

@@ -11,6 +11,7 @@
 #include "sync/LinkSession.h"
 #include "sync/MidiClockFollower.h"
 #include "sync/SourceBeat.h"
+#include "sync/TimedMidiQueue.h"
 
 #include <array>
 #include <atomic>
@@ -90,6 +91,11 @@ public:
         if (m_linkSource)
             m_linkSource->heardAt(monotonicNs);
     }
+    // An input off the audio thread (the ALSA sequencer) pushes its
+    // messages here, stamped with the time they came; once the GUI says it
+    // is in use, MIDI clock can be followed on any output.
+    sync::TimedMidiQueue& timedMidiInput() { return m_timedMidi; }
+    void useTimedMidiInput() { m_timedMidiInput.store(true, std::memory_order_relaxed); }
     // What arrived on the MIDI input; the GUI thread drains it.
     MidiInputQueue& midiInput() { return m_midiIn; }
     void prepare(int64_t missedFrames, int sampleRate) override;
@@ -114,6 +120,9 @@ private:
         std::atomic<bool> m_open{true};
     };
 
+    // Audio side: the timed input's messages to the clock follower, on the
+    // frames heard when they came.
+    void takeTimedMidi();
     // Moves the clock on by `frames` that were not heard, without rendering them.
     void moveClock(int64_t frames);
 
@@ -134,6 +143,8 @@ private:
     std::array<float, kRenderBuffer> m_scratchLeft{}, m_scratchRight{};
     sync::JackTransportFollower m_jackTransport;
     sync::MidiClockSource m_midiClock;
+    sync::TimedMidiQueue m_timedMidi;
+    std::atomic<bool> m_timedMidiInput{false};
     // Made when Link is first followed; the audio thread sees the source
     // only once it is whole.
     std::unique_ptr<sync::LinkSession> m_link;
