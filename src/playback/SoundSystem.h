@@ -8,6 +8,7 @@
 #include "playback/RandomSource.h"
 #include "playback/Synth.h"
 #include "sync/JackTransportFollower.h"
+#include "sync/JackTransportLeader.h"
 #include "sync/MidiClockFollower.h"
 #include "sync/SourceBeat.h"
 
@@ -57,6 +58,11 @@ public:
     // and false is returned.
     bool follow(sync::Source source);
     sync::Source following() const { return m_following; }
+    // Once the audio runs: Zumbal leads the JACK transport from its own
+    // clock (on), as the conditional timebase master, or gives the lead
+    // back. False when it cannot lead: another timebase master leads, or the
+    // sound is not on JACK. A JACK output that opens again takes the lead again.
+    bool lead(bool on);
     // How the following goes; nullptr on Zumbal's own clock.
     const sync::SyncStatus* syncStatus() const;
     NotePlayers& NotePl() { return m_engine.players(); }
@@ -122,6 +128,7 @@ private:
     std::string m_soundFontPath;
     std::array<float, kRenderBuffer> m_scratchLeft{}, m_scratchRight{};
     sync::JackTransportFollower m_jackTransport;
+    sync::JackTransportLeader m_jackLeader;
     sync::MidiClockSource m_midiClock;
     sync::Source m_following = sync::Source::Internal;
     // When the buffer about to be rendered is heard (CLOCK_MONOTONIC; 0:
