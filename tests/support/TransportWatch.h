@@ -32,8 +32,6 @@ public:
         if (m_client)
             jack_client_close(m_client);
     }
-    bool ready() const { return m_client != nullptr; }
-    jack_client_t* client() const { return m_client; }
     // The cycles so far; safe to read while recording.
     std::vector<Cycle> cycles() const {
         const size_t n = m_used.load(std::memory_order_acquire);
