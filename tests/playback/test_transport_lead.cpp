@@ -2,7 +2,6 @@
 #include "support/JackRig.h"
 #include "support/RecordingOutput.h"
 #include "support/TimebaseMaster.h"
-#include "support/TransportWatch.h"
 #include "sync/JackTransport.h"
 
 #include <gtest/gtest.h>
@@ -75,7 +74,7 @@ TEST(EngineOwnBeat, TheBarInProgressAndTheQuartersIntoIt) {
 
 // The strokes since stroke 1 at the server's `frame` by `cycle`'s BBT, moved
 // on at its tempo.
-double strokesAt(const test::TransportWatch::Cycle& cycle, int64_t frame, int perQuarter) {
+double strokesAt(const test::CapturedCycle& cycle, int64_t frame, int perQuarter) {
     sync::TransportReader reader;
     const sync::TransportBeat read = reader.read(cycle.state, cycle.position, 0);
     EXPECT_TRUE(read.fromMaster) << cycle.serverFrame;
@@ -104,16 +103,14 @@ TEST(JackTransportLead, TheTransportRollsOnZumbalsOwnBeatUnlessAnotherMasterLead
         bool threeFour, ternary;
         int tempo;
     };
-    std::unique_ptr<test::TransportWatch> watch;
+    std::unique_ptr<test::JackMidiCapture> capture;
     for (const Case c : {Case{false, false, 120}, {true, true, 100}}) {
         SCOPED_TRACE(testing::Message() << c.threeFour << c.ternary << " " << c.tempo);
         rig.s.g.ter_3_4 = c.threeFour;
         rig.s.g.ter_ter = c.ternary;
         rig.s.g.tempo = c.tempo;
-        std::unique_ptr<test::JackMidiCapture> capture;
         for (int take = 0; take < kTakes; ++take) {
             const uint64_t xruns = sound.audioStats().serverXruns;
-            watch = std::make_unique<test::TransportWatch>(20000);
             capture = std::make_unique<test::JackMidiCapture>(1, 20000);
             ASSERT_TRUE(capture->connect("Zumbal:midi_out", 0));
             std::this_thread::sleep_for(100ms);
@@ -126,7 +123,7 @@ TEST(JackTransportLead, TheTransportRollsOnZumbalsOwnBeatUnlessAnotherMasterLead
         }
         const int perQuarter = c.ternary ? 3 : 4;
         const double framesPerStroke = kRate * 15.0 / c.tempo;
-        const auto cycles = watch->cycles();
+        const auto cycles = capture->cycles();
         const auto rolling = [](const auto& cycle) { return cycle.state == JackTransportRolling; };
         const auto first = std::find_if(cycles.begin(), cycles.end(), rolling);
         const auto end = std::find_if_not(first, cycles.end(), rolling);
@@ -162,18 +159,18 @@ TEST(JackTransportLead, TheTransportRollsOnZumbalsOwnBeatUnlessAnotherMasterLead
     }
     EXPECT_TRUE(sound.lead(false));
     std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(watch->cycles().back().position.valid & JackPositionBBT);
+    EXPECT_FALSE(capture->cycles().back().position.valid & JackPositionBBT);
 
     auto master = std::make_unique<test::TimebaseMaster>(121.4, 0, 121.4, 7, 960, kRate);
     ASSERT_TRUE(master->ready());
     EXPECT_FALSE(sound.lead(true));
     sound.engine().start();
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(watch->cycles().back().state, JackTransportStopped);
+    EXPECT_EQ(capture->cycles().back().state, JackTransportStopped);
     jack_transport_start(master->client());
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(watch->cycles().back().state, JackTransportRolling);
-    EXPECT_EQ(watch->cycles().back().position.beats_per_bar, 7);
+    EXPECT_EQ(capture->cycles().back().state, JackTransportRolling);
+    EXPECT_EQ(capture->cycles().back().position.beats_per_bar, 7);
     sound.engine().stop();
     master.reset();
     EXPECT_TRUE(sound.lead(true));
