@@ -57,6 +57,16 @@ void LiveControl::apply() {
 }
 
 void LiveControl::applySync() {
+    // Zumbal leads the JACK transport from its own clock only.
+    const bool lead = m_settings.leadJackTransport && m_settings.sync == sync::Source::Internal;
+    if (m_sound.lead(lead)) {
+        m_leadRefused = false;
+    } else if (!m_leadRefused) {
+        m_leadRefused = true;
+        std::fprintf(stderr, "zumbal: not leading the JACK transport: %s\n",
+                     m_sound.outputName() == "jack" ? "another timebase master leads it"
+                                                    : "the sound is not on JACK");
+    }
     if (m_sound.follow(m_settings.sync, m_g.tempo, m_g.ter_ter) ||
         m_settings.sync == m_lastRefusedSync)
         return;

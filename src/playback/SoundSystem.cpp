@@ -36,6 +36,7 @@ void SoundSystem::startAudio() {
     options.device.latencyMs = m_options.latencyMs;
     options.device.connectPorts = m_options.connectPorts;
     options.device.transport = &m_jackTransport;
+    options.device.leader = &m_jackLeader;
     m_output = std::make_unique<AudioOutput>(*this, std::move(options));
     const AudioStats s = m_output->stats();
     const std::string& refusals = m_output->refusals();
@@ -78,6 +79,12 @@ bool SoundSystem::follow(sync::Source source, int tempo, bool ternary) {
     m_following = master ? source : sync::Source::Internal;
     m_engine.follow(master);
     return m_following == source;
+}
+
+bool SoundSystem::lead(bool on) {
+    m_jackLeader.setWanted(on);
+    const bool leading = m_output && m_output->leadTransport(on);
+    return leading == on;
 }
 
 const sync::SyncStatus* SoundSystem::syncStatus() const {
@@ -126,6 +133,7 @@ void SoundSystem::render(float* left, float* right, int frames, MidiSink* midi) 
     m_engine.process(
         frames,
         [&](int offset, int count) { m_synth.render(left + offset, right + offset, count); }, midi);
+    m_jackLeader.publish(m_engine.ownBeat());
     m_mixer.mixInto(left, right, frames);
 }
 

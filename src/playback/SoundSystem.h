@@ -8,6 +8,7 @@
 #include "playback/RandomSource.h"
 #include "playback/Synth.h"
 #include "sync/JackTransportFollower.h"
+#include "sync/JackTransportLeader.h"
 #include "sync/LinkSession.h"
 #include "sync/MidiClockFollower.h"
 #include "sync/SourceBeat.h"
@@ -60,6 +61,11 @@ public:
     // Zumbal's `tempo` under `ternary` founds a Link session of its own.
     bool follow(sync::Source source, int tempo = kStartTempo, bool ternary = false);
     sync::Source following() const { return m_following; }
+    // Once the audio runs: Zumbal leads the JACK transport from its own
+    // clock (on), as the conditional timebase master, or gives the lead
+    // back. False when it cannot lead: another timebase master leads, or the
+    // sound is not on JACK. A JACK output that opens again takes the lead again.
+    bool lead(bool on);
     // How the following goes; nullptr on Zumbal's own clock.
     const sync::SyncStatus* syncStatus() const;
     // GUI side, a few times a second and at a change of the settings: what
@@ -142,6 +148,7 @@ private:
     std::string m_soundFontPath;
     std::array<float, kRenderBuffer> m_scratchLeft{}, m_scratchRight{};
     sync::JackTransportFollower m_jackTransport;
+    sync::JackTransportLeader m_jackLeader;
     sync::MidiClockSource m_midiClock;
     sync::TimedMidiQueue m_timedMidi;
     std::atomic<bool> m_timedMidiInput{false};
