@@ -5,6 +5,8 @@
 // nearest it; and from an event (a start, a tempo step, a locate) on, how
 // long until every stroke kept to its target.
 
+#include "support/TimebaseMaster.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -91,6 +93,43 @@ inline Stretch stretch(const std::vector<double>& ideal, const Judged& judged, d
     out.lockFrames = out.lockedAt - ideal[static_cast<size_t>(begin)];
     for (auto i = first; i < end; ++i)
         out.errors.push_back(std::fabs(judged.errors[static_cast<size_t>(i)]));
+    return out;
+}
+
+// A run of rolling cycles of `period` frames with no jump of the transport:
+// server frames from..to, where the transport's frame is the server's plus
+// `offset`. A locate, a stop or a lost cycle starts another.
+struct Rolled {
+    int64_t from, to, offset;
+};
+inline std::vector<Rolled> rolled(const std::vector<test::TimebaseMaster::Cycle>& cycles,
+                                  int period) {
+    std::vector<Rolled> out;
+    for (const test::TimebaseMaster::Cycle& c : cycles) {
+        if (!c.rolling)
+            continue;
+        const int64_t offset = c.transportFrame - c.serverFrame;
+        if (!out.empty() && out.back().to == c.serverFrame && out.back().offset == offset)
+            out.back().to += period;
+        else
+            out.push_back({c.serverFrame, c.serverFrame + period, offset});
+    }
+    return out;
+}
+
+// The strokes (4 a quarter) that the master's beat puts in those runs, on
+// the server's frames.
+inline std::vector<double> idealStrokes(const test::TempoChange& tempo,
+                                        const std::vector<Rolled>& runs) {
+    std::vector<double> out;
+    for (const Rolled& r : runs) {
+        const auto from = static_cast<double>(r.from + r.offset);
+        const auto to = static_cast<double>(r.to + r.offset);
+        for (auto k = static_cast<int64_t>(std::ceil(tempo.quartersAt(from) * 4 - 1e-9));
+             tempo.frameAt(static_cast<double>(k) / 4) < to; ++k)
+            out.push_back(tempo.frameAt(static_cast<double>(k) / 4) -
+                          static_cast<double>(r.offset));
+    }
     return out;
 }
 

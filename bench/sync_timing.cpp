@@ -87,7 +87,8 @@ private:
         if (std::isinf(v))
             return "never";
         char text[32];
-        std::snprintf(text, sizeof text, "%.3f", v);
+        // A figure that rounds to 0 is shown without a sign.
+        std::snprintf(text, sizeof text, "%.3f", std::fabs(v) < 0.0005 ? 0.0 : v);
         return text;
     }
 
@@ -112,10 +113,10 @@ void addErrors(Table& t, const char* which, const std::vector<double>& errors, d
 enum class Take { Done, Xrun, Failed };
 
 // Makes `n` good takes, taking again one cut into by a server xrun (up to
-// as many times again); false when a take could not be made at all.
+// twice as many times again, and 2 more); false when no take could be made.
 template <class MakeTake> bool takes(Table& t, const char* what, int n, MakeTake&& make) {
     int done = 0, retaken = 0;
-    for (int attempt = 0; done < n && attempt < 2 * n; ++attempt) {
+    for (int attempt = 0; done < n && attempt < 3 * n + 2; ++attempt) {
         const Take take = make(done);
         if (take == Take::Failed)
             return false;
@@ -173,14 +174,25 @@ std::vector<int64_t> playVirtual(sync::BeatSource& source, int64_t frames, Cycle
     return sink.kicks;
 }
 
-// The drift rows of a virtual run: the last stroke's error, and the worst
-// one's from `from` on.
+// The drift rows of a virtual run: the last stroke's error, the mean error
+// of the last minute's (which a jitter leaves at 0 but a drift does not),
+// and the worst one's from `from` on.
 void addDrift(Table& t, double bpm, double minutes, const std::vector<double>& ideal,
               const std::vector<int64_t>& played, double from, double bound, const char* target) {
     const bench::Judged judged = bench::judge(ideal, played);
+    const double lastMinute = ideal.empty() ? 0 : ideal.back() - 60.0 * kRate;
+    double sum = 0;
+    int count = 0;
+    for (size_t i = 0; i < ideal.size(); ++i)
+        if (ideal[i] > lastMinute) {
+            sum += judged.errors[i];
+            ++count;
+        }
     char what[64];
     std::snprintf(what, sizeof what, "drift after %.0f min at %.0f BPM (virtual)", minutes, bpm);
     t.add(what, "frames", judged.errors.empty() ? kNever : judged.errors.back(), bound, target);
+    std::snprintf(what, sizeof what, "  mean of the %.0f BPM run's last minute", bpm);
+    t.add(what, "frames", count ? sum / count : kNever, bound, target);
     std::snprintf(what, sizeof what, "  worst stroke of the %.0f BPM run", bpm);
     t.add(what, "frames", worstOf(bench::errorsIn(ideal, judged, from, kNever)), bound, target);
 }
@@ -192,39 +204,6 @@ void addDrift(Table& t, double bpm, double minutes, const std::vector<double>& i
 const test::TempoChange kTransportTempo{120, 4 * kRate, 140, 4, 1920, kRate};
 constexpr int64_t kLocateAt = 7 * kRate, kLocateTo = 1000077;
 constexpr double kAfterLocate = 3;
-
-// A run of rolling cycles with no jump of the transport: server frames
-// from..to, where the transport's frame is the server's plus `offset`.
-struct Rolled {
-    int64_t from, to, offset;
-};
-std::vector<Rolled> rolled(const std::vector<test::TimebaseMaster::Cycle>& cycles) {
-    std::vector<Rolled> out;
-    for (const test::TimebaseMaster::Cycle& c : cycles) {
-        if (!c.rolling)
-            continue;
-        const int64_t offset = c.transportFrame - c.serverFrame;
-        if (!out.empty() && out.back().to == c.serverFrame && out.back().offset == offset)
-            out.back().to += kPeriod;
-        else
-            out.push_back({c.serverFrame, c.serverFrame + kPeriod, offset});
-    }
-    return out;
-}
-
-// The strokes the master's beat puts in those cycles, on the server's frames.
-std::vector<double> idealStrokes(const test::TempoChange& tempo, const std::vector<Rolled>& runs) {
-    std::vector<double> out;
-    for (const Rolled& r : runs) {
-        const auto from = static_cast<double>(r.from + r.offset);
-        const auto to = static_cast<double>(r.to + r.offset);
-        for (auto k = static_cast<int64_t>(std::ceil(tempo.quartersAt(from) * 4 - 1e-9));
-             tempo.frameAt(static_cast<double>(k) / 4) < to; ++k)
-            out.push_back(tempo.frameAt(static_cast<double>(k) / 4) -
-                          static_cast<double>(r.offset));
-    }
-    return out;
-}
 
 bool waitForTransport(const test::TimebaseMaster& master, int64_t frame) {
     for (int i = 0; i < 10000; ++i) {
@@ -256,12 +235,12 @@ Take transportTake(bench::SyncRig& rig, Table& t) {
     if (rig.xruns() != xruns)
         return Take::Xrun;
 
-    const std::vector<Rolled> runs = rolled(master.cycles());
+    const std::vector<bench::Rolled> runs = bench::rolled(master.cycles(), kPeriod);
     if (runs.size() != 2) {
         std::fprintf(stderr, "sync_timing: the transport rolled in %zu runs, not 2\n", runs.size());
         return Take::Failed;
     }
-    const std::vector<double> ideal = idealStrokes(kTransportTempo, runs);
+    const std::vector<double> ideal = bench::idealStrokes(kTransportTempo, runs);
     const bench::Judged judged = bench::judge(ideal, bench::kicks(capture.events(), rig.kick()));
     const auto start = static_cast<double>(runs[0].from);
     const auto step = static_cast<double>(kTransportTempo.changeFrame - runs[0].offset);

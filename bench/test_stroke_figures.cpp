@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace zumbal::bench {
@@ -67,6 +69,48 @@ TEST(StrokeFigures, TheTempoChangesBbtReadsBackAsItsBeat) {
         EXPECT_NEAR(read.beat.quarters, tempo.quartersAt(frame), 1e-9);
         EXPECT_EQ(read.beat.quartersPerMinute, tempo.tempoAt(frame));
         EXPECT_NEAR(tempo.frameAt(tempo.quartersAt(frame)), frame, 1e-6);
+    }
+}
+
+// Cycles of 256 frames from server frame 1000, the transport at 120 BPM (a
+// stroke every 6000 frames): where the transport rolls on, jumps or waits,
+// and which strokes the runs hold.
+TEST(StrokeFigures, TheTransportsRunsAndTheStrokesInThem) {
+    const test::TempoChange tempo{120, 0, 120, 4, 1920, 48000};
+    struct Case {
+        const char* what;
+        // From each of these cycles on, its transport frame and whether it
+        // rolls; the transport moves on with the cycles while it rolls.
+        std::vector<std::pair<int, std::pair<int64_t, bool>>> changes;
+        size_t runs;
+        std::vector<double> ideal;
+    };
+    const Case cases[] = {
+        {"rolling from 0", {{0, {0, true}}}, 1, {1000, 7000}},
+        {"a locate to 11900 at cycle 30",
+         {{0, {0, true}}, {30, {11900, true}}},
+         2,
+         {1000, 7000, 8780}},
+        {"stopped for a cycle",
+         {{0, {0, true}}, {10, {2560, false}}, {11, {2560, true}}},
+         2,
+         {1000, 7256}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<test::TimebaseMaster::Cycle> cycles;
+        int64_t transport = 0;
+        bool rolling = false;
+        for (int i = 0; i < 40; ++i) {
+            for (const auto& [at, change] : c.changes)
+                if (at == i)
+                    std::tie(transport, rolling) = change;
+            cycles.push_back({1000 + 256 * i, transport, rolling});
+            transport += rolling ? 256 : 0;
+        }
+        const std::vector<Rolled> runs = rolled(cycles, 256);
+        EXPECT_EQ(runs.size(), c.runs);
+        EXPECT_EQ(idealStrokes(tempo, runs), c.ideal);
     }
 }
 
