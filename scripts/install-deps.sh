@@ -14,6 +14,7 @@ packages=(
   cmake ninja-build g++ pkg-config librsvg2-bin
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
   libfluidsynth-dev libsndfile1-dev libasound2-dev libpulse-dev libjack-jackd2-dev
+  ableton-link-dev libasio-dev
   fonts-liberation
   fluid-soundfont-gm timgm6mb-soundfont
   libgtest-dev

@@ -40,8 +40,9 @@ AppSettings settingsFrom(const CommandLine& options) {
     settings.loopsFolder = options.loops;
     settings.loopFile = options.loopFile;
     settings.sync = {options.sync, options.jackTransportMaster};
-    // The JACK transport is there to follow only on the JACK output.
-    if (options.sync == sync::Source::JackTransport && options.audio.isEmpty()) {
+    // The JACK transport is there to follow or lead only on the JACK output.
+    if ((options.sync == sync::Source::JackTransport || options.jackTransportMaster) &&
+        options.audio.isEmpty()) {
         settings.sound.drivers = AudioOutput::defaultDrivers();
         std::stable_partition(settings.sound.drivers.begin(), settings.sound.drivers.end(),
                               [](const std::string& d) { return d == "jack"; });

@@ -252,6 +252,9 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
     if (parser.isSet(transportMaster) && source && *source != sync::Source::Internal)
         return optionError(QStringLiteral("--jack-transport-master leads from Zumbal's own clock: "
                                           "it goes with --sync internal only"));
+    // It leads from Zumbal's own clock, whatever the live settings follow.
+    if (parser.isSet(transportMaster))
+        source = sync::Source::Internal;
     result.options = CommandLine{parser.value(soundFont),
                                  driver,
                                  parser.value(loops),

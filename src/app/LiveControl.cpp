@@ -57,13 +57,23 @@ void LiveControl::apply() {
 }
 
 void LiveControl::applySync() {
-    if (m_sound.follow(m_settings.sync) || m_settings.sync == m_lastRefusedSync)
+    // Zumbal leads the JACK transport from its own clock only.
+    const bool lead = m_settings.leadJackTransport && m_settings.sync == sync::Source::Internal;
+    if (m_sound.lead(lead)) {
+        m_leadRefused = false;
+    } else if (!m_leadRefused) {
+        m_leadRefused = true;
+        std::fprintf(stderr, "zumbal: not leading the JACK transport: %s\n",
+                     m_sound.outputName() == "jack" ? "another timebase master leads it"
+                                                    : "the sound is not on JACK");
+    }
+    if (m_sound.follow(m_settings.sync, m_g.tempo, m_g.ter_ter) ||
+        m_settings.sync == m_lastRefusedSync)
         return;
     m_lastRefusedSync = m_settings.sync;
     static constexpr const char* kWhyNot[] = {
         "", "JACK transport: the sound is not on JACK",
-        "MIDI clock in: the sound is not on JACK, whose midi_in brings the clock",
-        "Ableton Link: not available"};
+        "MIDI clock in: no JACK midi_in and no ALSA sequencer", ""};
     std::fprintf(stderr, "zumbal: %s; following Zumbal's own clock\n",
                  kWhyNot[static_cast<size_t>(m_settings.sync)]);
 }
@@ -77,11 +87,13 @@ QString LiveControl::save(const LiveSettings& settings) {
 
 void LiveControl::audioStarted() {
     m_audioStarted = true;
+    if (m_sound.outputName() != "jack") {
+        std::string error;
+        m_alsaInput = AlsaMidiInput::open(error, &m_sound.timedMidiInput());
+        if (m_alsaInput)
+            m_sound.useTimedMidiInput();
+    }
     applySync();
-    if (m_sound.outputName() == "jack")
-        return;
-    std::string error;
-    m_alsaInput = AlsaMidiInput::open(error);
 }
 
 QString LiveControl::midiStatus() const {
@@ -111,6 +123,7 @@ void LiveControl::openWindow() {
 }
 
 void LiveControl::poll() {
+    m_sound.pollSync(m_g.tempo, m_g.ter_3_4, m_g.ter_ter, m_settings.linkStartStop);
     m_window.showSync(syncView(m_sound.following(), m_sound.syncStatus()));
     const auto take = [this](const MidiInputQueue::Event& e) {
         if (const auto m = parseEvent(e.bytes, e.size))

@@ -57,7 +57,8 @@ signals:
 
 private:
     void apply();
-    // Once the sound runs: follows the chosen master, or says why not.
+    // Once the sound runs: follows the chosen master or leads the JACK
+    // transport, or says why not.
     void applySync();
     void poll();
     QString midiStatus() const;
@@ -73,6 +74,7 @@ private:
     SyncOverride m_syncOverride;
     bool m_audioStarted = false;
     std::optional<sync::Source> m_lastRefusedSync; // said once on stderr
+    bool m_leadRefused = false; // said once, until the lead is taken or no longer asked for
 };
 
 } // namespace zumbal

@@ -1,5 +1,7 @@
 #include "playback/AlsaMidiInput.h"
 
+#include "playback/AudioDevice.h"
+
 #include <alsa/asoundlib.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -17,6 +19,7 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 class AlsaSequencerInput final : public AlsaMidiInput {
 public:
+    explicit AlsaSequencerInput(sync::TimedMidiQueue* timed) : m_timed(timed) {}
     ~AlsaSequencerInput() override {
         if (m_thread.joinable()) {
             const uint64_t one = 1;
@@ -72,14 +75,19 @@ private:
                 std::array<unsigned char, 16> bytes{};
                 const long size = snd_midi_event_decode(m_decoder, bytes.data(),
                                                         static_cast<long>(bytes.size()), event);
-                if (size > 0)
+                if (size > 0) {
                     m_queue.push(bytes.data(), static_cast<size_t>(size));
+                    // Stamped as it comes, for the MIDI clock follower.
+                    if (m_timed)
+                        m_timed->push(bytes.data(), static_cast<size_t>(size), monotonicNs());
+                }
                 if (snd_seq_event_input_pending(m_seq, 0) <= 0)
                     break;
             }
         }
     }
 
+    sync::TimedMidiQueue* m_timed;
     snd_seq_t* m_seq = nullptr;
     snd_midi_event_t* m_decoder = nullptr;
     int m_stop = -1;
@@ -88,8 +96,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<AlsaMidiInput> AlsaMidiInput::open(std::string& error) {
-    auto input = std::make_unique<AlsaSequencerInput>();
+std::unique_ptr<AlsaMidiInput> AlsaMidiInput::open(std::string& error,
+                                                   sync::TimedMidiQueue* timed) {
+    auto input = std::make_unique<AlsaSequencerInput>(timed);
     if (!input->open(error))
         return nullptr;
     return input;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/MidiInputQueue.h"
+#include "sync/TimedMidiQueue.h"
 
 #include <memory>
 #include <string>
@@ -14,7 +15,9 @@ namespace zumbal {
 class AlsaMidiInput {
 public:
     // nullptr, with a one-line reason in `error`, where there is no sequencer.
-    static std::unique_ptr<AlsaMidiInput> open(std::string& error);
+    // Each message also goes to `timed`, when given, with the time it came.
+    static std::unique_ptr<AlsaMidiInput> open(std::string& error,
+                                               sync::TimedMidiQueue* timed = nullptr);
     virtual ~AlsaMidiInput() = default;
 
     MidiInputQueue& queue() { return m_queue; }

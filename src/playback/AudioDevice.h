@@ -12,7 +12,8 @@ namespace zumbal {
 
 namespace sync {
 class JackTransportFollower;
-}
+class JackTransportLeader;
+} // namespace sync
 
 // What an audio device drives. Called on the device's audio thread, one
 // callback at a time; nothing here may lock, allocate or log.
@@ -53,6 +54,9 @@ struct DeviceOptions {
     // JACK: handed the transport at the start of every cycle, and its
     // requests to start and stop the transport made.
     sync::JackTransportFollower* transport = nullptr;
+    // JACK: Zumbal's beat as the transport's timebase master, while it
+    // leads; its Play and Stop start and stop the transport.
+    sync::JackTransportLeader* leader = nullptr;
 
     double latencyFrames(int rate) const {
         return latencyMs > 0 ? latencyMs * rate / 1000.0 : 2.0 * periodSize;
@@ -70,6 +74,12 @@ public:
     virtual int sampleRate() const = 0;
     // Returns false, with a one-line reason, when the callbacks cannot begin.
     virtual bool start(std::string& error) = 0;
+    // Leads the JACK transport (on), unless another timebase master does,
+    // or gives the lead back; whether Zumbal now leads it.
+    virtual bool leadTransport(bool on) {
+        (void)on;
+        return false;
+    }
     // The output's latency as last measured, in milliseconds.
     double latencyMs() const { return m_latencyMs.load(std::memory_order_relaxed); }
     int periodSize() const { return m_periodSize.load(std::memory_order_relaxed); }

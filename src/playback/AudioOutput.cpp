@@ -212,6 +212,11 @@ std::string AudioOutput::lost() const {
     return m_lost;
 }
 
+bool AudioOutput::leadTransport(bool on) {
+    std::lock_guard lock(m_mutex);
+    return m_device && m_device->leadTransport(on);
+}
+
 AudioStats AudioOutput::stats() const {
     AudioStats s;
     std::lock_guard lock(m_mutex);

@@ -76,6 +76,9 @@ public:
     // Why the outputs tried before the one in use did not open, in one line.
     const std::string& refusals() const { return m_refusals; }
     AudioStats stats() const;
+    // The output in use leads the JACK transport, or gives the lead back;
+    // whether it now leads (never but on JACK).
+    bool leadTransport(bool on);
 
 private:
     // Forwards the callbacks, keeps the sound on the grid it is heard on

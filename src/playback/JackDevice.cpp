@@ -1,5 +1,6 @@
 #include "playback/AudioDevice.h"
 #include "sync/JackTransportFollower.h"
+#include "sync/JackTransportLeader.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -67,13 +68,16 @@ private:
 // connected to the speakers unless the user patches them, and the synth runs
 // at the server's rate. Besides the audio it has "midi_out" (the notes as
 // played, each on its own frame), "clock_out" (MIDI clock, Start and Stop)
-// and "midi_in". The process callback is the audio thread.
+// and "midi_in". The process callback is the audio thread; so are the
+// transport's sync and timebase callbacks, which come before and after it.
 class JackDevice final : public AudioDevice {
 public:
     JackDevice(const DeviceOptions& options, AudioSource& source)
         : m_options(options), m_source(source) {}
 
     ~JackDevice() override {
+        if (m_leads)
+            m_options.leader->setLeading(false);
         if (m_client)
             jack_client_close(m_client);
     }
@@ -112,6 +116,10 @@ public:
         jack_set_sample_rate_callback(m_client, &JackDevice::rateChanged, this);
         jack_set_buffer_size_callback(m_client, &JackDevice::bufferSizeChanged, this);
         jack_on_shutdown(m_client, &JackDevice::shutdown, this);
+        // Zumbal holds the transport's start through its count-in while it
+        // leads; otherwise it is ready at once.
+        if (m_options.leader)
+            jack_set_sync_callback(m_client, &JackDevice::readyToRoll, this);
         return true;
     }
 
@@ -125,7 +133,23 @@ public:
         if (m_options.connectPorts)
             connectToPlayback();
         updateLatency();
+        if (m_options.leader && m_options.leader->wanted())
+            leadTransport(true);
         return true;
+    }
+
+    // Conditional: a timebase master already there keeps the role.
+    bool leadTransport(bool on) override {
+        if (!m_options.leader)
+            return false;
+        if (on && !m_leads) {
+            m_leads = jack_set_timebase_callback(m_client, 1, &JackDevice::timebase, this) == 0;
+        } else if (!on && m_leads) {
+            jack_release_timebase(m_client);
+            m_leads = false;
+        }
+        m_options.leader->setLeading(m_leads);
+        return m_leads;
     }
 
 private:
@@ -191,7 +215,28 @@ private:
                              jack_port_get_buffer(self->m_clockOut, frames));
         self->m_source.heardAt(self->heardNs());
         self->m_source.render(left, right, static_cast<int>(frames), &midi);
+        if (sync::JackTransportLeader* leader = self->m_options.leader) {
+            const sync::JackTransportLeader::Move move = leader->move();
+            if (move == sync::JackTransportLeader::Move::Start) {
+                jack_transport_locate(self->m_client, 0);
+                jack_transport_start(self->m_client);
+            } else if (move == sync::JackTransportLeader::Move::Stop) {
+                jack_transport_stop(self->m_client);
+            }
+        }
         return 0;
+    }
+
+    static int readyToRoll(jack_transport_state_t, jack_position_t*, void* data) {
+        const auto* self = static_cast<const JackDevice*>(data);
+        return self->m_options.leader->readyToRoll(static_cast<int>(self->m_lastFrames),
+                                                   self->m_rate.load(std::memory_order_relaxed));
+    }
+
+    // For the next cycle, from the beat the render just published.
+    static void timebase(jack_transport_state_t, jack_nframes_t, jack_position_t* position, int,
+                         void* data) {
+        static_cast<const JackDevice*>(data)->m_options.leader->fill(*position);
     }
 
     // The cycle's first frame is heard the playback latency after the cycle
@@ -241,6 +286,9 @@ private:
     jack_port_t* m_clockOut = nullptr;
     jack_port_t* m_midiIn = nullptr;
     std::atomic<int> m_rate{0};
+    // The timebase master; on the thread that opens, starts and closes the
+    // device, and on the GUI's through the output, never at once.
+    bool m_leads = false;
     // Process thread only.
     bool m_started = false;
     jack_nframes_t m_expected = 0;

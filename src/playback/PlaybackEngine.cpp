@@ -60,6 +60,7 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
     const int64_t lastBlock = (end - 1) / kBlock * kBlock;
     const double horizon =
         std::max(static_cast<double>(end) - 0.5, lastBlock >= begin ? lastBlock + half : 0.0);
+    m_decidedPlaying = play;
     if (!play) {
         tickWhileStopped(begin, horizon);
         return;
@@ -109,8 +110,10 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
         m_scheduled.setVelocityShift(
             velocity > 0 ? static_cast<int>(m_random.next() * (2 * velocity + 1)) - velocity : 0);
         m_g.metronomo.store(std::llround(at / kBlock) * kBlock);
-        if (m_g.battito == 1)
+        if (m_g.battito == 1) {
+            ++m_runBars;
             applyBarLineChange();
+        }
         const int played = playStroke(m_g, m_strokePlayers, m_random);
         if (played == 0)
             break;
@@ -129,8 +132,39 @@ double PlaybackEngine::ownQuarters(int64_t frame) const {
     return strokes / (m_g.ter_ter ? 3 : 4);
 }
 
+// The bar in progress is the one of the last stroke 1 decided, and the
+// next stroke's place in the bar, less the strokes still to it, says how
+// far into the bar the present is: a tempo or a feel changed in the bar
+// moves nothing already played.
+sync::OwnBeat PlaybackEngine::ownBeat() const {
+    const bool threeFour = m_g.ter_3_4, ternary = m_g.ter_ter;
+    const int perQuarter = ternary ? 3 : 4;
+    sync::OwnBeat beat;
+    beat.playing = m_decidedPlaying;
+    beat.run = m_seenSerial;
+    beat.threeFour = threeFour;
+    if (!beat.playing) {
+        beat.quartersPerMinute =
+            std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo) * 4.0 / perQuarter;
+        return beat;
+    }
+    beat.quartersPerMinute = m_timeline.tempo() * 4.0 / perQuarter;
+    beat.bar = m_runBars;
+    const double ahead =
+        (m_timeline.nextDue() - static_cast<double>(now())) / m_timeline.strokeLength();
+    int before = 0;
+    for (int s = 1; s < m_g.battito; ++s)
+        before += isPlayedStroke(s, threeFour, ternary);
+    // The next stroke a stroke 1: the present is at the end of the bar.
+    if (before == 0 && m_runBars > 0)
+        before = strokesInBar(threeFour, ternary);
+    beat.quartersInBar = (before - ahead) / perQuarter;
+    return beat;
+}
+
 void PlaybackEngine::startRun(int64_t begin, bool strokeAtStart) {
     m_runStrokes = 0;
+    m_runBars = 0;
     m_lastDue = static_cast<double>(begin);
     m_humanizeDrawn = false;
     m_timeline.start(begin, std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo), strokeAtStart);
@@ -157,9 +191,10 @@ void PlaybackEngine::followMaster(sync::BeatSource& source, int64_t begin) {
     }
     const double length = 60.0 * rate / (master.beat.quartersPerMinute * perQuarter);
     const double strokes = master.beat.quarters * perQuarter; // at `begin`
-    // The first stroke not yet due half a block before the buffer.
-    const auto first =
-        static_cast<int64_t>(std::ceil(strokes - static_cast<double>(kBlock) / 2 / length));
+    // The first stroke not yet due half a block before the buffer; the
+    // master's negative beats are a count-in to its bar 1.
+    const auto first = std::max<int64_t>(
+        static_cast<int64_t>(std::ceil(strokes - static_cast<double>(kBlock) / 2 / length)), 0);
     if (!m_following)
         startRun(begin, false);
     const bool placed = !m_following || m_g.battito == 0 || m_followNext < first - 1 ||

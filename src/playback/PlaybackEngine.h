@@ -85,6 +85,10 @@ public:
     // start() and stop() say; `source` must outlive the engine's use of it.
     void follow(sync::BeatSource* source) { m_source.store(source, std::memory_order_release); }
 
+    // Audio side, after process(): Zumbal's own beat at now(), the first
+    // frame of the next buffer, for a program that Zumbal leads.
+    sync::OwnBeat ownBeat() const;
+
     // GUI side: whether clock_out ticks at the tempo while playback is stopped.
     void setClockWhileStopped(bool on) { m_clockWhileStopped.store(on, std::memory_order_relaxed); }
 
@@ -176,6 +180,8 @@ private:
     // Audio side only.
     uint32_t m_seenSerial = 0;
     uint32_t m_runStrokes = 0;
+    int64_t m_runBars = 0;         // the run's stroke 1s decided so far
+    bool m_decidedPlaying = false; // in the last buffer decided
     // The last decided stroke's due position, and the humanize shift drawn
     // for the next one (drawn once, when that stroke is first looked at).
     double m_lastDue = 0;

@@ -36,6 +36,7 @@ void SoundSystem::startAudio() {
     options.device.latencyMs = m_options.latencyMs;
     options.device.connectPorts = m_options.connectPorts;
     options.device.transport = &m_jackTransport;
+    options.device.leader = &m_jackLeader;
     m_output = std::make_unique<AudioOutput>(*this, std::move(options));
     const AudioStats s = m_output->stats();
     const std::string& refusals = m_output->refusals();
@@ -47,18 +48,43 @@ void SoundSystem::startAudio() {
                  refusals.empty() ? "" : ")");
 }
 
-bool SoundSystem::follow(sync::Source source) {
+bool SoundSystem::follow(sync::Source source, int tempo, bool ternary) {
+    // The settings saved again leave a master followed as it is.
+    if (source == m_following && source != sync::Source::Internal)
+        return true;
     sync::BeatSource* master = nullptr;
-    // Both come in through the JACK client.
-    if (outputName() == "jack") {
-        if (source == sync::Source::JackTransport)
-            master = &m_jackTransport;
-        else if (source == sync::Source::MidiClock)
-            master = &m_midiClock;
+    if (source == sync::Source::Link) {
+        if (!m_link) {
+            m_link = sync::makeLinkSession(120);
+            m_linkSource = std::make_unique<sync::LinkSource>(*m_link);
+        }
+        // Alone, the session starts at Zumbal's tempo, play state and beat;
+        // a session found keeps its own tempo.
+        m_linkTempo = tempo;
+        m_link->requestTempo(ternary ? tempo * 4.0 / 3 : tempo);
+        m_linkSource->requestRolling(m_engine.playing());
+        m_link->enable(true);
+        master = m_linkSource.get();
+    } else if (m_link) {
+        m_link->enable(false);
     }
+    // The transport comes with the JACK client, MIDI clock through its
+    // midi_in or through a timed input.
+    const bool jack = outputName() == "jack";
+    if (source == sync::Source::JackTransport && jack)
+        master = &m_jackTransport;
+    else if (source == sync::Source::MidiClock &&
+             (jack || m_timedMidiInput.load(std::memory_order_relaxed)))
+        master = &m_midiClock;
     m_following = master ? source : sync::Source::Internal;
     m_engine.follow(master);
     return m_following == source;
+}
+
+bool SoundSystem::lead(bool on) {
+    m_jackLeader.setWanted(on);
+    const bool leading = m_output && m_output->leadTransport(on);
+    return leading == on;
 }
 
 const sync::SyncStatus* SoundSystem::syncStatus() const {
@@ -67,9 +93,23 @@ const sync::SyncStatus* SoundSystem::syncStatus() const {
         return &m_jackTransport.status();
     case sync::Source::MidiClock:
         return &m_midiClock.status();
+    case sync::Source::Link:
+        return m_link ? &m_link->status() : nullptr;
     default:
         return nullptr;
     }
+}
+
+void SoundSystem::pollSync(int tempo, bool threeFour, bool ternary, bool linkStartStop) {
+    if (m_following != sync::Source::Link)
+        return;
+    m_linkSource->setStartStopSync(linkStartStop);
+    m_link->setQuantum(threeFour ? 3 : 4);
+    if (tempo != m_linkTempo) {
+        m_linkTempo = tempo;
+        m_link->requestTempo(ternary ? tempo * 4.0 / 3 : tempo);
+    }
+    m_link->poll();
 }
 
 std::string SoundSystem::outputName() const {
@@ -88,10 +128,23 @@ AudioStats SoundSystem::audioStats() const {
 }
 
 void SoundSystem::render(float* left, float* right, int frames, MidiSink* midi) {
+    if (m_timedMidiInput.load(std::memory_order_relaxed))
+        takeTimedMidi();
     m_engine.process(
         frames,
         [&](int offset, int count) { m_synth.render(left + offset, right + offset, count); }, midi);
+    m_jackLeader.publish(m_engine.ownBeat());
     m_mixer.mixInto(left, right, frames);
+}
+
+void SoundSystem::takeTimedMidi() {
+    const int64_t now = monotonicNs();
+    const sync::HeardFrames heard{m_engine.now(), m_heardNs > 0 ? m_heardNs : now,
+                                  m_engine.sampleRate()};
+    m_timedMidi.drain([&](const sync::TimedMidiQueue::Event& e) {
+        m_midiClock.received(e.bytes, e.size, heard.frameAt(e.ns));
+    });
+    m_midiClock.setNow(heard.frameAt(now));
 }
 
 void SoundSystem::skip(int frames) {

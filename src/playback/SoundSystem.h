@@ -8,8 +8,11 @@
 #include "playback/RandomSource.h"
 #include "playback/Synth.h"
 #include "sync/JackTransportFollower.h"
+#include "sync/JackTransportLeader.h"
+#include "sync/LinkSession.h"
 #include "sync/MidiClockFollower.h"
 #include "sync/SourceBeat.h"
+#include "sync/TimedMidiQueue.h"
 
 #include <array>
 #include <atomic>
@@ -55,10 +58,21 @@ public:
     // Once the audio runs: the master the strokes follow. JACK transport
     // needs the JACK output; without it the strokes keep Zumbal's own clock
     // and false is returned.
-    bool follow(sync::Source source);
+    // Zumbal's `tempo` under `ternary` founds a Link session of its own.
+    bool follow(sync::Source source, int tempo = kStartTempo, bool ternary = false);
     sync::Source following() const { return m_following; }
+    // Once the audio runs: Zumbal leads the JACK transport from its own
+    // clock (on), as the conditional timebase master, or gives the lead
+    // back. False when it cannot lead: another timebase master leads, or the
+    // sound is not on JACK. A JACK output that opens again takes the lead again.
+    bool lead(bool on);
     // How the following goes; nullptr on Zumbal's own clock.
     const sync::SyncStatus* syncStatus() const;
+    // GUI side, a few times a second and at a change of the settings: what
+    // the Link session takes from Zumbal. A tempo (slider, tap tempo, a
+    // loaded loop) that differs from the last one given becomes the
+    // session's; the bar is the quantum.
+    void pollSync(int tempo, bool threeFour, bool ternary, bool linkStartStop);
     NotePlayers& NotePl() { return m_engine.players(); }
     EventSoundMixer& mixer() { return m_mixer; }
     std::string outputName() const;
@@ -78,7 +92,16 @@ public:
         m_midiIn.push(bytes, size);
         m_midiClock.received(bytes, size, m_engine.now() + offset);
     }
-    void heardAt(int64_t monotonicNs) override { m_heardNs = monotonicNs; }
+    void heardAt(int64_t monotonicNs) override {
+        m_heardNs = monotonicNs;
+        if (m_linkSource)
+            m_linkSource->heardAt(monotonicNs);
+    }
+    // An input off the audio thread (the ALSA sequencer) pushes its
+    // messages here, stamped with the time they came; once the GUI says it
+    // is in use, MIDI clock can be followed on any output.
+    sync::TimedMidiQueue& timedMidiInput() { return m_timedMidi; }
+    void useTimedMidiInput() { m_timedMidiInput.store(true, std::memory_order_relaxed); }
     // What arrived on the MIDI input; the GUI thread drains it.
     MidiInputQueue& midiInput() { return m_midiIn; }
     void prepare(int64_t missedFrames, int sampleRate) override;
@@ -103,6 +126,9 @@ private:
         std::atomic<bool> m_open{true};
     };
 
+    // Audio side: the timed input's messages to the clock follower, on the
+    // frames heard when they came.
+    void takeTimedMidi();
     // Moves the clock on by `frames` that were not heard, without rendering them.
     void moveClock(int64_t frames);
 
@@ -122,7 +148,15 @@ private:
     std::string m_soundFontPath;
     std::array<float, kRenderBuffer> m_scratchLeft{}, m_scratchRight{};
     sync::JackTransportFollower m_jackTransport;
+    sync::JackTransportLeader m_jackLeader;
     sync::MidiClockSource m_midiClock;
+    sync::TimedMidiQueue m_timedMidi;
+    std::atomic<bool> m_timedMidiInput{false};
+    // Made when Link is first followed; the audio thread sees the source
+    // only once it is whole.
+    std::unique_ptr<sync::LinkSession> m_link;
+    std::unique_ptr<sync::LinkSource> m_linkSource;
+    int m_linkTempo = 0; // the last of Zumbal's tempos given to the session
     sync::Source m_following = sync::Source::Internal;
     // When the buffer about to be rendered is heard (CLOCK_MONOTONIC; 0:
     // the output cannot tell); audio thread only.

@@ -36,6 +36,17 @@ PublishedBbt bbtAt(double quarters, double quartersPerMinute, bool threeFour) {
     return out;
 }
 
+PublishedBbt bbtAt(const OwnBeat& beat) {
+    // A bar's quarters run from 0; those past its end (its stroke 1 falls
+    // on the next frame) carry into the next bar.
+    PublishedBbt out =
+        bbtAt(beat.bar > 0 ? beat.quartersInBar : 0.0, beat.quartersPerMinute, beat.threeFour);
+    const int64_t before = std::max<int64_t>(beat.bar, 1) - 1;
+    out.bbt.bar += static_cast<int32_t>(before);
+    out.barStartTick += static_cast<double>(before) * out.bbt.beatsPerBar * out.bbt.ticksPerBeat;
+    return out;
+}
+
 MasterBeat beatFromFrame(int64_t frame, int rate, double quartersPerMinute) {
     return {static_cast<double>(frame) / rate * quartersPerMinute / 60.0, quartersPerMinute};
 }

@@ -40,6 +40,23 @@ struct PublishedBbt {
 };
 PublishedBbt bbtAt(double quarters, double quartersPerMinute, bool threeFour);
 
+// Zumbal's own beat at one frame, as it leads: the bar in progress, counted
+// from 1 at its run's stroke 1 (0 in the count-in before it), and the
+// quarters into that bar (in the count-in, minus the time still to stroke
+// 1), its tempo in quarter notes a minute and its meter. The bars are
+// counted as they are played, so that a loop of another meter or feel
+// switched in at the bar line goes on from the next bar.
+struct OwnBeat {
+    bool playing = false;
+    uint32_t run = 0; // counts Zumbal's plays: a new one was a Play
+    int64_t bar = 0;
+    double quartersInBar = 0;
+    double quartersPerMinute = 120;
+    bool threeFour = false;
+};
+// What Zumbal publishes at `beat`: bar 1 beat 1 tick 0 until stroke 1.
+PublishedBbt bbtAt(const OwnBeat& beat);
+
 // A transport without a timebase master: its frame, at the follower's own
 // tempo, frame 0 being bar 1.
 MasterBeat beatFromFrame(int64_t frame, int rate, double quartersPerMinute);

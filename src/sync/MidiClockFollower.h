@@ -64,12 +64,18 @@ public:
     void received(const uint8_t* bytes, size_t size, int64_t frame) {
         m_follower->received(bytes, size, frame);
     }
+    // Before a buffer whose messages were stamped on arrival: the frame a
+    // message arriving now would get (the heard frame, some latency before
+    // the buffer's first one).
+    void setNow(int64_t frame) { m_now = frame; }
     SourceBeat at(int64_t frame, int rate, const MasterBeat&) override {
         if (rate != m_rate) {
             m_rate = rate;
             m_follower.emplace(rate, m_status);
         }
-        return m_follower->at(frame);
+        const int64_t now = m_now.value_or(frame);
+        m_now.reset();
+        return m_follower->at(frame, now);
     }
     const SyncStatus& status() const { return m_status; }
 
@@ -77,6 +83,7 @@ private:
     SyncStatus m_status;
     int m_rate = 48000;
     std::optional<MidiClockFollower> m_follower{std::in_place, 48000, m_status};
+    std::optional<int64_t> m_now;
 };
 
 } // namespace zumbal::sync

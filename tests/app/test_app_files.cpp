@@ -174,9 +174,13 @@ TEST(CommandLine, OptionsAndUsageErrors) {
     EXPECT_EQ(o.period, 1024);
     EXPECT_EQ(o.loopFile, "");
     EXPECT_EQ(o.sync, std::nullopt);
-    const auto led = parseCommandLine({"zumbal", "--jack-transport-master", "--sync", "internal"});
-    EXPECT_EQ(led.options->sync, sync::Source::Internal);
-    EXPECT_TRUE(led.options->jackTransportMaster);
+    // Leading goes with Zumbal's own clock, whatever the live settings follow.
+    for (const QStringList& line : {QStringList{"zumbal", "--jack-transport-master"},
+                                    {"zumbal", "--jack-transport-master", "--sync", "internal"}}) {
+        const auto led = parseCommandLine(line);
+        EXPECT_EQ(led.options->sync, sync::Source::Internal);
+        EXPECT_TRUE(led.options->jackTransportMaster);
+    }
     EXPECT_EQ(parseCommandLine({"zumbal", "--stats", "my loop"}).options->loopFile, "my loop");
     const auto render = parseCommandLine({"zumbal", "render", "-o", "out.wav", "a loop", "-r", "8",
                                           "--seed", "77", "--soundfont", "f.sf2"});

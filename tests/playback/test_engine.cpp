@@ -1,6 +1,10 @@
+#include "playback/AllocationCounter.h"
 #include "playback/EventSoundMixer.h"
 #include "playback/PlaybackEngine.h"
 #include "support/RecordingOutput.h"
+#include "sync/JackTransportFollower.h"
+#include "sync/LinkSession.h"
+#include "sync/MidiClockFollower.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +12,7 @@
 #include <atomic>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -505,6 +510,61 @@ TEST_F(Engine, FollowingAMasterPutsEveryStrokeOnItsBeat) {
                                      [](int64_t a, int64_t b) { return b - a < 10; }),
                   midi.clocks.end());
     }
+}
+
+// Following any of the masters, the audio thread neither allocates nor
+// frees: the JACK transport read each cycle, MIDI clocks received and
+// filtered, and a Link session's state captured and committed.
+TEST_F(Engine, NoSourceAllocatesOnTheAudioThread) {
+    if (!allocationsCounted())
+        GTEST_SKIP() << "this build does not count allocations";
+    sync::JackTransportFollower transport;
+    sync::MidiClockSource clock;
+    const std::unique_ptr<sync::LinkSession> link = sync::makeLinkSession(120);
+    sync::LinkSource linkSource(*link);
+    link->enable(true);
+    linkSource.requestRolling(true);
+    struct Case {
+        const char* name;
+        sync::BeatSource* source;
+    };
+    for (const Case c :
+         {Case{"JACK transport", &transport}, {"MIDI clock", &clock}, {"Link", &linkSource}}) {
+        // The recordings grow off the audio thread.
+        out.calls.reserve(out.calls.size() + 20000);
+        midi.notes.reserve(midi.notes.size() + 5000);
+        midi.clocks.reserve(midi.clocks.size() + 20000);
+        midi.messages.reserve(midi.messages.size() + 20000);
+        engine.follow(c.source);
+        const AudioThreadScope audio;
+        const AllocationCounts before = audioThreadAllocations();
+        jack_position_t position{};
+        position.valid = JackPositionBBT;
+        position.frame_rate = kRate;
+        position.ticks_per_beat = 1920;
+        position.beats_per_bar = 4;
+        position.beat_type = 4;
+        position.beats_per_minute = 120;
+        for (int cycle = 0; cycle < 2000; ++cycle) {
+            const int64_t at = engine.now();
+            const double q = at / double(kRate) * 2;
+            position.bar = int(q / 4) + 1;
+            position.beat = int(q) % 4 + 1;
+            position.tick = int((q - std::floor(q)) * 1920);
+            transport.cycle(JackTransportRolling, position);
+            if (cycle % 4 == 0) {
+                const uint8_t bytes[] = {uint8_t(cycle == 40 ? 0xFA : 0xF8)};
+                clock.received(bytes, 1, at);
+            }
+            run(256, 256);
+        }
+        const AllocationCounts after = audioThreadAllocations();
+        EXPECT_EQ(after.allocations - before.allocations, 0u) << c.name;
+        EXPECT_EQ(after.frees - before.frees, 0u) << c.name;
+        EXPECT_GT(engine.strokesPlayed(), 0u) << c.name;
+    }
+    engine.follow(nullptr);
+    link->enable(false);
 }
 
 TEST(EngineHumanize, StaysWithinItsAmountsInOrderAndRepeatsWithTheSeed) {

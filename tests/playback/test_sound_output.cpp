@@ -2,6 +2,7 @@
 #include "playback/HeardGrid.h"
 #include "playback/OfflineRender.h"
 #include "playback/SoundFontLocator.h"
+#include "playback/SoundSystem.h"
 #include "support/SynthRig.h"
 
 #include <malloc.h>
@@ -64,6 +65,45 @@ const fs::path kSource = __FILE__, kFolder = kSource.parent_path(),
 // plays silence, one that sounds later moves the clock on by the
 // difference; one that cannot tell when it plays is given a second of
 // silence, and reports that jitter are smoothed over.
+// MIDI clock through an input that stamps its messages as they come (the
+// ALSA sequencer's), followed on an output without MIDI ports of its own:
+// it locks at the sender's tempo and plays from its Start.
+TEST(TimedMidiInput, MidiClockIsFollowedOnAnyOutput) {
+    globali g;
+    setStartupLoop(g);
+    setDefaultButtonStates(g);
+    SoundOptions options;
+    options.soundFont = "/nonexistent/none.sf2";
+    options.drivers = {"null"};
+    SoundSystem sound(g, options);
+    ::testing::internal::CaptureStderr();
+    sound.startAudio();
+    ::testing::internal::GetCapturedStderr();
+    sound.engine().stop();
+    EXPECT_FALSE(sound.follow(sync::Source::MidiClock)); // no MIDI input yet
+    sound.useTimedMidiInput();
+    ASSERT_TRUE(sound.follow(sync::Source::MidiClock));
+    // 24 clocks a quarter at 125 BPM, each stamped the moment it is sent.
+    const auto period = std::chrono::nanoseconds(60'000'000'000 / (125 * 24));
+    auto next = std::chrono::steady_clock::now();
+    const auto send = [&](uint8_t byte) { sound.timedMidiInput().push(&byte, 1, monotonicNs()); };
+    for (int clock = 0; clock < 24 * 8; ++clock) {
+        if (clock == 24 * 2)
+            send(0xFA);
+        send(0xF8);
+        next += period;
+        std::this_thread::sleep_until(next);
+    }
+    EXPECT_EQ(sound.syncStatus()->state(), sync::SyncState::Locked);
+    EXPECT_NEAR(sound.syncStatus()->quartersPerMinute(), 125, 0.5);
+    EXPECT_TRUE(sound.engine().playing());
+    EXPECT_GE(sound.engine().strokesPlayed(), 8u); // 6 quarters after the Start
+    send(0xFC);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(sound.engine().playing());
+    sound.follow(sync::Source::Internal);
+}
+
 TEST(HeardGrid, PlacesTheNextOutputsFirstSoundOnTheLastOnesGrid) {
     constexpr int kRate = 48000;
     constexpr int64_t kMs = 1'000'000;

@@ -2,6 +2,7 @@
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <jack/transport.h>
 
 #include <atomic>
 #include <cstdint>
@@ -20,11 +21,18 @@ struct CapturedMidi {
     int size = 0;
 };
 
-// A JACK client that records the MIDI arriving on its inputs, into a buffer
-// allocated up front.
+// What the transport said at one cycle's first frame, on the server's count.
+struct CapturedCycle {
+    int64_t serverFrame = 0;
+    jack_transport_state_t state = JackTransportStopped;
+    jack_position_t position{};
+};
+
+// A JACK client that records the MIDI arriving on its inputs, and the
+// transport at every cycle, into buffers allocated up front.
 class JackMidiCapture {
 public:
-    JackMidiCapture(int inputs, size_t capacity) : m_events(capacity) {
+    JackMidiCapture(int inputs, size_t capacity) : m_events(capacity), m_cycles(capacity) {
         jack_status_t status{};
         m_client = jack_client_open("midicapture", JackNoStartServer, &status);
         if (!m_client)
@@ -45,10 +53,14 @@ public:
     bool setPeriod(jack_nframes_t frames) {
         return m_client && jack_set_buffer_size(m_client, frames) == 0;
     }
-    // The events so far; safe to read while capturing.
+    // The events and the cycles so far; safe to read while capturing.
     std::vector<CapturedMidi> events() const {
         const size_t n = m_used.load(std::memory_order_acquire);
         return {m_events.begin(), m_events.begin() + static_cast<std::ptrdiff_t>(n)};
+    }
+    std::vector<CapturedCycle> cycles() const {
+        const size_t n = m_cyclesUsed.load(std::memory_order_acquire);
+        return {m_cycles.begin(), m_cycles.begin() + static_cast<std::ptrdiff_t>(n)};
     }
 
 private:
@@ -80,6 +92,13 @@ private:
             }
         }
         self->m_used.store(used, std::memory_order_release);
+        if (const size_t n = self->m_cyclesUsed.load(std::memory_order_relaxed);
+            n < self->m_cycles.size()) {
+            CapturedCycle& c = self->m_cycles[n];
+            c.serverFrame = static_cast<int64_t>(start) + self->m_shift;
+            c.state = jack_transport_query(self->m_client, &c.position);
+            self->m_cyclesUsed.store(n + 1, std::memory_order_release);
+        }
         return 0;
     }
 
@@ -87,6 +106,8 @@ private:
     std::vector<jack_port_t*> m_in;
     std::vector<CapturedMidi> m_events;
     std::atomic<size_t> m_used{0};
+    std::vector<CapturedCycle> m_cycles;
+    std::atomic<size_t> m_cyclesUsed{0};
     // Process thread only.
     jack_nframes_t m_period = 0, m_expected = 0;
     int64_t m_shift = 0;

@@ -62,6 +62,27 @@ private slots:
         QCOMPARE(w.edited(), LiveSettings{});
         w.close();
     }
+
+    // The Sync section edits the choice of master; leading the JACK
+    // transport goes with Zumbal's own clock, start and stop with Link.
+    void syncChoosesTheMasterAndWhatGoesWithIt() {
+        LiveSettings current;
+        current.sync = sync::Source::JackTransport;
+        auto o = open(current);
+        livesettingswin& w = *o->w;
+        QVERIFY(w.syncButtons[1]->isChecked());
+        QVERIFY(!w.leadTransportBox->isEnabled());
+        w.syncButtons[3]->click();
+        QCOMPARE(w.edited().sync, sync::Source::Link);
+        QVERIFY(w.linkStartStopBox->isEnabled());
+        w.linkStartStopBox->click();
+        w.syncButtons[0]->click();
+        QVERIFY(w.leadTransportBox->isEnabled() && !w.linkStartStopBox->isEnabled());
+        w.leadTransportBox->click();
+        QCOMPARE(w.edited().sync, sync::Source::Internal);
+        QVERIFY(w.edited().leadJackTransport && w.edited().linkStartStop);
+        w.close();
+    }
 };
 
 } // namespace zumbal
