@@ -240,15 +240,18 @@ private:
     }
 
     // The cycle's first frame is heard the playback latency after the cycle
-    // starts, on the server's own estimate of when that was.
+    // starts, on the server's own estimate of when that was, moved onto
+    // CLOCK_MONOTONIC: jackd2 keeps its time on CLOCK_MONOTONIC_RAW, apart
+    // from it by all that NTP has slewed CLOCK_MONOTONIC since boot.
     int64_t heardNs() const {
         jack_nframes_t frames = 0;
         jack_time_t usecs = 0, next = 0;
         float period = 0;
-        const int64_t start = jack_get_cycle_times(m_client, &frames, &usecs, &next, &period) == 0
-                                  ? static_cast<int64_t>(usecs) * 1000
-                                  : monotonicNs();
-        return start + static_cast<int64_t>(latencyMs() * 1e6);
+        const auto latency = static_cast<int64_t>(latencyMs() * 1e6);
+        if (jack_get_cycle_times(m_client, &frames, &usecs, &next, &period) != 0)
+            return monotonicNs() + latency;
+        const int64_t serverAhead = static_cast<int64_t>(jack_get_time()) * 1000 - monotonicNs();
+        return static_cast<int64_t>(usecs) * 1000 - serverAhead + latency;
     }
 
     // Any client's lateness is an xrun of the whole graph; whether ours was
