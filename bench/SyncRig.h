@@ -28,12 +28,14 @@ inline void setKickLoop(globali& g) {
             g.pp[cellIndex(track, stroke)] = track == 0 ? kHit : kRest;
 }
 
-// The kicks of a capture of midi_out, on the server's frames.
-inline std::vector<int64_t> kicks(const std::vector<test::CapturedMidi>& events, int note) {
+// The kicks of a capture of midi_out, on the server's frames, or with
+// `usecs` on its clock.
+inline std::vector<int64_t> kicks(const std::vector<test::CapturedMidi>& events, int note,
+                                  bool usecs = false) {
     std::vector<int64_t> out;
     for (const test::CapturedMidi& e : events)
         if (e.bytes[0] == 0x99 && e.bytes[1] == note && e.bytes[2] > 0)
-            out.push_back(e.frame);
+            out.push_back(usecs ? e.usecs : e.frame);
     return out;
 }
 
@@ -67,6 +69,7 @@ class StatusProbe {
 public:
     struct Cycle {
         int64_t frame = 0; // the cycle's first, on the server's count
+        int64_t usecs = 0; // and when, on the server's clock
         sync::SyncState state = sync::SyncState::Alone;
         double quartersPerMinute = 0; // Zumbal's status
         double transportBpm = 0;      // 0: no timebase master's
@@ -107,7 +110,9 @@ private:
         jack_position_t position;
         const jack_transport_state_t state = jack_transport_query(self->m_client, &position);
         Cycle& c = self->m_cycles[used];
-        c.frame = jack_last_frame_time(self->m_client);
+        const jack_nframes_t frame = jack_last_frame_time(self->m_client);
+        c.frame = frame;
+        c.usecs = static_cast<int64_t>(jack_frames_to_time(self->m_client, frame));
         c.state = self->m_status.state();
         c.quartersPerMinute = self->m_status.quartersPerMinute();
         c.transportBpm = (position.valid & JackPositionBBT) && position.beat_type > 0

@@ -9,16 +9,23 @@
 // take that a server xrun cut into is taken again. The drift over ten
 // minutes (--minutes M) is measured on a virtual clock: the engine driven
 // buffer by buffer, following the same reader fed a synthetic master, since
-// a real-time take on a shared machine would measure its xruns.
+// a real-time take on a shared machine would measure its xruns. For Link, a
+// second peer of the bench's own leads the session, in a network namespace
+// of the bench's own, and each kick is compared, as it is heard, with the
+// session's beat at that time.
 //
 //   sync_timing [--takes N] [--minutes M]
 
 #include "BenchSupport.h"
 #include "StrokeFigures.h"
 #include "SyncRig.h"
+#include "SyncTable.h"
 #include "support/ClockSender.h"
 #include "support/JackClockSender.h"
+#include "support/PrivateNetwork.h"
 #include "support/TimebaseMaster.h"
+
+#include <ableton/Link.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -34,6 +41,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using bench::kNever;
+using bench::Table;
+using bench::Take;
+using bench::takes;
 
 constexpr int kRate = 48000;
 constexpr int kPeriod = 256;
@@ -41,61 +51,6 @@ constexpr double kMs = kRate / 1000.0; // frames a millisecond
 // On the frame nearest the ideal one.
 constexpr double kNearest = 0.5 + 1e-6;
 constexpr double kHalfMs = 0.5 * kMs;
-
-// A figure of every take, printed as min, median and max beside its target:
-// met when no take's figure is further from 0 than `bound`.
-class Table {
-public:
-    explicit Table(std::string title) : m_title(std::move(title)) {}
-
-    void add(const std::string& what, const char* unit, double value, double bound,
-             const char* target) {
-        auto row = std::find_if(m_rows.begin(), m_rows.end(),
-                                [&](const Row& r) { return r.what == what; });
-        if (row == m_rows.end())
-            row = m_rows.insert(m_rows.end(), Row{what, unit, bound, target, {}});
-        row->takes.push_back(value);
-    }
-    void note(const std::string& line) { m_notes.push_back(line); }
-
-    void print() const {
-        std::printf("\n%s\n", m_title.c_str());
-        std::printf("  %-44s %9s %9s %9s  %-7s %-6s  %s\n", "", "min", "median", "max", "", "met",
-                    "target");
-        for (const Row& r : m_rows) {
-            std::vector<double> v = r.takes;
-            std::sort(v.begin(), v.end());
-            const bool met = std::fabs(v.front()) <= r.bound && std::fabs(v.back()) <= r.bound;
-            std::printf("  %-44s %9s %9s %9s  %-7s %-6s  %s\n", r.what.c_str(),
-                        shown(v.front()).c_str(), shown(bench::median(v)).c_str(),
-                        shown(v.back()).c_str(), r.unit, met ? "yes" : "NO", r.target);
-        }
-        for (const std::string& line : m_notes)
-            std::printf("  %s\n", line.c_str());
-        std::fflush(stdout);
-    }
-
-private:
-    struct Row {
-        std::string what;
-        const char* unit;
-        double bound;
-        const char* target;
-        std::vector<double> takes;
-    };
-    static std::string shown(double v) {
-        if (std::isinf(v))
-            return "never";
-        char text[32];
-        // A figure that rounds to 0 is shown without a sign.
-        std::snprintf(text, sizeof text, "%.3f", std::fabs(v) < 0.0005 ? 0.0 : v);
-        return text;
-    }
-
-    std::string m_title;
-    std::vector<Row> m_rows;
-    std::vector<std::string> m_notes;
-};
 
 double worstOf(const std::vector<double>& v) {
     return v.empty() ? kNever : *std::max_element(v.begin(), v.end());
@@ -108,26 +63,6 @@ void addErrors(Table& t, const char* which, const std::vector<double>& errors, d
     t.add("  in ms", "ms", worstOf(errors) / kMs, bound / kMs, "");
     t.add(std::string("median stroke error, ") + which, "frames",
           errors.empty() ? kNever : bench::median(errors), bound, target);
-}
-
-enum class Take { Done, Xrun, Failed };
-
-// Makes `n` good takes, taking again one cut into by a server xrun (up to
-// twice as many times again, and 2 more); false when no take could be made.
-template <class MakeTake> bool takes(Table& t, const char* what, int n, MakeTake&& make) {
-    int done = 0, retaken = 0;
-    for (int attempt = 0; done < n && attempt < 3 * n + 2; ++attempt) {
-        const Take take = make(done);
-        if (take == Take::Failed)
-            return false;
-        if (take == Take::Done)
-            ++done;
-        else
-            ++retaken;
-    }
-    t.note(std::string(what) + ": " + std::to_string(done) + " takes, " + std::to_string(retaken) +
-           " more cut into by a server xrun and taken again");
-    return done > 0;
 }
 
 void sleepFor(double seconds) {
@@ -462,17 +397,143 @@ void midiClock(bench::SyncRig* rig, int n, double minutes) {
 
 // ---- Ableton Link --------------------------------------------------------
 
-// The Link row: a second Link peer of the bench's own leading the session
-// (120 BPM, a step to 140), Zumbal's kicks against the session's beat at
-// the frames they are heard. Written once SoundSystem follows Link; until
-// then the row says so.
-void link(bench::SyncRig* rig) {
-    if (!rig || !rig->sound->follow(sync::Source::Link)) {
-        std::printf("\nLink: not yet followable\n");
-        return;
+// Zumbal's tempo when it joins; it asks the session for no other.
+constexpr int kLinkOwnTempo = 120;
+constexpr double kLinkTargetUs = 1000; // the Link test's millisecond
+
+// Polls Zumbal's session as the window does, every 20 ms, until `done`
+// holds or `seconds` have gone by.
+template <class Done> bool pollUntil(bench::SyncRig& rig, double seconds, Done&& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        rig.sound->pollSync(kLinkOwnTempo, false, false, false);
+        std::this_thread::sleep_for(20ms);
     }
-    std::printf("\nLink: followable, but this bench has no take for it yet\n");
-    rig->sound->follow(sync::Source::Internal);
+    return done();
+}
+void pollFor(bench::SyncRig& rig, double seconds) {
+    pollUntil(rig, seconds, [] { return false; });
+}
+
+void setTempo(ableton::Link& peer, double bpm) {
+    auto state = peer.captureAppSessionState();
+    state.setTempo(bpm, peer.clock().micros());
+    peer.commitAppSessionState(state);
+}
+
+// Zumbal's Play with the other peer leading at 120 BPM, which steps to 140
+// 4 s later; 4 s more, then Stop. Each kick heard (its frame's time, plus
+// the output's latency) against the session's stroke at that time, on the
+// server's clock in microseconds.
+Take linkTake(bench::SyncRig& rig, ableton::Link& other, Table& t) {
+    const sync::SyncStatus& status = *rig.sound->syncStatus();
+    setTempo(other, 120);
+    rig.sound->engine().stop();
+    if (!pollUntil(rig, 10, [&] { return std::fabs(status.quartersPerMinute() - 120) < 1e-3; }))
+        return Take::Failed;
+    // Link prefers a peer's own changes for a second.
+    pollFor(rig, 1.5);
+    const uint64_t xruns = rig.xruns();
+    test::JackMidiCapture capture(1, 20000);
+    bench::StatusProbe probe(status, 8000);
+    if (!capture.connect("Zumbal:midi_out", 0) || !probe.connectAfter("Zumbal:clock_out"))
+        return Take::Failed;
+    pollFor(rig, 0.2);
+    const auto startUs = static_cast<double>(other.clock().micros().count());
+    rig.sound->engine().start();
+    pollFor(rig, 4);
+    const auto before = other.captureAppSessionState();
+    const auto stepUs = static_cast<double>(other.clock().micros().count());
+    setTempo(other, 140);
+    const auto after = other.captureAppSessionState();
+    pollFor(rig, 4);
+    const auto stopUs = static_cast<double>(other.clock().micros().count());
+    rig.sound->engine().stop();
+    pollFor(rig, 0.3);
+    if (rig.xruns() != xruns)
+        return Take::Xrun;
+
+    // A stroke is heard the latency after its frame's time; Link's clock
+    // against the server's, whichever each keeps.
+    const double latencyUs = rig.sound->audioStats().latencyMs * 1000;
+    const double shift = static_cast<double>(other.clock().micros().count() -
+                                             static_cast<int64_t>(jack_get_time())) +
+                         latencyUs;
+    const double stepBeat = after.beatAtTime(std::chrono::microseconds(std::llround(stepUs)), 4);
+    const auto timeOf = [&](double beat) {
+        return static_cast<double>((beat < stepBeat ? before : after).timeAtBeat(beat, 4).count());
+    };
+    // Stroke 1 on the session's next bar after the buffer that takes Play is heard.
+    const auto playHeard =
+        std::chrono::microseconds(std::llround(startUs + latencyUs + kPeriod / kMs * 1000));
+    const double first = std::ceil(before.beatAtTime(playHeard, 4) / 4) * 4;
+    const double end = stopUs - 50'000;
+    std::vector<double> ideal;
+    for (double beat = first; timeOf(beat) < end; beat += 0.25)
+        ideal.push_back(timeOf(beat) - shift);
+    std::vector<int64_t> played = bench::kicks(capture.events(), rig.kick(), true);
+    std::erase_if(played, [&](int64_t us) { return static_cast<double>(us) >= end - shift; });
+    const bench::Judged judged = bench::judge(ideal, played);
+    const double step = stepUs - shift;
+    const bench::Stretch atStart =
+        bench::stretch(ideal, judged, ideal.front(), step, kLinkTargetUs);
+    const bench::Stretch atStep = bench::stretch(ideal, judged, step, kNever, kLinkTargetUs);
+    const auto inMs = [](std::vector<double> us) {
+        for (double& v : us)
+            v /= 1000;
+        return us;
+    };
+    const std::vector<double> every = inMs(bench::errorsIn(ideal, judged, ideal.front(), kNever));
+    t.add("worst stroke error, every stroke", "ms", worstOf(every), NAN, "");
+    std::vector<double> locked = inMs(atStart.errors), relocked = inMs(atStep.errors);
+    locked.insert(locked.end(), relocked.begin(), relocked.end());
+    t.add("worst stroke error from each lock on", "ms", worstOf(locked), 1, "within 1 ms");
+    t.add("median stroke error from each lock on", "ms",
+          locked.empty() ? kNever : bench::median(locked), 1, "within 1 ms");
+
+    double tempoError = 0, tempoOff = step;
+    for (const bench::StatusProbe::Cycle& c : probe.cycles()) {
+        const auto us = static_cast<double>(c.usecs);
+        const double error = std::fabs(c.quartersPerMinute - (us < step ? 120 : 140));
+        if ((us >= atStart.lockedAt && us < step) || (us >= atStep.lockedAt && us < end - shift))
+            tempoError = std::max(tempoError, error);
+        if (us >= step && us < end - shift && error > 0.1)
+            tempoOff = us;
+    }
+    t.add("worst tempo error from each lock on", "BPM", tempoError, 0.1, "within 0.1 BPM");
+    t.add("lock after Play", "ms", atStart.lockFrames / 1000, 0,
+          "0: stroke 1 on the session's next bar");
+    t.add("lock after the other's step 120 -> 140", "ms", atStep.lockFrames / 1000, NAN, "");
+    t.add("tempo within 0.1 BPM after the step", "ms", (tempoOff - step) / 1000, NAN, "");
+    t.add("strokes played twice or off the session's", "", static_cast<double>(judged.extra), 0,
+          "0");
+    return Take::Done;
+}
+
+// A second Link peer of the bench's own leads the session, in a network
+// namespace of the bench's own where no other peer joins.
+void link(bench::SyncRig* rig, bool privateNetwork, int n) {
+    Table t("Ableton Link: a second peer of the bench's own leads at 120 BPM, then 140; "
+            "the kicks as heard against the session's beat");
+    if (!rig) {
+        t.note("real-time takes: needs jackd");
+    } else if (!privateNetwork) {
+        t.note("real-time takes: need a private network namespace with its loopback up");
+    } else {
+        ableton::Link other(120);
+        other.enable(true);
+        // Link prefers a session founded more than half a second before another.
+        std::this_thread::sleep_for(700ms);
+        if (!rig->sound->follow(sync::Source::Link, kLinkOwnTempo, false)) {
+            std::printf("\nLink: not yet followable\n");
+            return;
+        }
+        if (!pollUntil(*rig, 10, [&] { return rig->sound->syncStatus()->peers() == 1; }) ||
+            !takes(t, "real-time takes", n, [&](int) { return linkTake(*rig, other, t); }))
+            t.note("real-time takes: could not be made");
+        rig->sound->follow(sync::Source::Internal);
+    }
+    t.print();
 }
 
 struct Options {
@@ -507,6 +568,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     jack_set_error_function([](const char*) {});
+    // Before any thread starts: the Link peers meet only each other.
+    const bool privateNetwork = test::enterPrivateNetwork();
+    test::LoopbackUp loopback;
     std::unique_ptr<bench::SyncRig> rig;
     if (std::system("command -v jackd >/dev/null 2>&1") == 0) {
         rig = std::make_unique<bench::SyncRig>(kRate, kPeriod);
@@ -519,6 +583,6 @@ int main(int argc, char** argv) {
                 kRate, kPeriod);
     jackTransport(rig.get(), options->takes, options->minutes);
     midiClock(rig.get(), options->takes, options->minutes);
-    link(rig.get());
+    link(rig.get(), privateNetwork && loopback.up(), options->takes);
     return 0;
 }
