@@ -10,11 +10,55 @@
 
 namespace zumbal::test {
 
-// A JACK timebase master of the test's own: its bar, beat and tick come from
-// the transport's frame, at `qpm` quarters a minute up to `changeFrame` and
-// at `laterQpm` after it, in bars of `beatsPerBar` quarters. It records what
-// the transport says at each cycle, to map the server's frames to the
-// transport's.
+// A timebase master's beat on the transport's frames: `qpm` quarters a
+// minute up to `changeFrame` and `laterQpm` after it, in bars of
+// `beatsPerBar` quarters, frame 0 being bar 1. Plain arithmetic, so that a
+// virtual clock can read the same BBT as a master on a server.
+struct TempoChange {
+    double qpm = 120;
+    int64_t changeFrame = 0;
+    double laterQpm = 120;
+    int beatsPerBar = 4;
+    double ticksPerBeat = 1920;
+    int rate = 48000;
+
+    double quartersAt(double transportFrame) const {
+        const double split = static_cast<double>(changeFrame);
+        if (transportFrame < split)
+            return transportFrame / rate * qpm / 60;
+        return split / rate * qpm / 60 + (transportFrame - split) / rate * laterQpm / 60;
+    }
+    double tempoAt(double transportFrame) const {
+        return transportFrame < static_cast<double>(changeFrame) ? qpm : laterQpm;
+    }
+    // The transport frame, with its fraction, where the beat is `quarters`.
+    double frameAt(double quarters) const {
+        const double split = quartersAt(static_cast<double>(changeFrame));
+        if (quarters < split)
+            return quarters * 60 / qpm * rate;
+        return static_cast<double>(changeFrame) + (quarters - split) * 60 / laterQpm * rate;
+    }
+    // The BBT at `position.frame`, as a timebase master writes it.
+    void writeBbt(jack_position_t& position) const {
+        const double q = quartersAt(position.frame);
+        const auto beats = static_cast<int64_t>(std::floor(q));
+        position.valid = static_cast<jack_position_bits_t>(JackPositionBBT | JackTickDouble);
+        position.bar = static_cast<int32_t>(beats / beatsPerBar + 1);
+        position.beat = static_cast<int32_t>(beats % beatsPerBar + 1);
+        position.tick_double = (q - static_cast<double>(beats)) * ticksPerBeat;
+        position.tick = static_cast<int32_t>(position.tick_double);
+        position.ticks_per_beat = ticksPerBeat;
+        position.beats_per_bar = static_cast<float>(beatsPerBar);
+        position.beat_type = 4;
+        position.bar_start_tick =
+            static_cast<double>(position.bar - 1) * beatsPerBar * ticksPerBeat;
+        position.beats_per_minute = tempoAt(position.frame);
+    }
+};
+
+// A JACK timebase master of the test's own, its bar, beat and tick from the
+// transport's frame through a TempoChange. It records what the transport
+// says at each cycle, to map the server's frames to the transport's.
 class TimebaseMaster {
 public:
     struct Cycle {
@@ -24,8 +68,9 @@ public:
 
     TimebaseMaster(double qpm, int64_t changeFrame, double laterQpm, int beatsPerBar,
                    double ticksPerBeat, int rate)
-        : m_qpm(qpm), m_changeFrame(changeFrame), m_laterQpm(laterQpm), m_beatsPerBar(beatsPerBar),
-          m_ticksPerBeat(ticksPerBeat), m_rate(rate), m_cycles(20000) {
+        : TimebaseMaster(TempoChange{qpm, changeFrame, laterQpm, beatsPerBar, ticksPerBeat, rate}) {
+    }
+    explicit TimebaseMaster(const TempoChange& tempo) : m_tempo(tempo), m_cycles(20000) {
         jack_status_t status{};
         m_client = jack_client_open("timebase", JackNoStartServer, &status);
         if (!m_client)
@@ -41,15 +86,9 @@ public:
     bool ready() const { return m_client && m_master; }
     jack_client_t* client() const { return m_client; }
 
-    double quartersAt(double transportFrame) const {
-        const double split = static_cast<double>(m_changeFrame);
-        if (transportFrame < split)
-            return transportFrame / m_rate * m_qpm / 60;
-        return split / m_rate * m_qpm / 60 + (transportFrame - split) / m_rate * m_laterQpm / 60;
-    }
-    double tempoAt(double transportFrame) const {
-        return transportFrame < static_cast<double>(m_changeFrame) ? m_qpm : m_laterQpm;
-    }
+    const TempoChange& tempo() const { return m_tempo; }
+    double quartersAt(double transportFrame) const { return m_tempo.quartersAt(transportFrame); }
+    double tempoAt(double transportFrame) const { return m_tempo.tempoAt(transportFrame); }
     std::vector<Cycle> cycles() const {
         const size_t n = m_used.load(std::memory_order_acquire);
         return {m_cycles.begin(), m_cycles.begin() + static_cast<std::ptrdiff_t>(n)};
@@ -71,29 +110,10 @@ private:
     }
     static void timebase(jack_transport_state_t, jack_nframes_t, jack_position_t* position, int,
                          void* data) {
-        const auto* self = static_cast<const TimebaseMaster*>(data);
-        const double frame = position->frame;
-        const double q = self->quartersAt(frame);
-        const auto beats = static_cast<int64_t>(std::floor(q));
-        position->valid = static_cast<jack_position_bits_t>(JackPositionBBT | JackTickDouble);
-        position->bar = static_cast<int32_t>(beats / self->m_beatsPerBar + 1);
-        position->beat = static_cast<int32_t>(beats % self->m_beatsPerBar + 1);
-        position->tick_double = (q - static_cast<double>(beats)) * self->m_ticksPerBeat;
-        position->tick = static_cast<int32_t>(position->tick_double);
-        position->ticks_per_beat = self->m_ticksPerBeat;
-        position->beats_per_bar = static_cast<float>(self->m_beatsPerBar);
-        position->beat_type = 4;
-        position->bar_start_tick =
-            static_cast<double>(position->bar - 1) * self->m_beatsPerBar * self->m_ticksPerBeat;
-        position->beats_per_minute = self->tempoAt(frame);
+        static_cast<const TimebaseMaster*>(data)->m_tempo.writeBbt(*position);
     }
 
-    double m_qpm;
-    int64_t m_changeFrame;
-    double m_laterQpm;
-    int m_beatsPerBar;
-    double m_ticksPerBeat;
-    int m_rate;
+    TempoChange m_tempo;
     jack_client_t* m_client = nullptr;
     bool m_master = false;
     std::vector<Cycle> m_cycles;
