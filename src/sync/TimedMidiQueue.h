@@ -8,23 +8,23 @@
 
 namespace zumbal::sync {
 
-// MIDI from the ALSA sequencer's input thread to the audio thread, each
-// message with the CLOCK_MONOTONIC time it arrived at: one producer, one
-// consumer, fixed size, no lock. Short messages only (real-time, Song
-// Position Pointer, notes, controllers: at most three bytes); SysEx and
-// whatever comes while the queue is full are dropped and counted, so that
-// a flood never stalls either thread.
-class TimedMidiQueue {
+// Short MIDI messages from one thread to another: one producer, one
+// consumer, fixed size, no lock. Only messages of at most three bytes
+// (real-time, Song Position Pointer, notes, controllers, programs) are
+// carried, each with the CLOCK_MONOTONIC time it arrived at where the
+// producer gives one; SysEx and whatever comes while the queue is full are
+// dropped and counted, so that a flood never stalls either thread.
+template <size_t Capacity> class ShortMidiQueue {
 public:
-    static constexpr size_t kCapacity = 1024;
+    static constexpr size_t kCapacity = Capacity;
     struct Event {
         int64_t ns = 0;
         uint8_t bytes[3] = {};
         uint8_t size = 0;
     };
 
-    // Input thread.
-    void push(const uint8_t* bytes, size_t size, int64_t ns) {
+    // Producer.
+    void push(const uint8_t* bytes, size_t size, int64_t ns = 0) {
         if (size == 0 || size > 3 || bytes[0] == 0xF0)
             return;
         const size_t write = m_write.load(std::memory_order_relaxed);
@@ -39,8 +39,7 @@ public:
         e.size = static_cast<uint8_t>(size);
         m_write.store(write + 1, std::memory_order_release);
     }
-
-    // Audio thread: hands every waiting event to `take`, oldest first.
+    // Consumer: hands every waiting event to `take`, oldest first.
     template <class Take> void drain(Take&& take) {
         size_t read = m_read.load(std::memory_order_relaxed);
         const size_t write = m_write.load(std::memory_order_acquire);
@@ -48,7 +47,6 @@ public:
             take(m_events[read % kCapacity]);
         m_read.store(read, std::memory_order_release);
     }
-
     uint64_t dropped() const { return m_dropped.load(std::memory_order_relaxed); }
 
 private:
@@ -56,6 +54,9 @@ private:
     std::atomic<size_t> m_write{0}, m_read{0};
     std::atomic<uint64_t> m_dropped{0};
 };
+
+// From the ALSA sequencer's input thread to the audio thread, stamped.
+using TimedMidiQueue = ShortMidiQueue<1024>;
 
 // Where CLOCK_MONOTONIC times fall on the engine's frames, for the buffer
 // whose first frame is heard at `heardNs`: a message is stamped with the
