@@ -29,6 +29,12 @@ constexpr double kTrendDeviations = 4;
 // stroke of bar 2 plays through an output latency of a few clocks.
 constexpr double kSureSeconds = 0.12e-3;
 constexpr int64_t kSureClocks = 88;
+// Two clocks in a row this many standard deviations of the prediction off
+// it, to the same side and by at least this many frames, are a tempo step:
+// the loop starts again from the last two clocks rather than bending the
+// old line towards the new tempo over bars.
+constexpr double kStepDeviations = 4;
+constexpr double kStepFrames = 2;
 // At most this many clocks in a row are taken as lost on the way.
 constexpr double kMaxMissed = 3;
 // The beat runs on through one clock lost on the way and a little jitter,
@@ -68,6 +74,7 @@ void ClockFilter::clock(int64_t frame) {
         m_filtered = static_cast<double>(frame);
         m_memory = 2;
         m_noise = m_trend = 0;
+        m_farSide = 0;
         m_missed = 0;
     } else {
         follow(static_cast<double>(frame));
@@ -118,6 +125,13 @@ void ClockFilter::follow(double frame) {
         if (m_rolling && !m_positionPending)
             m_position += m_missedCounted = missed;
     }
+    if (stepped(error)) {
+        m_period = frame - static_cast<double>(m_lastFrame);
+        m_filtered = frame;
+        m_memory = 2;
+        m_trend = 0;
+        return;
+    }
     settle(error);
     const double n = m_memory;
     // Fons Adriaensen's DLL: omega = 2 pi B T with B T the relative bandwidth.
@@ -125,6 +139,18 @@ void ClockFilter::follow(double frame) {
     m_filtered =
         predicted + std::max(2 * (2 * n - 1) / (n * (n + 1)), std::sqrt(2.0) * omega) * error;
     m_period += std::max(6 / (n * (n + 1)), omega * omega) * error;
+}
+
+// Whether a clock `error` frames off the prediction is the second in a row
+// that only a new tempo explains.
+bool ClockFilter::stepped(double error) {
+    const double spread = std::sqrt(m_noise * (1 + predictionVariance(m_memory)));
+    const bool far = m_clocks >= kLockClocks &&
+                     std::fabs(error) > std::max(kStepDeviations * spread, kStepFrames);
+    const int side = far ? (error > 0 ? 1 : -1) : 0;
+    const bool step = side != 0 && side == m_farSide;
+    m_farSide = step ? 0 : side;
+    return step;
 }
 
 // The loop's memory and lock from a clock `error` frames off the prediction.

@@ -13,8 +13,10 @@ namespace zumbal::sync {
 // of the transport. The loop starts as a least-squares line through the
 // clocks so far and narrows as more come; it locks once the jitter seen
 // lets it predict the next clock to about a tenth of a millisecond, and
-// within a bar however they jitter. A clock far off the prediction (a
-// tempo step), or errors that keep to one side (a ramp), widen it again.
+// within a bar however they jitter. A clock a quarter of a period off the
+// prediction, or errors that keep to one side (a ramp), widen it again;
+// two clocks in a row off it to one side beyond the jitter seen (a tempo
+// step) start it again from those two.
 // Start, Continue, Stop and Song Position Pointer keep the count of clocks
 // that places the beat. Plain arithmetic: safe on the audio thread.
 class ClockFilter {
@@ -59,6 +61,7 @@ private:
 
     int64_t missedBefore(double error) const;
     void follow(double frame);
+    bool stepped(double error);
     void settle(double error);
 
     int m_rate;
@@ -76,6 +79,7 @@ private:
     double m_noise = 0;  // the jitter's variance, frames squared
     double m_trend = 0;  // the prediction errors' recent mean, frames
     bool m_locked = false;
+    int m_farSide = 0; // the side of the last clock far off the prediction, or 0
     // Clocks taken as lost before the last one, and how many of them went
     // into the count.
     int64_t m_missed = 0, m_missedCounted = 0;

@@ -25,6 +25,7 @@ TEST(ClockFilter, FollowsTheClocksThroughJitterAndATempoStep) {
         {"steady", 120, 120, 0, 0, 0.03},
         {"jitter 1 ms", 120, 120, 1, 0, 0.5},
         {"a step to 140", 120, 140, 1, 0, 0.5},
+        {"a step to 140 without jitter", 120, 140, 0, 0, 0.011}, // on the frame
         {"a dropped clock", 120, 120, 0, 300, 0.03},
         {"slow", 21, 21, 1, 0, 0.5},
         {"fast", 300, 300, 1, 0, 0.5},
