@@ -124,7 +124,11 @@ void LiveControl::openWindow() {
 
 void LiveControl::poll() {
     m_sound.pollSync(m_g.tempo, m_g.ter_3_4, m_g.ter_ter, m_settings.linkStartStop);
-    m_window.showSync(syncView(m_sound.following(), m_sound.syncStatus()));
+    const bool lead = m_settings.leadJackTransport && m_settings.sync == sync::Source::Internal;
+    m_window.showSync(syncView(m_sound.following(), m_sound.syncStatus(),
+                               !lead               ? Lead::No
+                               : m_sound.leading() ? Lead::Leading
+                                                   : Lead::Refused));
     const auto take = [this](const MidiInputQueue::Event& e) {
         if (const auto m = parseEvent(e.bytes, e.size))
             receive(*m);

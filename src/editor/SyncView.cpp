@@ -2,9 +2,18 @@
 
 namespace zumbal {
 
-SyncView syncView(sync::Source source, const sync::SyncStatus* status) {
-    if (!status || source == sync::Source::Internal)
+SyncView syncView(sync::Source source, const sync::SyncStatus* status, Lead lead) {
+    if (!status || source == sync::Source::Internal) {
+        switch (lead) {
+        case Lead::Leading:
+            return {QStringLiteral("leading JACK"), {}, true, false};
+        case Lead::Refused:
+            return {QStringLiteral("not leading JACK"), {}, false, false};
+        case Lead::No:
+            break;
+        }
         return {};
+    }
     using sync::SyncState;
     SyncView view;
     view.locked = status->state() == SyncState::Locked;

@@ -127,8 +127,11 @@ void Window_t1::buildControls() {
     }
     m_sinceStart.start();
     StaticText16 = makeLabel(m_loopName, {512, 302, 230, 22}, m_client);
-    m_syncLabel = makeLabel(QString(), {218, 302, 132, 22}, m_client);
-    m_syncLabel->setFont(arial(12));
+    // A badge, read from the player's distance: green while Zumbal follows
+    // or leads, red while it waits or has lost its master.
+    m_syncLabel = zumbal::makeLabel(QString(), {216, 302, 128, 21}, arial(14), Qt::white, m_client,
+                                    Qt::AlignCenter);
+    m_syncLabel->hide();
 
     PopupMenu1 = new QComboBox(m_client);
     PopupMenu1->setGeometry(512, 324, 230, 22);
@@ -518,8 +521,10 @@ void Window_t1::showSync(const SyncView& view) {
         return;
     m_syncView = view;
     m_syncLabel->setText(view.leader);
-    m_syncLabel->setStyleSheet(view.locked ? QStringLiteral("color: #7CE37C")
-                                           : QStringLiteral("color: #FF6E5A"));
+    m_syncLabel->setStyleSheet(view.locked
+                                   ? QStringLiteral("background: #2E8B3A; border-radius: 4px")
+                                   : QStringLiteral("background: #D23F24; border-radius: 4px"));
+    m_syncLabel->setVisible(!view.leader.isEmpty());
     Slider1->setEnabled(!view.tempoFixed);
     StaticText13->setText(view.tempo.isEmpty() ? QString::number(Slider1->value()) : view.tempo);
 }

@@ -66,6 +66,8 @@ public:
     // back. False when it cannot lead: another timebase master leads, or the
     // sound is not on JACK. A JACK output that opens again takes the lead again.
     bool lead(bool on);
+    // Zumbal is the JACK transport's timebase master.
+    bool leading() const { return m_jackLeader.leading(); }
     // How the following goes; nullptr on Zumbal's own clock.
     const sync::SyncStatus* syncStatus() const;
     // GUI side, a few times a second and at a change of the settings: what

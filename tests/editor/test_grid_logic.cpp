@@ -174,6 +174,11 @@ TEST(SyncView, WhoLeadsAndWhetherZumbalIsLocked) {
         EXPECT_EQ(v, c.view) << v.leader.toStdString() << " " << v.tempo.toStdString();
     }
     EXPECT_EQ(syncView(Source::MidiClock, nullptr), SyncView{});
+    // On its own clock, asked to lead the JACK transport: whether it does.
+    EXPECT_EQ(syncView(Source::Internal, nullptr, Lead::Leading),
+              (SyncView{"leading JACK", "", true, false}));
+    EXPECT_EQ(syncView(Source::Internal, nullptr, Lead::Refused),
+              (SyncView{"not leading JACK", "", false, false}));
 }
 
 } // namespace
