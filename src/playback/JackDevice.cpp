@@ -142,7 +142,9 @@ public:
     bool leadTransport(bool on) override {
         if (!m_options.leader)
             return false;
-        if (on && !m_leads) {
+        if (on && !m_options.leader->leading()) {
+            // Also when the role was taken from Zumbal: asked again, it takes
+            // it back only from no one.
             m_leads = jack_set_timebase_callback(m_client, 1, &JackDevice::timebase, this) == 0;
         } else if (!on && m_leads) {
             jack_release_timebase(m_client);
@@ -223,8 +225,23 @@ private:
             } else if (move == sync::JackTransportLeader::Move::Stop) {
                 jack_transport_stop(self->m_client);
             }
+            self->noticeTakeover(*leader);
         }
         return 0;
+    }
+
+    // While the transport rolls, the timebase callback comes after every
+    // cycle; rolling cycles without it mean that another client has taken
+    // the role unconditionally, and Zumbal no longer leads.
+    void noticeTakeover(sync::JackTransportLeader& leader) {
+        if (!leader.leading())
+            return;
+        const bool heard = m_timebaseCalls != m_timebaseCallsSeen;
+        m_timebaseCallsSeen = m_timebaseCalls;
+        if (heard || jack_transport_query(m_client, nullptr) != JackTransportRolling)
+            m_unheardCycles = 0;
+        else if (++m_unheardCycles > kUnheardCycles)
+            leader.setLeading(false);
     }
 
     static int readyToRoll(jack_transport_state_t, jack_position_t*, void* data) {
@@ -236,7 +253,9 @@ private:
     // For the next cycle, from the beat the render just published.
     static void timebase(jack_transport_state_t, jack_nframes_t, jack_position_t* position, int,
                          void* data) {
-        static_cast<const JackDevice*>(data)->m_options.leader->fill(*position);
+        auto* self = static_cast<JackDevice*>(data);
+        ++self->m_timebaseCalls;
+        self->m_options.leader->fill(*position);
     }
 
     // The cycle's first frame is heard the playback latency after the cycle
@@ -297,6 +316,10 @@ private:
     jack_nframes_t m_expected = 0;
     jack_nframes_t m_lastFrames = 0;
     int m_lastRate = 0;
+    // The timebase callbacks, and the rolling cycles that had none.
+    static constexpr int kUnheardCycles = 2;
+    uint64_t m_timebaseCalls = 0, m_timebaseCallsSeen = 0;
+    int m_unheardCycles = 0;
 };
 
 } // namespace

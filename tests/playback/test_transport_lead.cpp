@@ -174,6 +174,18 @@ TEST(JackTransportLead, TheTransportRollsOnZumbalsOwnBeatUnlessAnotherMasterLead
     sound.engine().stop();
     master.reset();
     EXPECT_TRUE(sound.lead(true));
+
+    // A master that takes the role unconditionally while Zumbal leads: the
+    // window is told that Zumbal no longer does.
+    sound.engine().start();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(sound.leading());
+    master = std::make_unique<test::TimebaseMaster>(121.4, 0, 121.4, 7, 960, kRate);
+    ASSERT_TRUE(master->ready());
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(sound.leading());
+    EXPECT_EQ(capture->cycles().back().position.beats_per_bar, 7);
+    sound.engine().stop();
 }
 
 } // namespace
