@@ -123,24 +123,19 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
     }
 }
 
-double PlaybackEngine::ownQuarters(int64_t frame) const {
-    if (!playing())
-        return 0;
-    const double strokes =
-        static_cast<double>(m_runStrokes) -
-        (m_timeline.nextDue() - static_cast<double>(frame)) / m_timeline.strokeLength();
-    return strokes / (m_g.ter_ter ? 3 : 4);
+sync::OwnBeat PlaybackEngine::ownBeat() const {
+    return ownBeatAt(now(), m_decidedPlaying);
 }
 
 // The bar in progress is the one of the last stroke 1 decided, and the
 // next stroke's place in the bar, less the strokes still to it, says how
-// far into the bar the present is: a tempo or a feel changed in the bar
-// moves nothing already played.
-sync::OwnBeat PlaybackEngine::ownBeat() const {
+// far into the bar `frame` is: a tempo or a feel changed in the bar moves
+// nothing already played.
+sync::OwnBeat PlaybackEngine::ownBeatAt(int64_t frame, bool playing) const {
     const bool threeFour = m_g.ter_3_4, ternary = m_g.ter_ter;
     const int perQuarter = ternary ? 3 : 4;
     sync::OwnBeat beat;
-    beat.playing = m_decidedPlaying;
+    beat.playing = playing;
     beat.run = m_seenSerial;
     beat.threeFour = threeFour;
     if (!beat.playing) {
@@ -151,7 +146,7 @@ sync::OwnBeat PlaybackEngine::ownBeat() const {
     beat.quartersPerMinute = m_timeline.tempo() * 4.0 / perQuarter;
     beat.bar = m_runBars;
     const double ahead =
-        (m_timeline.nextDue() - static_cast<double>(now())) / m_timeline.strokeLength();
+        (m_timeline.nextDue() - static_cast<double>(frame)) / m_timeline.strokeLength();
     int before = 0;
     for (int s = 1; s < m_g.battito; ++s)
         before += isPlayedStroke(s, threeFour, ternary);
@@ -160,6 +155,17 @@ sync::OwnBeat PlaybackEngine::ownBeat() const {
         before = strokesInBar(threeFour, ternary);
     beat.quartersInBar = (before - ahead) / perQuarter;
     return beat;
+}
+
+// Quarters since the run's stroke 1 (before it, the count-in's negative
+// beats), every bar counted in the present meter, so that the stroke a
+// master places there is the one Zumbal's own clock would play.
+double PlaybackEngine::ownQuarters(int64_t frame) const {
+    const sync::OwnBeat beat = ownBeatAt(frame, m_decidedPlaying);
+    if (!beat.playing)
+        return 0;
+    const int quartersPerBar = beat.threeFour ? 3 : 4;
+    return beat.bar > 0 ? (beat.bar - 1) * quartersPerBar + beat.quartersInBar : beat.quartersInBar;
 }
 
 void PlaybackEngine::startRun(int64_t begin, bool strokeAtStart) {

@@ -137,6 +137,7 @@ private:
     void decide(int64_t begin, int64_t end);
     void followMaster(sync::BeatSource& source, int64_t begin);
     void startRun(int64_t begin, bool strokeAtStart);
+    sync::OwnBeat ownBeatAt(int64_t frame, bool playing) const;
     // Audio side: Zumbal's own beat at `frame`, in quarters since the run's
     // stroke 1 (before it, the count-in's negative beats); 0 while stopped.
     double ownQuarters(int64_t frame) const;

@@ -512,6 +512,61 @@ TEST_F(Engine, FollowingAMasterPutsEveryStrokeOnItsBeat) {
     }
 }
 
+// A master that takes Zumbal's own beat when it is first asked and runs on
+// from there at Zumbal's tempo, as a Link session of its own does.
+struct CarryOnMaster final : sync::BeatSource {
+    std::optional<std::pair<int64_t, sync::MasterBeat>> taken;
+    sync::SourceBeat at(int64_t frame, int rate, const sync::MasterBeat& own) override {
+        if (!taken)
+            taken = {frame, own};
+        const auto& [from, beat] = *taken;
+        return {true,
+                true,
+                {beat.quarters + (frame - from) / 60.0 / rate * beat.quartersPerMinute,
+                 beat.quartersPerMinute}};
+    }
+};
+
+// Handing a running loop's beat to such a master moves no stroke: the notes
+// are the ones Zumbal's own clock plays, after a feel or meter changed in
+// the middle of the run too.
+TEST_F(Engine, AMasterTakingZumbalsBeatMovesNoStroke) {
+    struct Case {
+        const char* what;
+        bool ternaryLater, threeFourLater;
+    };
+    for (const Case c : {Case{"as it started", false, false},
+                         {"the ternary feel turned on", true, false},
+                         {"3/4 turned on", false, true},
+                         {"both", true, true}}) {
+        SCOPED_TRACE(c.what);
+        const auto play = [&](bool handOver) {
+            g.ter_3_4 = g.ter_ter = false;
+            g.tempo = 100;
+            for (int s = 0; s < kStrokes; ++s)
+                g.pp[cellIndex(0, s + 1)] = s == 0 ? kHit : kRest;
+            midi = {};
+            engine.start();
+            run(512 * 300);
+            g.ter_ter = c.ternaryLater;
+            g.ter_3_4 = c.threeFourLater;
+            run(512 * 333);
+            CarryOnMaster master;
+            if (handOver)
+                engine.follow(&master);
+            run(512 * 600);
+            engine.follow(nullptr);
+            engine.stop();
+            run(512);
+            std::vector<int64_t> ones;
+            for (const int64_t note : midi.notes)
+                ones.push_back(note - midi.notes.front());
+            return ones;
+        };
+        EXPECT_EQ(play(true), play(false));
+    }
+}
+
 // Following any of the masters, the audio thread neither allocates nor
 // frees: the JACK transport read each cycle, MIDI clocks received and
 // filtered, and a Link session's state captured and committed.
