@@ -1,19 +1,26 @@
 // Does the beat come back on its grid when the sound server is restarted?
 // Plays a kick on every beat at 120 BPM through a PulseAudio stream (also
-// PipeWire's), records the server's monitor of the default sink with a
-// record stream of its own whose samples are dated on CLOCK_MONOTONIC, and
-// prints, for each stretch between two losses of the server, how far its
-// kicks sit from the grid of the first stretch. bench/recovery_grid.sh
-// starts and restarts the servers. Prints figures only.
+// PipeWire's), records the server's monitor of the default sink and prints,
+// for each stretch between two losses of the server, how far its kicks sit
+// from the grid of the first stretch. The recorder is a record stream of
+// its own whose samples are dated on CLOCK_MONOTONIC by its latency
+// reports, or, with --recorder jack on PipeWire (under pw-jack), a JACK
+// client of the graph that dates every sample by the graph's cycle times,
+// which a PulseAudio client's reports, off by milliseconds, do not blur.
+// bench/recovery_grid.sh starts and restarts the servers. Prints figures
+// only.
 //
-//   recovery_grid --seconds S [--latency MS]
+//   recovery_grid --seconds S [--latency MS] [--recorder pulse|jack]
 
 #include "BenchSupport.h"
 #include "playback/SoundFontLocator.h"
 #include "playback/SoundSystem.h"
 
+#include <jack/jack.h>
 #include <pulse/simple.h>
 
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -21,6 +28,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace zumbal;
@@ -86,19 +94,105 @@ std::vector<Stretch> record(double seconds) {
     return stretches;
 }
 
+// The JACK recorder's client: the start of every kick on `port`, as the
+// graph's time of its frame.
+class JackKicks {
+public:
+    JackKicks() = default;
+    JackKicks(const JackKicks&) = delete;
+    JackKicks& operator=(const JackKicks&) = delete;
+    ~JackKicks() {
+        if (m_client)
+            jack_client_close(m_client);
+    }
+
+    bool open(const char* source) {
+        m_client = jack_client_open("recovery_grid", JackNoStartServer, nullptr);
+        if (!m_client)
+            return false;
+        m_port = jack_port_register(m_client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        jack_set_process_callback(m_client, &JackKicks::process, this);
+        jack_on_shutdown(
+            m_client, [](void* self) { static_cast<JackKicks*>(self)->m_gone = true; }, this);
+        return m_port && jack_activate(m_client) == 0 &&
+               jack_connect(m_client, source, jack_port_name(m_port)) == 0;
+    }
+    bool gone() const { return m_gone; }
+    Stretch stretch() const {
+        Stretch s;
+        for (size_t i = 0; i < m_count.load(std::memory_order_acquire); ++i)
+            s.kicksNs.push_back(double(m_kicksUs[i]) * 1e3);
+        return s;
+    }
+
+private:
+    static int process(jack_nframes_t frames, void* data) {
+        auto* self = static_cast<JackKicks*>(data);
+        const auto* in = static_cast<const float*>(jack_port_get_buffer(self->m_port, frames));
+        const jack_nframes_t first = jack_last_frame_time(self->m_client);
+        for (jack_nframes_t i = 0; i < frames; ++i, ++self->m_frame) {
+            if (std::fabs(in[i]) <= 0.02f)
+                continue;
+            const size_t n = self->m_count.load(std::memory_order_relaxed);
+            if ((self->m_lastLoud < 0 || self->m_frame > self->m_lastLoud + kRate / 4) &&
+                n < self->m_kicksUs.size()) {
+                self->m_kicksUs[n] = jack_frames_to_time(self->m_client, first + i);
+                self->m_count.store(n + 1, std::memory_order_release);
+            }
+            self->m_lastLoud = self->m_frame;
+        }
+        return 0;
+    }
+
+    jack_client_t* m_client = nullptr;
+    jack_port_t* m_port = nullptr;
+    std::atomic<bool> m_gone{false};
+    int64_t m_frame = 0, m_lastLoud = -1;
+    std::array<jack_time_t, 1000> m_kicksUs{};
+    std::atomic<size_t> m_count{0};
+};
+
+// Records until `seconds` have gone, a stretch for each server. `start`
+// starts the sound once the recorder has first joined the graph: a JACK
+// client changes the graph's quantum when it joins, which would move the
+// sound of the stretch under way by as much as the latency changes.
+template <class Start> std::vector<Stretch> recordOnJack(double seconds, Start&& start) {
+    std::vector<Stretch> stretches;
+    const int64_t end = monotonicNs() + static_cast<int64_t>(seconds * 1e9);
+    bool started = false;
+    while (monotonicNs() < end) {
+        JackKicks kicks;
+        if (!kicks.open("rec:monitor_FL")) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            continue;
+        }
+        if (!std::exchange(started, true))
+            start();
+        while (monotonicNs() < end && !kicks.gone())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (Stretch s = kicks.stretch(); !s.kicksNs.empty())
+            stretches.push_back(std::move(s));
+    }
+    return stretches;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     double seconds = 0, latencyMs = 0;
+    std::string recorder = "pulse";
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         if (arg == "--seconds")
             seconds = std::atof(argv[i + 1]);
         else if (arg == "--latency")
             latencyMs = std::atof(argv[i + 1]);
+        else if (arg == "--recorder")
+            recorder = argv[i + 1];
     }
-    if (seconds <= 0) {
-        std::fprintf(stderr, "usage: recovery_grid --seconds S [--latency MS]\n");
+    if (seconds <= 0 || (recorder != "pulse" && recorder != "jack")) {
+        std::fprintf(stderr,
+                     "usage: recovery_grid --seconds S [--latency MS] [--recorder pulse|jack]\n");
         return 2;
     }
     globali g;
@@ -118,10 +212,17 @@ int main(int argc, char** argv) {
     options.seed = 1;
     SoundSystem sound(g, options);
     sound.loadSoundFont();
-    sound.startAudio();
-    sound.engine().start();
-
-    const std::vector<Stretch> stretches = record(seconds);
+    const auto start = [&] {
+        sound.startAudio();
+        sound.engine().start();
+    };
+    std::vector<Stretch> stretches;
+    if (recorder == "jack") {
+        stretches = recordOnJack(seconds, start);
+    } else {
+        start();
+        stretches = record(seconds);
+    }
     if (stretches.empty() || stretches[0].kicksNs.empty()) {
         std::printf("no kicks recorded\n");
         return 1;

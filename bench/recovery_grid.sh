@@ -4,14 +4,17 @@
 # 48 kHz, runs build/bench/recovery_grid (a kick on every beat, recorded from
 # the server's monitor), kills the server after 6 s, starts it again and
 # prints how far the kicks of each stretch sit from the first stretch's grid.
-# Prints figures only. Needs the --dev packages of scripts/install-deps.sh;
-# "pipewire" needs pipewire, wireplumber and pipewire-pulse besides.
+# On PipeWire the recorder is a JACK client of the graph (through pw-jack)
+# unless RECORDER is "pulse". Prints figures only. Needs the --dev packages
+# of scripts/install-deps.sh; "pipewire" needs pipewire, wireplumber,
+# pipewire-pulse and pipewire-jack besides.
 #
-#   bench/recovery_grid.sh [pulseaudio|pipewire] [LATENCY_MS]
+#   bench/recovery_grid.sh [pulseaudio|pipewire] [LATENCY_MS] [RECORDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 server=${1:-pulseaudio}
 latency=${2:-0}
+recorder=${3:-$([[ $server == pipewire ]] && echo jack || echo pulse)}
 
 work=$(mktemp -d)
 pids=()
@@ -60,7 +63,10 @@ start_server() {
 }
 
 start_server
-./build/bench/recovery_grid --seconds 16 --latency "$latency" 2>"$work/said" &
+wrap=()
+[[ $recorder == jack ]] && wrap=(pw-jack)
+"${wrap[@]}" ./build/bench/recovery_grid --seconds 16 --latency "$latency" --recorder "$recorder" \
+  2>"$work/said" &
 bench=$!
 sleep 6
 stop_server
