@@ -24,6 +24,7 @@
 #include "support/JackClockSender.h"
 #include "support/PrivateNetwork.h"
 #include "support/TimebaseMaster.h"
+#include "sync/BasicLinkSession.h"
 
 #include <ableton/Link.hpp>
 
@@ -521,16 +522,74 @@ Take linkTake(bench::SyncRig& rig, ableton::Link& other, Table& t) {
     return Take::Done;
 }
 
+// Link's clock and the outputs' for a virtual run, both moved on by the
+// run.
+struct VirtualClocks {
+    static inline std::atomic<int64_t> link{0}, monotonic{0};
+    int64_t linkNs() const { return link.load(); }
+    int64_t monotonicNs() const { return monotonic.load(); }
+    std::chrono::microseconds micros() const { return std::chrono::microseconds(linkNs() / 1000); }
+};
+
+// Ten minutes of a session of Zumbal's own at `bpm` on a virtual clock, the
+// engine following it buffer by buffer, each buffer heard a fixed latency
+// after its time; the kicks against a grid laid from the first one at the
+// session's tempo. Link's threads are given a moment of real time to take
+// the session's first state in, which the virtual clock would outrun.
+void linkDrift(Table& t, double bpm, double minutes) {
+    constexpr int64_t kLinkOrigin = 1'000'000'000'000, kMonotonicOrigin = 2'000'000'000'000;
+    constexpr int64_t kLatencyNs = 5'333'333;
+    VirtualClocks::link = kLinkOrigin;
+    VirtualClocks::monotonic = kMonotonicOrigin;
+    sync::BasicLinkSession<VirtualClocks> session(bpm);
+    session.setQuantum(4);
+    session.enable(true);
+    sync::LinkSource source(session);
+    source.requestRolling(true);
+    const auto frames = static_cast<int64_t>(minutes * 60 * kRate);
+    const std::vector<int64_t> played = playVirtual(source, frames, [&](int64_t at) {
+        const int64_t ns = at * 1'000'000'000 / kRate;
+        VirtualClocks::link = kLinkOrigin + ns;
+        VirtualClocks::monotonic = kMonotonicOrigin + ns;
+        source.heardAt(kMonotonicOrigin + ns + kLatencyNs);
+        if (at == 10 * kPeriod)
+            sleepFor(0.3);
+        if (at % (10 * kPeriod) == 0)
+            session.poll();
+    });
+    session.enable(false);
+    std::vector<double> ideal;
+    // Link counts the beat in whole microseconds: 140 BPM is 428,571 a beat.
+    const double length =
+        static_cast<double>(ableton::link::Tempo(bpm).microsPerBeat().count()) * kRate / 1e6 / 4;
+    // The grid's phase: the first bar's kicks on average, each being on the
+    // frame nearest its own ideal one.
+    const size_t first = std::min<size_t>(played.size(), 16);
+    double phase = 0;
+    for (size_t i = 0; i < first; ++i)
+        phase += (static_cast<double>(played[i] - played.front()) - i * length) / first;
+    const double from = played.empty() ? frames : static_cast<double>(played.front()) + phase;
+    for (double frame = from; frame < static_cast<double>(frames - kPeriod); frame += length)
+        ideal.push_back(frame);
+    // Link's clock counts whole microseconds, a twentieth of a frame each:
+    // the heard time and the beat's each round to one.
+    constexpr double kLinkNearest = kNearest + 2 * kRate / 1e6;
+    addDrift(t, bpm, minutes, ideal, played, ideal.empty() ? 0 : ideal.front(), kLinkNearest,
+             "0 (the nearest frame, give or take Link's 2 us)");
+}
+
 // A second Link peer of the bench's own leads the session, in a network
-// namespace of the bench's own where no other peer joins.
-void link(bench::SyncRig* rig, bool privateNetwork, int n) {
+// namespace of the bench's own where no other peer joins. The drift runs on
+// a virtual clock once the other peer has gone.
+void link(bench::SyncRig* rig, bool privateNetwork, int n, double minutes) {
     Table t("Ableton Link: a second peer of the bench's own leads at 120 BPM, then 140; "
             "the kicks as heard against the session's beat");
     if (!rig) {
         t.note("real-time takes: needs jackd");
     } else if (!privateNetwork) {
         t.note("real-time takes: need a private network namespace with its loopback up");
-    } else {
+    }
+    if (rig && privateNetwork) {
         ableton::Link other(120);
         other.enable(true);
         // Link prefers a session founded more than half a second before another.
@@ -544,6 +603,8 @@ void link(bench::SyncRig* rig, bool privateNetwork, int n) {
             t.note("real-time takes: could not be made");
         rig->sound->follow(sync::Source::Internal);
     }
+    for (const double bpm : {120.0, 140.0})
+        linkDrift(t, bpm, minutes);
     t.print();
 }
 
@@ -594,6 +655,6 @@ int main(int argc, char** argv) {
                 kRate, kPeriod);
     jackTransport(rig.get(), options->takes, options->minutes);
     midiClock(rig.get(), options->takes, options->minutes);
-    link(rig.get(), privateNetwork && loopback.up(), options->takes);
+    link(rig.get(), privateNetwork && loopback.up(), options->takes, options->minutes);
     return 0;
 }
