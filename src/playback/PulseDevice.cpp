@@ -32,8 +32,6 @@ public:
         if (!m_loop)
             return;
         pa_threaded_mainloop_lock(m_loop);
-        if (m_timingRequest)
-            m_api->defer_free(m_timingRequest);
         if (m_stream) {
             pa_stream_disconnect(m_stream);
             pa_stream_unref(m_stream);
@@ -98,9 +96,6 @@ public:
         pa_stream_set_state_callback(m_stream, &PulseDevice::streamState, this);
         pa_stream_set_write_callback(m_stream, &PulseDevice::write, this);
         pa_stream_set_underflow_callback(m_stream, &PulseDevice::underflow, this);
-        m_api = pa_threaded_mainloop_get_api(m_loop);
-        m_timingRequest = m_api->defer_new(m_api, &PulseDevice::askTiming, this);
-        m_api->defer_enable(m_timingRequest, 0);
 
         const auto bytes = [](double frames) {
             return static_cast<uint32_t>(std::max(1.0, frames)) *
@@ -115,8 +110,8 @@ public:
         // the target keeps the latency near it.
         attr.minreq = bytes(std::min<double>(m_options.periodSize, attr.tlength / kFrameBytes / 4));
         attr.fragsize = static_cast<uint32_t>(-1);
-        // Timing reports come when write() asks for them, not on a timer.
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
+        const auto flags = static_cast<pa_stream_flags_t>(
+            PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
         if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
             return fail(error);
         if (!waitUntilReady(m_stream, pa_stream_get_state, PA_STREAM_READY, PA_STREAM_IS_GOOD))
@@ -205,28 +200,6 @@ private:
             pa_stream_write(s, buffer, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
             bytes -= frames * kFrameBytes;
         }
-        if (!self->m_timingAsked)
-            self->m_api->defer_enable(self->m_timingRequest, 1);
-    }
-
-    // Asks for a timing report as soon as write() has returned, just after
-    // the server's cycle that sent the request. PipeWire's server dates its
-    // report when it answers but gives the read position of its last cycle,
-    // so a report asked for at any other moment is late by up to a cycle,
-    // and by a different amount for each stream: the grid after a restart
-    // came back milliseconds off. The request is made here, on the main
-    // loop, rather than in write(), whose rendering allocates nothing.
-    static void askTiming(pa_mainloop_api* api, pa_defer_event* event, void* data) {
-        api->defer_enable(event, 0);
-        auto* self = static_cast<PulseDevice*>(data);
-        if (pa_operation* op =
-                pa_stream_update_timing_info(self->m_stream, &PulseDevice::timingCame, self)) {
-            self->m_timingAsked = true;
-            pa_operation_unref(op);
-        }
-    }
-    static void timingCame(pa_stream*, int, void* data) {
-        static_cast<PulseDevice*>(data)->m_timingAsked = false;
     }
 
     // When what is written now is heard: once the server has played what
@@ -256,9 +229,6 @@ private:
     pa_stream* m_stream = nullptr;
     int m_rate = 0;
     bool m_realtime = false;
-    pa_mainloop_api* m_api = nullptr;
-    pa_defer_event* m_timingRequest = nullptr;
-    bool m_timingAsked = false; // and not answered yet
     std::array<float, kChunk> m_left{}, m_right{};
 };
 
