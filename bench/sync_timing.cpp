@@ -21,6 +21,7 @@
 #include "SyncRig.h"
 #include "SyncTable.h"
 #include "support/ClockSender.h"
+#include "support/FakeClocks.h"
 #include "support/JackClockSender.h"
 #include "support/PrivateNetwork.h"
 #include "support/TimebaseMaster.h"
@@ -522,15 +523,6 @@ Take linkTake(bench::SyncRig& rig, ableton::Link& other, Table& t) {
     return Take::Done;
 }
 
-// Link's clock and the outputs' for a virtual run, both moved on by the
-// run.
-struct VirtualClocks {
-    static inline std::atomic<int64_t> link{0}, monotonic{0};
-    int64_t linkNs() const { return link.load(); }
-    int64_t monotonicNs() const { return monotonic.load(); }
-    std::chrono::microseconds micros() const { return std::chrono::microseconds(linkNs() / 1000); }
-};
-
 // Ten minutes of a session of Zumbal's own at `bpm` on a virtual clock, the
 // engine following it buffer by buffer, each buffer heard a fixed latency
 // after its time; the kicks against a grid laid from the first one at the
@@ -539,9 +531,9 @@ struct VirtualClocks {
 void linkDrift(Table& t, double bpm, double minutes) {
     constexpr int64_t kLinkOrigin = 1'000'000'000'000, kMonotonicOrigin = 2'000'000'000'000;
     constexpr int64_t kLatencyNs = 5'333'333;
-    VirtualClocks::link = kLinkOrigin;
-    VirtualClocks::monotonic = kMonotonicOrigin;
-    sync::BasicLinkSession<VirtualClocks> session(bpm);
+    test::FakeClocks::link = kLinkOrigin;
+    test::FakeClocks::monotonic = kMonotonicOrigin;
+    sync::BasicLinkSession<test::FakeClocks> session(bpm);
     session.setQuantum(4);
     session.enable(true);
     sync::LinkSource source(session);
@@ -549,8 +541,8 @@ void linkDrift(Table& t, double bpm, double minutes) {
     const auto frames = static_cast<int64_t>(minutes * 60 * kRate);
     const std::vector<int64_t> played = playVirtual(source, frames, [&](int64_t at) {
         const int64_t ns = at * 1'000'000'000 / kRate;
-        VirtualClocks::link = kLinkOrigin + ns;
-        VirtualClocks::monotonic = kMonotonicOrigin + ns;
+        test::FakeClocks::link = kLinkOrigin + ns;
+        test::FakeClocks::monotonic = kMonotonicOrigin + ns;
         source.heardAt(kMonotonicOrigin + ns + kLatencyNs);
         if (at == 10 * kPeriod)
             sleepFor(0.3);

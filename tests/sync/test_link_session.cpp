@@ -1,5 +1,6 @@
 #include "sync/BasicLinkSession.h"
 
+#include "support/FakeClocks.h"
 #include "support/PrivateNetwork.h"
 
 #include <gtest/gtest.h>
@@ -13,13 +14,7 @@
 namespace zumbal::sync {
 namespace {
 
-// Link's clock and the audio outputs', set by the test.
-struct FakeClocks {
-    static inline std::atomic<int64_t> link{0}, monotonic{0};
-    int64_t linkNs() const { return link.load(); }
-    int64_t monotonicNs() const { return monotonic.load(); }
-    std::chrono::microseconds micros() const { return std::chrono::microseconds(linkNs() / 1000); }
-};
+using test::FakeClocks;
 
 constexpr int64_t kBufferNs = 10'666'667; // 512 frames at 48 kHz
 constexpr int64_t kLatencyNs = 20'000'000;
