@@ -1,7 +1,7 @@
 #include "playback/SoundFontLocator.h"
 #include "playback/SoundSystem.h"
-#include "support/DummyJack.h"
 #include "support/JackMidiCapture.h"
+#include "support/JackRig.h"
 #include "support/PrivateNetwork.h"
 
 #include <ableton/Link.hpp>
@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <thread>
 
 namespace zumbal {
@@ -22,8 +23,7 @@ using namespace std::chrono_literals;
 // millisecond of the peer's grid of strokes (the frame's time on the
 // server's clock, plus the output's latency, on Link's clock).
 TEST(LinkFollow, EveryStrokeWithinAMillisecondOfTheOtherPeersBeat) {
-    jack_set_error_function([](const char*) {});
-    if (std::system("command -v jackd >/dev/null 2>&1") != 0)
+    if (test::noJackd())
         GTEST_SKIP() << "needs jackd";
     if (!test::enterPrivateNetwork())
         GTEST_SKIP() << "needs a private network namespace";
@@ -80,10 +80,17 @@ TEST(LinkFollow, EveryStrokeWithinAMillisecondOfTheOtherPeersBeat) {
     for (auto end = std::chrono::steady_clock::now() + 1500ms;
          std::chrono::steady_clock::now() < end;)
         poll(), std::this_thread::sleep_for(20ms);
-    test::JackMidiCapture capture(1, 20000);
-    ASSERT_TRUE(capture.connect("Zumbal:midi_out", 0));
-    for (auto end = std::chrono::steady_clock::now() + 3s; std::chrono::steady_clock::now() < end;)
-        poll(), std::this_thread::sleep_for(20ms);
+    std::unique_ptr<test::JackMidiCapture> capture;
+    test::Takes takes(sound);
+    while (takes.next()) {
+        capture = std::make_unique<test::JackMidiCapture>(1, 20000);
+        ASSERT_TRUE(capture->connect("Zumbal:midi_out", 0));
+        for (auto end = std::chrono::steady_clock::now() + 3s;
+             std::chrono::steady_clock::now() < end;)
+            poll(), std::this_thread::sleep_for(20ms);
+    }
+    if (!takes.clean())
+        GTEST_SKIP() << takes.why();
     // Link's clock against the server's, whichever each keeps (jackd2's is
     // CLOCK_MONOTONIC_RAW, PipeWire's CLOCK_MONOTONIC).
     const int64_t linkAhead =
@@ -93,7 +100,7 @@ TEST(LinkFollow, EveryStrokeWithinAMillisecondOfTheOtherPeersBeat) {
     const double strokeMs = 60'000.0 / 133.3 / 4;
     int strokes = 0;
     double worstMs = 0;
-    for (const test::CapturedMidi& e : capture.events()) {
+    for (const test::CapturedMidi& e : capture->events()) {
         if (e.bytes[0] != 0x99 || e.bytes[1] != g.edfiv[0][0] || e.bytes[2] == 0)
             continue;
         const double heard = e.usecs * 1e3 + latencyNs + linkAhead;
