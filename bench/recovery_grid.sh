@@ -5,8 +5,9 @@
 # the server's monitor), kills the server after 6 s, starts it again and
 # prints how far the kicks of each stretch sit from the first stretch's grid.
 # On PipeWire the recorder is a JACK client of the graph (through pw-jack)
-# unless RECORDER is "pulse". Prints figures only. Needs the --dev packages
-# of scripts/install-deps.sh; "pipewire" needs pipewire, wireplumber,
+# unless RECORDER is "pulse"; $RECOVERY_GRID names another build's bench
+# program, to compare two builds take by take. Prints figures only. Needs
+# the --dev packages of scripts/install-deps.sh; "pipewire" needs pipewire, wireplumber,
 # pipewire-pulse and pipewire-jack besides.
 #
 #   bench/recovery_grid.sh [pulseaudio|pipewire] [LATENCY_MS] [RECORDER]
@@ -65,7 +66,7 @@ start_server() {
 start_server
 wrap=()
 [[ $recorder == jack ]] && wrap=(pw-jack)
-"${wrap[@]}" ./build/bench/recovery_grid --seconds 16 --latency "$latency" --recorder "$recorder" \
+"${wrap[@]}" ${RECOVERY_GRID:-./build/bench/recovery_grid} --seconds 16 --latency "$latency" --recorder "$recorder" \
   2>"$work/said" &
 bench=$!
 sleep 6

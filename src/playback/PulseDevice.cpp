@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 #include <time.h>
 
 namespace zumbal {
@@ -15,6 +16,34 @@ constexpr size_t kFrameBytes = kChannels * sizeof(float);
 // Frames rendered per piece of a write request; the request is split into as
 // many pieces as it needs.
 constexpr int kChunk = 1024;
+
+// The read position PipeWire's server gave in its last report, dated by the
+// write request that came just after the graph cycle the report is of: the
+// server sends both from its main loop, each request right after a cycle,
+// so the last request to arrive before a report came from that report's
+// cycle. Main loop only.
+class PipeWireCycleReport {
+public:
+    // A write request came: a graph cycle has just run.
+    void requested() { m_requestNs = monotonicNs(); }
+    void reported(const pa_timing_info* info) {
+        if (!info || m_requestNs == 0 || info->read_index_corrupt || !info->playing)
+            return;
+        m_readIndex = info->read_index;
+        m_readHeardNs = m_requestNs + static_cast<int64_t>(info->sink_usec) * 1000;
+    }
+    // When the next frame written is heard; 0 before the first report.
+    int64_t heardNs(pa_stream* s, int rate) const {
+        const pa_timing_info* info = pa_stream_get_timing_info(s);
+        if (m_readHeardNs == 0 || !info || info->write_index_corrupt)
+            return 0;
+        const int64_t held = (info->write_index - m_readIndex) / int64_t{kFrameBytes};
+        return m_readHeardNs + held * 1'000'000'000 / rate;
+    }
+
+private:
+    int64_t m_requestNs = 0, m_readHeardNs = 0, m_readIndex = 0;
+};
 
 // Our own stream on the PulseAudio API (PipeWire serves it too), with the
 // buffer the user asked for always kept full: FluidSynth's driver keeps only
@@ -166,6 +195,9 @@ private:
         auto* self = static_cast<PulseDevice*>(data);
         if (info && pa_sample_spec_valid(&info->sample_spec))
             self->m_rate = static_cast<int>(info->sample_spec.rate);
+        self->m_onPipeWire =
+            info && info->server_name &&
+            std::string_view(info->server_name).find("PipeWire") != std::string_view::npos;
         pa_threaded_mainloop_signal(self->m_loop, 0);
     }
 
@@ -181,7 +213,10 @@ private:
             requestRealtimePriority();
             self->m_realtime = true;
         }
-        const int64_t heard = self->heardNs(s);
+        if (self->m_onPipeWire)
+            self->askWhereTheCycleRead(s);
+        const int64_t heard =
+            self->m_onPipeWire ? self->m_cycleReport.heardNs(s, self->m_rate) : self->heardNs(s);
         self->m_source.heardAt(heard);
         if (heard != 0)
             self->setLatency(static_cast<double>(heard - monotonicNs()) / 1e6);
@@ -200,6 +235,22 @@ private:
             pa_stream_write(s, buffer, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
             bytes -= frames * kFrameBytes;
         }
+    }
+
+    // PipeWire's server answers a timing request with the read position and
+    // delay of its last graph cycle, but dates the answer when it sends it,
+    // up to a cycle later: each write request asks for the report of the
+    // cycle that has just run, and its arrival dates the report.
+    void askWhereTheCycleRead(pa_stream* s) {
+        m_cycleReport.requested();
+        if (pa_operation* op = pa_stream_update_timing_info(s, &PulseDevice::cycleReported, this))
+            pa_operation_unref(op);
+    }
+
+    static void cycleReported(pa_stream* s, int success, void* data) {
+        auto* self = static_cast<PulseDevice*>(data);
+        if (success)
+            self->m_cycleReport.reported(pa_stream_get_timing_info(s));
     }
 
     // When what is written now is heard: once the server has played what
@@ -228,6 +279,8 @@ private:
     pa_context* m_context = nullptr;
     pa_stream* m_stream = nullptr;
     int m_rate = 0;
+    bool m_onPipeWire = false;
+    PipeWireCycleReport m_cycleReport;
     bool m_realtime = false;
     std::array<float, kChunk> m_left{}, m_right{};
 };
