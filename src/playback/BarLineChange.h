@@ -15,6 +15,10 @@ public:
     virtual ~BarLineChange() = default;
     // Audio thread: no allocation, no lock, no widget.
     virtual void apply(globali& g, NotePlayer& bass) = 0;
+
+    // The passes of the bar it plays before the next change may land (a
+    // song's entry); 0: the next change lands at the next stroke 1.
+    int passes = 0;
 };
 
 } // namespace zumbal

@@ -62,6 +62,9 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
         std::max(static_cast<double>(end) - 0.5, lastBlock >= begin ? lastBlock + half : 0.0);
     m_decidedPlaying = play;
     if (!play) {
+        // A stop in a fill leaves the loop it interrupted.
+        if (m_fillPlaying.load(std::memory_order_relaxed))
+            endFill(true);
         tickWhileStopped(begin, horizon);
         return;
     }
@@ -112,7 +115,7 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
         m_g.metronomo.store(std::llround(at / kBlock) * kBlock);
         if (m_g.battito == 1) {
             ++m_runBars;
-            applyBarLineChange();
+            barLine();
         }
         const int played = playStroke(m_g, m_strokePlayers, m_random);
         if (played == 0)
@@ -175,6 +178,8 @@ void PlaybackEngine::startRun(int64_t begin, bool strokeAtStart) {
     m_humanizeDrawn = false;
     m_timeline.start(begin, std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo), strokeAtStart);
     m_clockStarted = false;
+    m_passesLeft = m_passesOf = 0;
+    publishPasses();
 }
 
 // The master's beat at the buffer's first frame places the strokes: stroke
@@ -255,18 +260,55 @@ void PlaybackEngine::tickWhileStopped(int64_t begin, double horizon) {
         m_scheduled.pushClock(m_idleClock, kMidiClock);
 }
 
-void PlaybackEngine::applyBarLineChange() {
+// A change with passes holds the next one back until its passes are
+// played; a fill plays one of them. After the fill's pass the loop it
+// interrupted comes back, unless a change lands in its place.
+void PlaybackEngine::barLine() {
+    if (m_passesLeft > 0)
+        --m_passesLeft;
+    const bool landed = m_passesLeft == 0 && applyBarLineChange();
+    if (m_fillPlaying.load(std::memory_order_relaxed))
+        endFill(!landed);
+    // The GUI collects a landed fill within a few milliseconds; until it
+    // has, the next one waits a bar rather than be lost.
+    if (m_landedFill.load(std::memory_order_acquire) == nullptr) {
+        if (BarLineChange* fill = m_pendingFill.exchange(nullptr, std::memory_order_acq_rel)) {
+            m_beforeFill.capture(m_g);
+            fill->apply(m_g, m_players[kBassTrack]);
+            m_landedFill.store(fill, std::memory_order_release);
+            m_fillPlaying.store(true, std::memory_order_release);
+            loopChanged();
+        }
+    }
+    publishPasses();
+}
+
+bool PlaybackEngine::applyBarLineChange() {
     // The GUI collects a landed change within a few milliseconds; until it
     // has, the next one waits a bar rather than be lost.
     if (m_landedChange.load(std::memory_order_acquire) != nullptr)
-        return;
+        return false;
     BarLineChange* change = m_pendingChange.exchange(nullptr, std::memory_order_acq_rel);
     if (!change)
-        return;
+        return false;
     change->apply(m_g, m_players[kBassTrack]);
+    m_passesLeft = m_passesOf = std::clamp(change->passes, 0, 255);
     m_landedChange.store(change, std::memory_order_release);
-    // The new loop's tempo and feel count from this stroke 1 on; a
-    // followed loop keeps the master's tempo.
+    loopChanged();
+    return true;
+}
+
+void PlaybackEngine::endFill(bool restore) {
+    if (restore) {
+        m_beforeFill.restore(m_g, m_players[kBassTrack]);
+        loopChanged();
+    }
+    m_fillPlaying.store(false, std::memory_order_release);
+}
+
+// The new loop's tempo and feel count from this stroke 1 on; a followed
+// loop keeps the master's tempo.
+void PlaybackEngine::loopChanged() {
     if (!m_following)
         m_timeline.setTempo(std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo));
     m_timeline.setClocksPerStroke(m_g.ter_ter ? 8 : 6);

@@ -5,6 +5,7 @@
 #include "playback/BarLineChange.h"
 #include "playback/MidiSink.h"
 #include "playback/NoteOutput.h"
+#include "playback/PlayingLoop.h"
 #include "playback/RandomSource.h"
 #include "playback/ScheduledEvents.h"
 #include "playback/StrokeStep.h"
@@ -79,6 +80,35 @@ public:
         return m_landedChange.exchange(nullptr, std::memory_order_acq_rel);
     }
 
+    // GUI side: `fill` plays one pass from the next stroke 1, over any
+    // change landing there, and then the loop that played before it comes
+    // back at the following stroke 1, unless a change lands there. A fill
+    // still waiting is handed back (it never applied).
+    BarLineChange* queueFill(BarLineChange* fill) {
+        return m_pendingFill.exchange(fill, std::memory_order_acq_rel);
+    }
+    BarLineChange* withdrawFill() {
+        return m_pendingFill.exchange(nullptr, std::memory_order_acq_rel);
+    }
+    // GUI side: the fill that landed at a stroke 1, once; the caller owns it.
+    BarLineChange* takeLandedFill() {
+        return m_landedFill.exchange(nullptr, std::memory_order_acq_rel);
+    }
+    // GUI side: whether a fill plays now; once it has ended, the loop in the
+    // model is again the one it interrupted (or the change that landed).
+    bool fillPlaying() const { return m_fillPlaying.load(std::memory_order_acquire); }
+
+    // The pass of the bar that the last change with passes plays now,
+    // counted from 1 to `of`; `of` is 0 while no such change plays.
+    struct Passes {
+        int pass = 0, of = 0;
+        friend bool operator==(const Passes&, const Passes&) = default;
+    };
+    Passes passes() const {
+        const uint32_t packed = m_passCount.load(std::memory_order_acquire);
+        return {static_cast<int>(packed >> 8), static_cast<int>(packed & 0xFF)};
+    }
+
     // GUI side: the master whose beat the strokes follow from the next
     // buffer on, or nullptr for Zumbal's own clock. While following, the
     // engine plays when the master rolls and stops when it stops, whatever
@@ -143,7 +173,17 @@ private:
     double ownQuarters(int64_t frame) const;
     double nextStrokeDue();
     void scheduleClock(double due, int64_t begin);
-    void applyBarLineChange();
+    // At every stroke 1 of a run: the pass that ended is counted, and what
+    // is due there lands.
+    void barLine();
+    bool applyBarLineChange();
+    void endFill(bool restore);
+    void loopChanged();
+    void publishPasses() {
+        const int of = m_passesOf, pass = of > 0 ? of - m_passesLeft + 1 : 0;
+        m_passCount.store(static_cast<uint32_t>(pass) << 8 | static_cast<uint32_t>(of),
+                          std::memory_order_release);
+    }
     void tickWhileStopped(int64_t begin, double horizon);
     // Whether atBlockStart() gives the synth anything at `blockStart`.
     bool callsSynthAt(int64_t blockStart, bool play) const {
@@ -176,6 +216,10 @@ private:
     std::atomic<bool> m_clockWhileStopped{false};
     std::atomic<BarLineChange*> m_pendingChange{nullptr};
     std::atomic<BarLineChange*> m_landedChange{nullptr};
+    std::atomic<BarLineChange*> m_pendingFill{nullptr};
+    std::atomic<BarLineChange*> m_landedFill{nullptr};
+    std::atomic<bool> m_fillPlaying{false};
+    std::atomic<uint32_t> m_passCount{0};
     std::atomic<sync::BeatSource*> m_source{nullptr};
 
     // Audio side only.
@@ -192,6 +236,10 @@ private:
     bool m_clockStarted = false;
     double m_idleClock = -1; // the next tick while stopped; -1: not ticking
     int m_sentProgram = -1, m_sentProgramChannel = -1;
+    // The passes still to play of the change that landed last, and all of them.
+    int m_passesLeft = 0, m_passesOf = 0;
+    // The loop a playing fill interrupted, which comes back after it.
+    PlayingLoop m_beforeFill;
     SoundingNotes m_sentNotes; // on MIDI
     // Following a master: the index of the next stroke counted from its
     // bar 1, and the feel that index was counted in.

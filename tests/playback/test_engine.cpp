@@ -196,6 +196,106 @@ TEST_F(Engine, ABarLineChangeLandsOnTheNextStrokeOne) {
     EXPECT_EQ(engine.takeLanded(), nullptr);
 }
 
+// A song on the virtual clock, with a GUI beside it that queues the next
+// entry as each lands: every entry plays its passes, in its meter, feel and
+// tempo, from the block of its bar line on, and the passes are reported
+// bar by bar. A fill queued in a bar plays the next bar in the place of
+// one pass; then the entry comes back, or the next one lands if the fill
+// took the last pass. A stop in a fill leaves the loop it interrupted.
+TEST_F(Engine, ASongPlaysEachEntrysPassesAndAFillTakesThePlaceOfOne) {
+    struct Loop final : BarLineChange {
+        Loop(int note, int tempo, bool threeFour, bool ternary, int passes_)
+            : note(note), tempo(tempo), threeFour(threeFour), ternary(ternary) {
+            passes = passes_;
+        }
+        void apply(globali& g, NotePlayer&) override {
+            g.edfiv[0][0] = note;
+            g.tempo = tempo;
+            g.ter_3_4 = threeFour;
+            g.ter_ter = ternary;
+        }
+        int note, tempo;
+        bool threeFour, ternary;
+    };
+    struct Case {
+        int fillBar; // the bar of the song the fill plays, -1: none
+        bool stopInFill;
+    };
+    for (const Case c : {Case{-1, false}, {5, false}, {7, false}, {2, true}}) {
+        SCOPED_TRACE(c.fillBar);
+        g.edfiv[0][0] = kDefaultSounds[0];
+        g.tempo = 120;
+        g.ter_3_4 = g.ter_ter = false;
+        std::vector<Loop> song{{40, 120, false, false, 2},
+                               {41, 90, true, false, 1},
+                               {42, 150, false, true, 3},
+                               {43, 72, true, true, 2}};
+        Loop fill{60, 100, false, false, 0};
+        // The bars as they should play.
+        std::vector<const Loop*> bars, entries;
+        std::vector<PlaybackEngine::Passes> passes;
+        for (const Loop& e : song)
+            for (int p = 1; p <= e.passes; ++p) {
+                bars.push_back(int(bars.size()) == c.fillBar ? &fill : &e);
+                entries.push_back(&e);
+                passes.push_back({p, e.passes});
+            }
+        const int64_t press = engine.now();
+        std::vector<double> starts{press + kRate * 15.0 / 120};
+        for (const Loop* b : bars)
+            starts.push_back(starts.back() +
+                             strokesInBar(b->threeFour, b->ternary) * kRate * 15.0 / b->tempo);
+        out.calls.clear();
+        size_t next = 0;
+        ASSERT_EQ(engine.queueAtBarLine(&song[next++]), nullptr);
+        engine.start();
+        const size_t played = c.stopInFill ? size_t(c.fillBar) + 1 : bars.size();
+        for (size_t bar = 0; bar < played; ++bar) {
+            while (engine.now() < (starts[bar] + starts[bar + 1]) / 2) {
+                run(512);
+                if (engine.takeLanded() && next < song.size()) {
+                    ASSERT_EQ(engine.queueAtBarLine(&song[next++]), nullptr);
+                }
+            }
+            EXPECT_EQ(engine.passes(), passes[bar]) << bar;
+            EXPECT_EQ(engine.fillPlaying(), bars[bar] == &fill) << bar;
+            if (int(bar) + 1 == c.fillBar) {
+                ASSERT_EQ(engine.queueFill(&fill), nullptr);
+            }
+        }
+        if (c.stopInFill) {
+            EXPECT_EQ(engine.takeLandedFill(), &fill);
+            engine.stop();
+            run(512);
+            EXPECT_FALSE(engine.fillPlaying());
+            EXPECT_EQ(g.edfiv[0][0], entries[c.fillBar]->note);
+            EXPECT_EQ(g.tempo, entries[c.fillBar]->tempo);
+            continue;
+        }
+        run(int64_t(starts.back()) - engine.now() - 1);
+        engine.stop();
+        run(512);
+        EXPECT_EQ(engine.takeLandedFill(), c.fillBar >= 0 ? &fill : nullptr);
+        // Each bar's kicks: its loop's note, on every stroke it plays, the
+        // first on the block of its bar line.
+        std::vector<std::vector<const NoteCall*>> kicks(bars.size());
+        for (const NoteCall& call : out.calls) {
+            const auto bar = std::upper_bound(starts.begin(), starts.end(), call.sample + 32.0) -
+                             starts.begin() - 1;
+            if (call.track == 0 && call.velocity > 0 && bar >= 0 && bar < int(bars.size()))
+                kicks[bar].push_back(&call);
+        }
+        for (size_t bar = 0; bar < bars.size(); ++bar) {
+            SCOPED_TRACE(bar);
+            ASSERT_EQ(int(kicks[bar].size()),
+                      strokesInBar(bars[bar]->threeFour, bars[bar]->ternary));
+            EXPECT_EQ(kicks[bar].front()->sample, blockOf(starts[bar]));
+            for (const NoteCall* k : kicks[bar])
+                EXPECT_EQ(k->note, bars[bar]->note);
+        }
+    }
+}
+
 // Every note-on sent on MIDI gets exactly one note-off, for its own pitch,
 // and a drum's comes with that track's next hit or the stop, after which
 // nothing is left on: through a preset switched between strokes or at the
