@@ -16,9 +16,12 @@ public:
     // Audio thread: no allocation, no lock, no widget.
     virtual void apply(globali& g, NotePlayer& bass) = 0;
 
-    // The passes of the bar it plays before the next change may land (a
-    // song's entry); 0: the next change lands at the next stroke 1.
+    // The passes of the bar it plays (a song's entry), counted from the
+    // stroke 1 where it lands; 0: not counted.
     int passes = 0;
+    // Whether it waits until the passes of the change playing are played
+    // (a song's next entry); any other change lands at the next stroke 1.
+    bool waitsForPasses = false;
 };
 
 } // namespace zumbal

@@ -260,13 +260,13 @@ void PlaybackEngine::tickWhileStopped(int64_t begin, double horizon) {
         m_scheduled.pushClock(m_idleClock, kMidiClock);
 }
 
-// A change with passes holds the next one back until its passes are
-// played; a fill plays one of them. After the fill's pass the loop it
+// A song's entry holds its next one back until its passes are played; a
+// fill plays one of them. After the fill's pass the loop it
 // interrupted comes back, unless a change lands in its place.
 void PlaybackEngine::barLine() {
     if (m_passesLeft > 0)
         --m_passesLeft;
-    const bool landed = m_passesLeft == 0 && applyBarLineChange();
+    const bool landed = applyBarLineChange();
     if (m_fillPlaying.load(std::memory_order_relaxed))
         endFill(!landed);
     // The GUI collects a landed fill within a few milliseconds; until it
@@ -287,6 +287,9 @@ bool PlaybackEngine::applyBarLineChange() {
     // The GUI collects a landed change within a few milliseconds; until it
     // has, the next one waits a bar rather than be lost.
     if (m_landedChange.load(std::memory_order_acquire) != nullptr)
+        return false;
+    const BarLineChange* waiting = m_pendingChange.load(std::memory_order_acquire);
+    if (!waiting || (waiting->waitsForPasses && m_passesLeft > 0))
         return false;
     BarLineChange* change = m_pendingChange.exchange(nullptr, std::memory_order_acq_rel);
     if (!change)

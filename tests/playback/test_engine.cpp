@@ -207,6 +207,7 @@ TEST_F(Engine, ASongPlaysEachEntrysPassesAndAFillTakesThePlaceOfOne) {
         Loop(int note, int tempo, bool threeFour, bool ternary, int passes_)
             : note(note), tempo(tempo), threeFour(threeFour), ternary(ternary) {
             passes = passes_;
+            waitsForPasses = true;
         }
         void apply(globali& g, NotePlayer&) override {
             g.edfiv[0][0] = note;
@@ -220,9 +221,10 @@ TEST_F(Engine, ASongPlaysEachEntrysPassesAndAFillTakesThePlaceOfOne) {
     struct Case {
         int fillBar; // the bar of the song the fill plays, -1: none
         bool stopInFill;
+        int skipBar = -1; // the bar where the next entry is asked to land at once
     };
-    for (const Case c : {Case{-1, false}, {5, false}, {7, false}, {2, true}}) {
-        SCOPED_TRACE(c.fillBar);
+    for (const Case c : {Case{-1, false}, {5, false}, {7, false}, {2, true}, {-1, false, 4}}) {
+        SCOPED_TRACE(testing::Message() << c.fillBar << " " << c.skipBar);
         g.edfiv[0][0] = kDefaultSounds[0];
         g.tempo = 120;
         g.ter_3_4 = g.ter_ter = false;
@@ -234,12 +236,14 @@ TEST_F(Engine, ASongPlaysEachEntrysPassesAndAFillTakesThePlaceOfOne) {
         // The bars as they should play.
         std::vector<const Loop*> bars, entries;
         std::vector<PlaybackEngine::Passes> passes;
-        for (const Loop& e : song)
-            for (int p = 1; p <= e.passes; ++p) {
-                bars.push_back(int(bars.size()) == c.fillBar ? &fill : &e);
-                entries.push_back(&e);
-                passes.push_back({p, e.passes});
-            }
+        for (size_t e = 0, p = 1; e < song.size();) {
+            bars.push_back(int(bars.size()) == c.fillBar ? &fill : &song[e]);
+            entries.push_back(&song[e]);
+            passes.push_back({int(p), song[e].passes});
+            if (++p > size_t(song[e].passes) || int(bars.size()) == c.skipBar)
+                ++e, p = 1;
+        }
+        std::optional<Loop> skip;
         const int64_t press = engine.now();
         std::vector<double> starts{press + kRate * 15.0 / 120};
         for (const Loop* b : bars)
@@ -262,6 +266,11 @@ TEST_F(Engine, ASongPlaysEachEntrysPassesAndAFillTakesThePlaceOfOne) {
             if (int(bar) + 1 == c.fillBar) {
                 ASSERT_EQ(engine.queueFill(&fill), nullptr);
             }
+            if (int(bar) + 1 == c.skipBar) {
+                skip = song[next - 1];
+                skip->waitsForPasses = false;
+                ASSERT_EQ(engine.queueAtBarLine(&*skip), &song[next - 1]);
+            }
         }
         if (c.stopInFill) {
             EXPECT_EQ(engine.takeLandedFill(), &fill);
@@ -270,6 +279,7 @@ TEST_F(Engine, ASongPlaysEachEntrysPassesAndAFillTakesThePlaceOfOne) {
             EXPECT_FALSE(engine.fillPlaying());
             EXPECT_EQ(g.edfiv[0][0], entries[c.fillBar]->note);
             EXPECT_EQ(g.tempo, entries[c.fillBar]->tempo);
+            EXPECT_EQ(engine.withdrawBarLineChange(), &song[next - 1]); // never landed
             continue;
         }
         run(int64_t(starts.back()) - engine.now() - 1);
