@@ -1,3 +1,4 @@
+#include "song/SongCursor.h"
 #include "song/SongFile.h"
 
 #include <gtest/gtest.h>
@@ -162,6 +163,52 @@ TEST(SongFolder, ListsAndReadsOnlySongFiles) {
     std::string error;
     EXPECT_EQ(readSongFile(dir / "Song 10", error), (Song{"Song 10", {{1, std::nullopt, "x"}}}));
     fs::remove_all(dir);
+}
+
+// Entry 1's preset is missing; entry 4 has no flag, so it is missing too.
+TEST(SongCursor, CountsPassesSkipsMissingEntriesAndLoopsOrEnds) {
+    const Song song{"S", {{2, {}, "a"}, {1, {}, "gone"}, {3, {}, "c"}, {1, {}, "d"}, {1, {}, "e"}}};
+    const std::vector<bool> playable{true, false, true, true};
+    std::vector<SongPlace> walk{{0, 1}};
+    while (const std::optional<SongPlace> next = nextPlace(song, playable, walk.back(), false))
+        walk.push_back(*next);
+    EXPECT_EQ(walk, (std::vector<SongPlace>{{0, 1}, {0, 2}, {2, 1}, {2, 2}, {2, 3}, {3, 1}}));
+
+    constexpr int kNext = 2; // nextPlace, not a skip
+    struct Case {
+        SongPlace now;
+        int direction;
+        bool loop;
+        std::optional<SongPlace> to;
+    };
+    const std::vector<Case> cases{
+        {{3, 1}, kNext, true, SongPlace{0, 1}},
+        {{0, 9}, kNext, false, SongPlace{2, 1}}, // passes cut down while it played
+        {{1, 1}, kNext, false, SongPlace{2, 1}}, // its preset went missing while it played
+        {{9, 1}, kNext, true, SongPlace{0, 1}},  // entries removed while it played
+        {{9, 1}, kNext, false, {}},
+        {{2, 2}, +1, false, SongPlace{3, 1}},
+        {{3, 1}, +1, true, SongPlace{0, 1}},
+        {{3, 1}, +1, false, {}},
+        {{2, 3}, -1, false, SongPlace{0, 1}},
+        {{0, 2}, -1, true, SongPlace{3, 1}},
+        {{0, 2}, -1, false, SongPlace{0, 1}},
+        {{2, 3}, 0, false, SongPlace{2, 1}},
+        {{1, 1}, 0, false, SongPlace{2, 1}},
+        {{3, 1}, 0, false, SongPlace{3, 1}}};
+    for (const Case& c : cases) {
+        const auto to = c.direction == kNext ? nextPlace(song, playable, c.now, c.loop)
+                                             : skipTo(song, playable, c.now, c.direction, c.loop);
+        EXPECT_EQ(to, c.to) << c.now.entry << "." << c.now.pass << " " << c.direction << c.loop;
+    }
+    const std::vector<bool> none(5, false);
+    for (int direction : {-1, 0, 1, kNext})
+        EXPECT_EQ(direction == kNext ? nextPlace(song, none, {0, 1}, true)
+                                     : skipTo(song, none, {0, 1}, direction, true),
+                  std::nullopt);
+    EXPECT_EQ((std::vector{firstPlayable(playable, 1), firstPlayable({false, true, false}, 2),
+                           firstPlayable(playable, -3), firstPlayable(none, 0)}),
+              (std::vector<std::optional<int>>{2, 1, 0, {}}));
 }
 
 } // namespace
