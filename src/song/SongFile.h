@@ -44,18 +44,19 @@ struct Song {
 bool hasSongFileTag(std::string_view firstLine);
 
 // nullopt when the text is not a song file (line 1 without the tag); otherwise
-// the entries that parse. A line that does not is skipped: missing fields,
+// the name, line 1 before the header suffix (before the tag and the spaces
+// ahead of it when another tool wrote other words there), and the entries
+// that parse. A line that does not is skipped: missing fields,
 // passes that are not a plain decimal number in 1..99 ("007" is 7, leading
 // zeros being how column-aligning tools write numbers; "+7", " 7" and "0x7"
 // are not plain), a key other than "-" and the twelve names (sharps, as
 // keyName() spells them), or a name isPresetFileName() refuses.
 std::optional<Song> parseSong(std::string_view text);
 
-// Lines ended by "\n". What a song file cannot hold is made to fit, so that
-// the file always reads back as written: line breaks in the name become
-// spaces, passes are taken into 1..99 and keys modulo 12, and an entry whose
-// preset isPresetFileName() refuses is left out (a name with a line break in
-// it would otherwise read as more entries).
+// Lines ended by "\n". Nothing is written that would read back otherwise:
+// line breaks in the name become spaces, passes are taken into 1..99 and
+// keys modulo 12, and an entry whose preset isPresetFileName() refuses is
+// left out (a name with a line break in it would read as more entries).
 std::string writeSong(const Song& song);
 
 // "C", "C#", ... "B"; a semitone outside 0..11 names its key modulo 12.
