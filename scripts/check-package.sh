@@ -90,6 +90,14 @@ grep -q "application/x-zumbal-loop=org.zumbal.Zumbal.desktop" \
   /usr/share/applications/mimeinfo.cache || fail "loop files do not open in Zumbal"
 echo "loop files open with: org.zumbal.Zumbal.desktop"
 
+echo "== the file type of song files"
+# The package holds no song: one as the program writes them.
+song="$work/Friday set"
+printf 'Friday set song created by Zumbal (Zumbal song file format)\n100\n4\t-\tFunk Ghosts\n' >"$song"
+type=$(gio info -a standard::content-type "$song" | sed -n 's/.*content-type: //p')
+echo "content type: $type"
+[[ $type == application/x-zumbal-song ]] || fail "song files are not recognised"
+
 echo "== desktop-file-validate"
 desktop-file-validate /usr/share/applications/org.zumbal.Zumbal.desktop && echo "no findings"
 
