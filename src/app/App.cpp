@@ -68,6 +68,7 @@ App::App(AppSettings settings)
                                                ? LiveControl::defaultPath()
                                                : m_settings.liveSettingsFile,
                                            m_settings.sync);
+    m_songs = new SongControl(m_g, *m_window, m_sound.engine());
     buildMenuBar();
     connect(m_window.get(), &Window_t1::closing, this, &App::Event_Close);
     connect(&m_recoveryWatch, &QTimer::timeout, this, &App::keepForRecovery);
@@ -88,7 +89,18 @@ void App::Event_Open() {
         seedFactoryLoops(folder);
     }
     m_g.drumloopsfolder = folder.toStdString();
-    if (!m_settings.loopFile.isEmpty()) {
+    if (!m_settings.loopFile.isEmpty() && isSongFile(fileNameBytes(m_settings.loopFile))) {
+        QString error;
+        m_openedSong = openSong(fileNameBytes(m_settings.loopFile),
+                                fileNameBytes(m_settings.loopsFolder), error);
+        if (m_openedSong) {
+            m_g.drumloopsfolder = m_openedSong->loopsFolder;
+            m_openedLoop = m_openedSong->loop;
+        } else {
+            std::fprintf(stderr, "zumbal: cannot play %s: %s; playing the start-up loop\n",
+                         qPrintable(m_settings.loopFile), qPrintable(error));
+        }
+    } else if (!m_settings.loopFile.isEmpty()) {
         QString error;
         m_openedLoop = readLoopFile(fileNameBytes(m_settings.loopFile), error);
         if (!m_openedLoop)
@@ -102,10 +114,14 @@ void App::Event_Open() {
 }
 
 void App::openMainWindow() {
-    if (m_openedLoop)
+    if (m_openedSong) {
+        m_window->Event_Open(&*m_openedLoop, m_openedSong->loopName);
+        m_songs->playOpened(*m_openedSong);
+    } else if (m_openedLoop) {
         m_window->Event_Open(&*m_openedLoop, QFileInfo(m_settings.loopFile).fileName());
-    else
+    } else {
         m_window->Event_Open();
+    }
     m_recovery.setBaseline(m_window->currentLoop());
     m_recoveryWatch.start(1000);
     Event_EnableMenuItems();

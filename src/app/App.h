@@ -9,6 +9,7 @@
 #include "loops/finestrasalva.h"
 #include "model/globali.h"
 #include "playback/SoundSystem.h"
+#include "song/SongControl.h"
 #include "windows/drumswin.h"
 #include "windows/groovewin.h"
 #include "windows/volumewin.h"
@@ -81,6 +82,7 @@ public:
     SoundSystem& sound() { return m_sound; }
     EventSounds& sounds() { return *m_sounds; }
     LiveControl& live() { return *m_live; }
+    SongControl& songs() { return *m_songs; }
 
     QMenuBar* MenuBar1 = nullptr;
     QMenu* FileMenu = nullptr;
@@ -119,6 +121,8 @@ private:
     std::unique_ptr<Window_t1> m_window;
     std::unique_ptr<LiveControl> m_live;
     std::optional<LoopRecord> m_openedLoop; // from settings.loopFile
+    std::optional<OpenedSong> m_openedSong; // settings.loopFile, when it is a song
+    SongControl* m_songs = nullptr;         // the main window owns it
     // Made on first use, then only shown and hidden; the main window owns them.
     QPointer<volumewin> m_volumeWindow;
     QPointer<drumswin> m_drumsWindow;

@@ -13,6 +13,14 @@ void BarLineQueue::queueLoop(const LoopRecord& loop, const QString& name, bool n
     m_draft.loop = loop;
     m_draft.name = name;
     m_draft.normalise = normalise;
+    m_draft.songEntry = -1;
+    m_draft.passes = 0;
+    m_draft.waitsForPasses = false;
+    queue();
+}
+
+void BarLineQueue::queueEntry(PendingSwitch entry) {
+    m_draft = std::move(entry);
     queue();
 }
 

@@ -22,8 +22,11 @@ public:
     // Whether a choice made now waits for the bar line.
     bool waits(const globali& g) const { return m_on && g.battito > 0; }
 
+    // A preset chosen by hand replaces a song's entry waiting: the musician takes over.
     void queueLoop(const LoopRecord& loop, const QString& name, bool normalise);
     void queueKey(char32_t key);
+    // A song's entry, whole, in place of whatever waits.
+    void queueEntry(PendingSwitch entry);
     // The switch the engine applied at a stroke 1 since the last call, if any.
     std::unique_ptr<PendingSwitch> takeLanded();
     // Takes back the switch still waiting; it never applied. When the engine

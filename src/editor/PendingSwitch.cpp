@@ -8,6 +8,10 @@
 namespace zumbal {
 
 void PendingSwitch::apply(globali& g, NotePlayer& bass) {
+    if (songEntry == kSongEnd) {
+        g.battito = 0;
+        return;
+    }
     if (loop) {
         loadIntoModel(g, *loop, normalise);
         bass.setInstrument(g.edfiv[kBassTrack][0]);

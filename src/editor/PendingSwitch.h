@@ -19,6 +19,10 @@ public:
     QString name; // the loop's name as shown
     bool normalise = true;
     std::optional<char32_t> key;
+    // The entry of the song it plays, -1: not a song's; kSongEnd: the end
+    // of a song that does not loop, where playback stops.
+    static constexpr int kSongEnd = -2;
+    int songEntry = -1;
 
     void apply(globali& g, NotePlayer& bass) override;
 

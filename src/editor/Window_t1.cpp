@@ -132,6 +132,11 @@ void Window_t1::buildControls() {
     m_syncLabel = zumbal::makeLabel(QString(), {216, 302, 128, 21}, arial(14), Qt::white, m_client,
                                     Qt::AlignCenter);
     m_syncLabel->hide();
+    m_songLabel = zumbal::makeLabel(QString(), {512, 302, 230, 22}, arial(14), Qt::black, m_client,
+                                    Qt::AlignLeft | Qt::AlignVCenter);
+    m_songLabel->setStyleSheet(
+        QStringLiteral("background: #7FD1FF; font-weight: bold; border-radius: 4px"));
+    m_songLabel->hide();
 
     PopupMenu1 = new QComboBox(m_client);
     PopupMenu1->setGeometry(512, 324, 230, 22);
@@ -195,6 +200,7 @@ void Window_t1::gestisci_evento_bottone(int i, int state) {
 
 void Window_t1::play_pausa() {
     if (m_g.battito < 1) {
+        emit aboutToPlay();
         m_engine.start();
     } else {
         m_engine.stop();
@@ -527,6 +533,12 @@ void Window_t1::showSync(const SyncView& view) {
     m_syncLabel->setVisible(!view.leader.isEmpty());
     Slider1->setEnabled(!view.tempoFixed);
     StaticText13->setText(view.tempo.isEmpty() ? QString::number(Slider1->value()) : view.tempo);
+}
+
+void Window_t1::showSongPlace(const QString& text) {
+    m_songLabel->setText(text);
+    m_songLabel->setVisible(!text.isEmpty());
+    m_songLabel->raise();
 }
 
 void Window_t1::tapTempo(double seconds) {

@@ -101,6 +101,11 @@ public:
     // the next stroke 1; until then the loop's name line says what is coming.
     // Turned off, what waits applies at once.
     void setSwitchAtBarLine(bool on);
+    // What waits for the bar line; a song queues its entries here.
+    BarLineQueue& barLineQueue() { return m_barLine; }
+    // Where a song is, shown in place of the loop's name line while it
+    // plays; empty: no song.
+    void showSongPlace(const QString& text);
     // Loads the loop named `nome_file` once the current event is handled.
     void loop_aprithr();
     // `name` is the file's name as the file system holds it.
@@ -129,6 +134,7 @@ public:
     QSlider* tempoSlider() const { return Slider1; }
     QLabel* tempoText() const { return StaticText13; }
     QLabel* loopNameLine() const { return StaticText16; }
+    QLabel* songPlaceLine() const { return m_songLabel; }
     QComboBox* presetsMenu() const { return PopupMenu1; }
 
     // The groove: swing in percent and the two humanize amounts, each
@@ -147,6 +153,12 @@ signals:
     void loopShown();
     // The presets list was rebuilt or grew.
     void presetsChanged();
+    // Play was pressed; the loop starts once the handlers return.
+    void aboutToPlay();
+    // A switch landed at a stroke 1, or was taken back before it: for a
+    // song's entry, its index, else -1.
+    void switchLanded(int songEntry);
+    void switchWithdrawn(int songEntry);
     // The volume window is wanted at `topLeft` (screen coordinates), for one
     // stroke of a track or, with `all`, the whole track.
     void volumeWindowRequested(bool all, int track, int stroke, QPoint topLeft);
@@ -204,6 +216,7 @@ private:
     QLabel* StaticText14 = nullptr;
     QLabel* StaticText16 = nullptr;
     QLabel* m_syncLabel = nullptr;
+    QLabel* m_songLabel = nullptr;
     SyncView m_syncView;
     QComboBox* PopupMenu1 = nullptr;
     QTimer m_lampTimer;

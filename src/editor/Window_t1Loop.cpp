@@ -35,12 +35,15 @@ void Window_t1::collectLandedSwitch() {
     if (landed->key)
         relabelBassCells();
     showSwitchState();
+    emit switchLanded(landed->songEntry);
 }
 
 void Window_t1::dropWaitingSwitch() {
-    m_barLine.withdraw();
+    const std::unique_ptr<PendingSwitch> back = m_barLine.withdraw();
     collectLandedSwitch();
     showSwitchState();
+    if (back)
+        emit switchWithdrawn(back->songEntry);
 }
 
 void Window_t1::withdrawSwitch() {
@@ -48,6 +51,10 @@ void Window_t1::withdrawSwitch() {
     collectLandedSwitch();
     showSwitchState();
     if (!back)
+        return;
+    emit switchWithdrawn(back->songEntry);
+    // A song's entry waits for its bar line only: it never applies early.
+    if (back->songEntry >= 0)
         return;
     // Taken back before its bar line: it applies now, as without the setting.
     if (back->loop)

@@ -122,6 +122,57 @@ private slots:
         QCOMPARE(loaded(f), "mid-120");
         QCOMPARE(f.g().tempo.load(), 140);
     }
+
+    // A song through the real program: each entry plays its passes and the
+    // next lands on its bar line, a missing preset skipped; at the song's
+    // end the loop stops, and Play starts it again from the entry shown.
+    // Next lands at the next bar line; a preset chosen by hand ends the song.
+    void aSongPlaysItsEntriesPassesAndStopsAtItsEnd() {
+        Fixture f("0", files());
+        stop(f);
+        Song song{"Set", {{2, std::nullopt, "mid-120"}, {1, 4, "gone"}, {1, 4, "new-130"}}};
+        SongPlayer& player = f.app->songs().player();
+        player.setSong(song, false);
+        std::vector<std::pair<int, int>> heard; // entry, pass
+        const auto playUntilStopped = [&] {
+            for (int i = 0; i < 4000 && f.g().battito > 0; ++i) {
+                f.render(512);
+                QTest::qWait(1);
+                if (const auto at = player.place();
+                    at && (heard.empty() || heard.back() != std::pair{at->entry, at->pass}))
+                    heard.emplace_back(at->entry, at->pass);
+            }
+        };
+        QVERIFY(player.play(0));
+        QCOMPARE(loaded(f), "mid-120");
+        playUntilStopped();
+        QCOMPARE(heard, (std::vector<std::pair<int, int>>{{0, 1}, {0, 2}, {2, 1}}));
+        QCOMPARE(loaded(f), "new-130");
+        QCOMPARE(f.g().trans_start.load(), 4); // its key, E
+        QVERIFY(player.active());
+
+        heard.clear();
+        f.w().play_pausa();
+        playUntilStopped();
+        QCOMPARE(heard, (std::vector<std::pair<int, int>>{{2, 1}}));
+
+        heard.clear();
+        QVERIFY(player.play(0));
+        f.render(44100);
+        player.next();
+        f.render(512);
+        QTest::qWait(40);
+        QCOMPARE(player.place()->entry, 0); // until the bar line
+        playUntilStopped();
+        QCOMPARE(heard, (std::vector<std::pair<int, int>>{{0, 1}, {2, 1}}));
+
+        QVERIFY(player.play(0));
+        f.w().PopupMenu1_Change(3);
+        QTRY_VERIFY(!player.active());
+        QVERIFY(f.w().songPlaceLine()->isHidden());
+        player.setSong(Song{"None", {{1, std::nullopt, "gone"}}}, false);
+        QVERIFY(!player.play(0)); // nothing to play
+    }
 };
 
 } // namespace zumbal

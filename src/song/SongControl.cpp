@@ -1,0 +1,69 @@
+#include "song/SongControl.h"
+
+#include "loops/FileNames.h"
+#include "loops/LoopLibrary.h"
+
+#include <fstream>
+
+namespace zumbal {
+
+bool isSongFile(const std::filesystem::path& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    std::string head(4096, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    return hasSongFileTag(firstLine(head));
+}
+
+std::optional<OpenedSong> openSong(const std::filesystem::path& path,
+                                   const std::filesystem::path& loopsFolder, QString& error) {
+    std::string why;
+    std::optional<Song> song = readSongFile(path, why);
+    if (!song) {
+        error = QString::fromStdString(why);
+        return std::nullopt;
+    }
+    OpenedSong opened;
+    opened.song = std::move(*song);
+    const std::filesystem::path folder = std::filesystem::absolute(path).parent_path();
+    opened.loopsFolder = !loopsFolder.empty()                ? loopsFolder
+                         : folder.filename() == kSongsFolder ? folder.parent_path()
+                                                             : folder;
+    for (size_t i = 0; i < opened.song.entries.size(); ++i) {
+        const std::string& preset = opened.song.entries[i].preset;
+        QString unreadable;
+        if (std::optional<LoopRecord> loop =
+                readLoopFile(opened.loopsFolder / preset, unreadable)) {
+            opened.entry = static_cast<int>(i);
+            opened.loop = *loop;
+            opened.loopName = fileNameText(preset);
+            return opened;
+        }
+    }
+    error = QStringLiteral("nothing to play");
+    return std::nullopt;
+}
+
+SongControl::SongControl(globali& g, Window_t1& window, PlaybackEngine& engine)
+    : QObject(&window), m_player(g, window, engine) {
+    const auto key = [&](const char* text, const char* shortcut, auto move) {
+        auto* action = new QAction(QString::fromLatin1(text), &window);
+        action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+        connect(action, &QAction::triggered, &m_player, move);
+        window.addAction(action);
+        return action;
+    };
+    nextEntry = key("Next Entry", ".", &SongPlayer::next);
+    previousEntry = key("Previous Entry", ",", &SongPlayer::previous);
+    restartEntry = key("Restart Entry", "/", &SongPlayer::restart);
+}
+
+void SongControl::playOpened(const OpenedSong& opened) {
+    m_player.setSong(opened.song, false);
+    m_player.arm(opened.entry);
+}
+
+} // namespace zumbal
