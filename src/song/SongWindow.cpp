@@ -436,7 +436,10 @@ void SongWindow::showEntries() {
         font.setBold(playing);
         for (int column = 0; column < 3; ++column) {
             item->setFont(column, font);
-            item->setForeground(column, missing ? missingColour : palette().brush(QPalette::Text));
+            if (missing)
+                item->setForeground(column, missingColour);
+            else
+                item->setData(column, Qt::ForegroundRole, {});
         }
     }
     QTreeWidgetItem* current =
