@@ -174,8 +174,12 @@ SongWindow::SongWindow(std::filesystem::path loopsFolder, QWidget* parent)
 }
 
 SongWindow::~SongWindow() {
-    // The history empties itself as it goes, signalling a window that is going too.
+    // The history empties itself as it goes, and a field that loses the
+    // focus as it goes ends its edit: neither may reach a window that is
+    // going too.
     m_history.disconnect();
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
 }
 
 QLayout* SongWindow::fileRow() {
