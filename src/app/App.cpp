@@ -170,6 +170,7 @@ void App::buildMenuBar() {
         add(QStringLiteral("Export Midi File.."), QKeySequence(Qt::CTRL | Qt::Key_E));
     // Beyond the usual menu, so no shortcut.
     FileGroove = FileMenu->addAction(QStringLiteral("Groove.."));
+    FileSong = FileMenu->addAction(QStringLiteral("Song.."));
     FileMenu->addSeparator();
     FileFastSwitchMode = add(QStringLiteral("FastSwitch Mode"), QKeySequence(Qt::CTRL | Qt::Key_M));
     FileFastSwitchMode->setCheckable(true);
@@ -197,6 +198,7 @@ void App::buildMenuBar() {
     connect(FileRecoverLastLoop, &QAction::triggered, this, &App::FileRecoverLastLoop_Action);
     connect(FileExportMidiFile, &QAction::triggered, this, &App::FileExportMidiFile_Action);
     connect(FileFastSwitchMode, &QAction::triggered, this, &App::FileFastSwitchMode_Action);
+    connect(FileSong, &QAction::triggered, m_songs, &SongControl::openWindow);
     connect(m_window.get(), &Window_t1::presetsChanged, this, &App::Event_EnableMenuItems);
     connect(FileQuit, &QAction::triggered, m_window.get(), &QWidget::close);
     connect(FilePreferences, &QAction::triggered, this, &App::FilePreferences_Action);

@@ -95,6 +95,7 @@ public:
     QAction* FilePreferences = nullptr;
     QAction* FileLiveSettings = nullptr;
     QAction* FileGroove = nullptr;
+    QAction* FileSong = nullptr;
     QAction* FileQuit = nullptr;
     QAction* AppleZumbalInfo = nullptr;
     QMenu* EditMenu = nullptr;

@@ -27,6 +27,7 @@ std::optional<OpenedSong> openSong(const std::filesystem::path& path,
         return std::nullopt;
     }
     OpenedSong opened;
+    opened.path = path;
     opened.song = std::move(*song);
     const std::filesystem::path folder = std::filesystem::absolute(path).parent_path();
     opened.loopsFolder = !loopsFolder.empty()                ? loopsFolder
@@ -48,7 +49,8 @@ std::optional<OpenedSong> openSong(const std::filesystem::path& path,
 }
 
 SongControl::SongControl(globali& g, Window_t1& window, PlaybackEngine& engine)
-    : QObject(&window), m_player(g, window, engine) {
+    : QObject(&window), m_g(g), m_window(window), m_player(g, window, engine) {
+    connect(&m_player, &SongPlayer::placeChanged, this, &SongControl::showPlace);
     const auto key = [&](const char* text, const char* shortcut, auto move) {
         auto* action = new QAction(QString::fromLatin1(text), &window);
         action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
@@ -62,8 +64,49 @@ SongControl::SongControl(globali& g, Window_t1& window, PlaybackEngine& engine)
 }
 
 void SongControl::playOpened(const OpenedSong& opened) {
+    m_openedPath = opened.path;
     m_player.setSong(opened.song, false);
     m_player.arm(opened.entry);
+}
+
+void SongControl::openWindow() {
+    if (!m_songWindow) {
+        m_songWindow = new SongWindow(m_g.drumloopsfolder, &m_window);
+        m_songWindow->setWindowFlag(Qt::Window);
+        m_songWindow->setSong(m_player.song(), m_openedPath);
+        connect(m_songWindow, &SongWindow::playRequested, this, &SongControl::playFromWindow);
+        connect(m_songWindow, &SongWindow::stopRequested, this, [this] {
+            if (m_g.battito > 0)
+                m_window.play_pausa();
+        });
+        // An edit while the song plays goes on from the entry playing.
+        connect(m_songWindow, &SongWindow::songEdited, this, [this] {
+            if (m_player.active())
+                m_player.setSong(m_songWindow->song(), m_songWindow->loopSong());
+        });
+        connect(&m_window, &Window_t1::presetsChanged, m_songWindow,
+                [this] { m_songWindow->setPresets(LoopLibrary(m_g).presets()); });
+    }
+    m_songWindow->setLoopsFolder(m_g.drumloopsfolder);
+    m_songWindow->setPresets(LoopLibrary(m_g).presets());
+    showPlace();
+    m_songWindow->show();
+    m_songWindow->raise();
+    m_songWindow->activateWindow();
+}
+
+void SongControl::playFromWindow(int entry) {
+    m_player.setSong(m_songWindow->song(), m_songWindow->loopSong());
+    if (!m_player.play(entry))
+        m_songWindow->dialogs.tell(QStringLiteral("Nothing to play: no preset of the song is in "
+                                                  "the loops folder."));
+}
+
+void SongControl::showPlace() {
+    if (!m_songWindow)
+        return;
+    const std::optional<SongPlace> at = m_player.place();
+    m_songWindow->showPlaying(at && m_g.battito > 0 ? at->entry : -1, at ? at->pass : 0);
 }
 
 } // namespace zumbal

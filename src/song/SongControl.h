@@ -5,9 +5,11 @@
 #include "model/globali.h"
 #include "playback/PlaybackEngine.h"
 #include "song/SongPlayer.h"
+#include "song/SongWindow.h"
 
 #include <QAction>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <filesystem>
@@ -18,6 +20,7 @@ namespace zumbal {
 // A song file named on the command line, ready to play: the song, the
 // loops folder its presets are in, and the first entry's loop.
 struct OpenedSong {
+    std::filesystem::path path;
     Song song;
     std::filesystem::path loopsFolder;
     int entry = 0;
@@ -45,6 +48,10 @@ public:
     SongPlayer& player() { return m_player; }
     // A song opened with the program, whose first entry the window plays.
     void playOpened(const OpenedSong& opened);
+    // File > Song..: the song window, made on first use, with the song
+    // that plays or played last.
+    void openWindow();
+    SongWindow* window() const { return m_songWindow; }
 
     // The keys: "." next entry, "," previous entry, "/" restart the entry.
     QAction* nextEntry = nullptr;
@@ -52,7 +59,14 @@ public:
     QAction* restartEntry = nullptr;
 
 private:
+    void playFromWindow(int entry);
+    void showPlace();
+
+    globali& m_g;
+    Window_t1& m_window;
     SongPlayer m_player;
+    QPointer<SongWindow> m_songWindow;
+    std::filesystem::path m_openedPath; // of the song opened with the program
 };
 
 } // namespace zumbal
