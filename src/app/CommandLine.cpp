@@ -17,7 +17,7 @@ const QString kRender = QStringLiteral("render");
 const QString kCommandsHelp = QStringLiteral(
     "\nCommands (they need no display; \"zumbal COMMAND --help\" lists their options):\n"
     "  export-midi FILE       Writes a loop or a song as a Standard MIDI File.\n"
-    "  render FILE            Plays a loop or a song through the synthesizer into a WAV file.\n");
+    "  render FILE            Plays a loop or a song into a WAV file.\n");
 
 CommandLineResult usageError(const QString& command, const QString& text) {
     CommandLineResult result;
