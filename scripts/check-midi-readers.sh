@@ -3,7 +3,9 @@
 # straight and with a hard swing (a copy with a groove: 75 %, 4 ms, 10), and
 # has four MIDI readers that share no code with ours open each file:
 # mido (3 tracks, drums on channel 9 and bass on channel 8, counted from 0),
-# midicsv, TiMidity++ and FluidSynth. One line per file, then a summary;
+# midicsv, TiMidity++ and FluidSynth. A song of factory loops of different
+# tempos and meters, in bass keys, with a missing preset, is exported and
+# read the same way. One line per file, then a summary;
 # exits non-zero when any file fails. ZUMBAL_BUILD_DIR picks another build
 # folder than build/.
 set -uo pipefail
@@ -79,29 +81,45 @@ for loop in assets/loops/*; do
   { sed '2s/.*/140/' "$loop"; printf '75\n4\n10\n'; } >"$out/swung/$(basename "$loop") swung"
 done
 
+# A song of the factory loops: 4/4, 3/4, ternary 6/8, 3/4 ternary, with bass
+# keys, a swung loop and a missing preset between them.
+mkdir -p "$out/songs"
+printf '%s\n' 'Reader check song created by Zumbal (Zumbal song file format)' 100 \
+  $'2\t-\tFunk Ghosts' $'1\tE\tWaltz' $'3\t-\tnot there' $'2\tA\tAfro Six Eight' \
+  $'1\tC\tSlip Jig' $'4\tF#\tFunk Ghosts swung' $'1\t-\tBossa Nova' >"$out/songs/check"
+
 passed=0
 failed=0
+# Usage: check NAME R FILE EXPORT-ARGUMENTS...
+check() {
+  local name=$1 r=$2 file=$3 err
+  shift 3
+  problems=()
+  if ! err=$("$build/zumbal" export-midi "$@" -o "$file" 2>&1); then
+    problems+=("export: $err")
+  else
+    err=$(/usr/bin/python3 -c "$mido_check" "$file" 2>&1) || problems+=("mido: ${err##*$'\n'}")
+    reader midicsv 'error' midicsv "$file" /dev/null
+    reader timidity 'warning|error|not a midi file' timidity -Ow -o /dev/null "$file"
+    reader fluidsynth 'warning|error' fluidsynth -ni -F /dev/null "$soundfont" "$file"
+  fi
+  if [[ ${#problems[@]} -eq 0 ]]; then
+    passed=$((passed + 1))
+    printf 'ok    %-26s R=%-3s %6d bytes\n' "$name" "$r" "$(stat -c %s "$file")"
+  else
+    failed=$((failed + 1))
+    printf 'FAIL  %-26s R=%-3s %s\n' "$name" "$r" "$(IFS=';'; echo "${problems[*]}")"
+  fi
+}
 for loop in assets/loops/* "$out"/swung/*; do
   name=$(basename "$loop")
   for r in 1 4 110; do
-    file="$out/$name $r.mid"
-    problems=()
-    if ! err=$("$build/zumbal" export-midi "$loop" -r "$r" -o "$file" 2>&1); then
-      problems+=("export: $err")
-    else
-      err=$(/usr/bin/python3 -c "$mido_check" "$file" 2>&1) || problems+=("mido: ${err##*$'\n'}")
-      reader midicsv 'error' midicsv "$file" /dev/null
-      reader timidity 'warning|error|not a midi file' timidity -Ow -o /dev/null "$file"
-      reader fluidsynth 'warning|error' fluidsynth -ni -F /dev/null "$soundfont" "$file"
-    fi
-    if [[ ${#problems[@]} -eq 0 ]]; then
-      passed=$((passed + 1))
-      printf 'ok    %-26s R=%-3s %6d bytes\n' "$name" "$r" "$(stat -c %s "$file")"
-    else
-      failed=$((failed + 1))
-      printf 'FAIL  %-26s R=%-3s %s\n' "$name" "$r" "$(IFS=';'; echo "${problems[*]}")"
-    fi
+    check "$name" "$r" "$out/$name $r.mid" "$loop" -r "$r"
   done
 done
+# The song's presets are the factory loops and the swung copies, in one folder.
+mkdir -p "$out/loops"
+cp assets/loops/* "$out"/swung/* "$out/loops/"
+check "song: check" song "$out/check.mid" "$out/songs/check" --loops "$out/loops"
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

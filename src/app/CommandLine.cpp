@@ -3,6 +3,7 @@
 #include "export/MidiWriter.h"
 #include "midi/LiveSettings.h"
 #include "playback/Synth.h"
+#include "song/SongFile.h"
 
 #include <QCommandLineParser>
 
@@ -15,8 +16,8 @@ const QString kRender = QStringLiteral("render");
 
 const QString kCommandsHelp = QStringLiteral(
     "\nCommands (they need no display; \"zumbal COMMAND --help\" lists their options):\n"
-    "  export-midi LOOPFILE   Writes the loop as a Standard MIDI File.\n"
-    "  render LOOPFILE        Plays the loop through the synthesizer into a WAV file.\n");
+    "  export-midi FILE       Writes a loop or a song as a Standard MIDI File.\n"
+    "  render FILE            Plays a loop or a song into a WAV file.\n");
 
 CommandLineResult usageError(const QString& command, const QString& text) {
     CommandLineResult result;
@@ -43,27 +44,37 @@ CommandLineResult parseSubcommand(const QStringList& arguments) {
                      "plays it, and writes the sound as a 44.1 kHz 16-bit stereo WAV file. "
                      "Stroke 1 falls on the file's first sample, so the file lines up with a "
                      "DAW's grid. Playback stops after the last pass; the sound then rings out "
-                     "(at most 5 s), unless --no-tail is given. Needs no display and no sound "
+                     "(at most 5 s), unless --no-tail is given. A song file plays its entries "
+                     "one after the other, each for its passes, at its tempo and in its bass "
+                     "key, every bar at its own tempo's length. Needs no display and no sound "
                      "device.")
                : QStringLiteral("Writes a loop file as a Standard MIDI File (format 1, drums on "
-                                "channel 10, bass on channel 9). Random hits are left out. Needs "
+                                "channel 10, bass on channel 9). Random hits are left out. A song "
+                                "file is written as one file of its entries one after the other, "
+                                "each for its passes, with the tempo, time signature and bass "
+                                "program where they change and the bass in the entry's key. Needs "
                                 "no display."));
     // Not addHelpOption(): its --help-all lists Qt's GUI options, which a
     // command that opens no window does not take.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays this help."));
-    parser.addPositionalArgument(QStringLiteral("LOOPFILE"),
-                                 QStringLiteral("A loop file, of any of its layouts."));
-    const QCommandLineOption repeats({QStringLiteral("r"), QStringLiteral("repeats")},
-                                     QStringLiteral("Passes of the loop, %1 to %2 (default 4).")
-                                         .arg(kMinRepeats)
-                                         .arg(kMaxRepeats),
-                                     QStringLiteral("N"));
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"),
+        QStringLiteral("A loop file, of any of its layouts, or a song file. A song's entries "
+                       "whose preset is missing are skipped, as when it plays."));
+    const QCommandLineOption repeats(
+        {QStringLiteral("r"), QStringLiteral("repeats")},
+        QStringLiteral("Passes of a loop file, %1 to %2 (default 4); a song plays each "
+                       "entry's own passes.")
+            .arg(kMinRepeats)
+            .arg(kMaxRepeats),
+        QStringLiteral("N"));
     const QCommandLineOption output(
         {QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("The file to write, named exactly (default: the loop's name, kept to "
-                       "letters, digits and spaces, with \"%1\", in the current folder). An "
-                       "existing file is replaced.")
+        QStringLiteral(
+            "The file to write, named exactly (default: the loop's or song's name, kept to "
+            "letters, digits and spaces, with \"%1\", in the current folder). An "
+            "existing file is replaced.")
             .arg(render ? QStringLiteral(".wav") : QStringLiteral(".mid")),
         QStringLiteral("FILE"));
     const QCommandLineOption seed(
@@ -82,7 +93,13 @@ CommandLineResult parseSubcommand(const QStringList& arguments) {
         QStringLiteral("no-tail"),
         QStringLiteral("Write exactly the passes' length: what rings past the end is added "
                        "onto the start, so the file loops seamlessly."));
-    parser.addOptions({help, repeats, output});
+    const QCommandLineOption loops(
+        QStringLiteral("loops"),
+        QStringLiteral("Folder of the song's presets (default: the loops folder that holds the "
+                       "song's \"%1\" folder).")
+            .arg(QLatin1String(kSongsFolder.data(), kSongsFolder.size())),
+        QStringLiteral("DIR"));
+    parser.addOptions({help, repeats, output, loops});
     if (render)
         parser.addOptions({seed, soundFont, noTail});
 
@@ -96,7 +113,7 @@ CommandLineResult parseSubcommand(const QStringList& arguments) {
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return usageError(command, QStringLiteral("missing LOOPFILE"));
+        return usageError(command, QStringLiteral("missing FILE"));
     if (positional.size() > 1)
         return usageError(command, QStringLiteral("unexpected argument: %1").arg(positional[1]));
 
@@ -106,7 +123,11 @@ CommandLineResult parseSubcommand(const QStringList& arguments) {
     sub.output = parser.value(output);
     if (parser.isSet(output) && sub.output.isEmpty())
         return usageError(command, QStringLiteral("-o needs a file name"));
+    sub.loops = parser.value(loops);
+    if (parser.isSet(loops) && sub.loops.isEmpty())
+        return usageError(command, QStringLiteral("--loops needs a folder"));
     if (parser.isSet(repeats)) {
+        sub.repeatsGiven = true;
         bool ok = false;
         sub.repeats = parser.value(repeats).toInt(&ok);
         if (!ok || sub.repeats < kMinRepeats || sub.repeats > kMaxRepeats)

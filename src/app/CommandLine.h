@@ -30,14 +30,16 @@ inline constexpr int kMaxLatencyMs = 500;
 // Renders without --seed use this one, so that a loop always renders the same.
 inline constexpr uint64_t kDefaultRenderSeed = 1;
 
-// The commands that work without a display: `zumbal export-midi LOOPFILE ...`
-// and `zumbal render LOOPFILE ...`.
+// The commands that work without a display: `zumbal export-midi FILE ...`
+// and `zumbal render FILE ...`, FILE a loop file or a song file.
 struct Subcommand {
     enum class Kind { ExportMidi, Render };
     Kind kind = Kind::ExportMidi;
-    QString loopFile;
-    int repeats = 4; // -r N
-    QString output;  // -o FILE; empty: named after the loop, in the current folder
+    QString loopFile; // the loop file or song file
+    int repeats = 4;  // -r N
+    bool repeatsGiven = false;
+    QString loops;  // --loops DIR, for a song: the loops folder of its presets
+    QString output; // -o FILE; empty: named after the loop, in the current folder
     uint64_t seed = kDefaultRenderSeed; // --seed S, render only
     QString soundFont;                  // --soundfont FILE, render only; empty: the usual search
     bool noTail = false;                // --no-tail, render only

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <initializer_list>
 #include <utility>
 
@@ -53,32 +55,6 @@ uint32_t quarterMicros(int tempo, bool ternary) {
                    : static_cast<uint32_t>(120.0 / tempo * 500000.0);
 }
 
-Bytes tempoTrack(bool threeFour, bool ternary, int strokeTicks, int tempo) {
-    const uint8_t numerator = ternary && !threeFour ? 6 : threeFour ? 3 : 4;
-    const uint8_t denominator = ternary && !threeFour ? 3 : 2;
-    const auto clocks = static_cast<uint8_t>(8 * (kTicksPerQuarter / strokeTicks));
-    const uint32_t micros = quarterMicros(tempo, ternary);
-    return {0x00,
-            0xFF,
-            0x58,
-            0x04,
-            numerator,
-            denominator,
-            clocks,
-            0x08,
-            0x00,
-            0xFF,
-            0x51,
-            0x03,
-            static_cast<uint8_t>(micros >> 16),
-            static_cast<uint8_t>(micros >> 8),
-            static_cast<uint8_t>(micros),
-            0x00,
-            0xFF,
-            0x2F,
-            0x00};
-}
-
 // A track's events at absolute ticks, each written after the delta from the
 // event before it as a variable-length quantity.
 class TrackEvents {
@@ -92,6 +68,8 @@ public:
         at(tick, {0xFF, 0x2F, 0x00});
         return std::move(m_out);
     }
+    // The tick of the last event written.
+    uint32_t now() const { return m_now; }
 
 private:
     void putDelta(uint32_t delta) {
@@ -107,15 +85,30 @@ private:
     uint32_t m_now = 0;
 };
 
-// Where the strokes of the export fall. Stroke n of the whole export (from 1)
-// sounds at n strokes' length; with swing, the second stroke of each pair
-// (strokes 2, 4, 6, ... of the bar) moves to `swing` percent of its pair.
-// The ternary feel plays three strokes a beat, so it is never swung.
+// The time signature (numerator, the power of 2 of its denominator, MIDI
+// clocks a metronome click) and the microseconds a quarter note of a part.
+struct Meter {
+    uint8_t numerator, denominator, clocks;
+    uint32_t micros;
+
+    bool sameSignature(const Meter& other) const {
+        return numerator == other.numerator && denominator == other.denominator &&
+               clocks == other.clocks;
+    }
+};
+
+// Where the strokes of a part of the export fall. Its stroke 1 sounds at
+// tick `first`: one stroke's length for the first part, so that stroke n of
+// a loop's export sounds at n strokes' length, and for each later part, one
+// stroke of the part before after that part's last stroke. With swing, the
+// second stroke of each pair (strokes 2, 4, 6, ... of the bar) moves to
+// `swing` percent of its pair. The ternary feel plays three strokes a beat,
+// so it is never swung.
 class StrokeTimes {
 public:
-    StrokeTimes(bool threeFour, bool ternary, int swing)
+    StrokeTimes(bool threeFour, bool ternary, int swing, uint32_t first)
         : m_length(ternary ? 64 : 48),
-          m_swungOffset(ternary ? m_length : (swing * 2 * m_length + 50) / 100) {
+          m_swungOffset(ternary ? m_length : (swing * 2 * m_length + 50) / 100), m_first(first) {
         for (int s = 1; s <= kStrokes; ++s)
             if (isPlayedStroke(s, threeFour, ternary))
                 m_walk.push_back(s);
@@ -123,10 +116,11 @@ public:
 
     int length() const { return m_length; }
     const std::vector<int>& walk() const { return m_walk; }
+    uint32_t first() const { return m_first; }
 
     // The straight tick of the `index`th stroke of the walk in pass `pass`.
     uint32_t straight(int pass, size_t index) const {
-        return static_cast<uint32_t>((pass * m_walk.size() + index + 1) * m_length);
+        return m_first + static_cast<uint32_t>((pass * m_walk.size() + index) * m_length);
     }
 
     uint32_t swung(int pass, size_t index) const {
@@ -137,8 +131,35 @@ public:
 private:
     int m_length;
     int m_swungOffset;
+    uint32_t m_first;
     std::vector<int> m_walk;
 };
+
+// A part as the tracks write it.
+struct TimedPart {
+    const LoopRecord& loop;
+    int passes;
+    int transposition;
+    StrokeTimes times;
+    Meter meter;
+    uint8_t program;
+};
+
+Bytes tempoTrack(const std::vector<TimedPart>& parts) {
+    TrackEvents events;
+    const Meter* before = nullptr;
+    for (const TimedPart& part : parts) {
+        const Meter& m = part.meter;
+        const uint32_t tick = before ? part.times.first() : 0;
+        if (!before || !m.sameSignature(*before))
+            events.at(tick, {0xFF, 0x58, 0x04, m.numerator, m.denominator, m.clocks, 0x08});
+        if (!before || m.micros != before->micros)
+            events.at(tick, {0xFF, 0x51, 0x03, static_cast<uint8_t>(m.micros >> 16),
+                             static_cast<uint8_t>(m.micros >> 8), static_cast<uint8_t>(m.micros)});
+        before = &m;
+    }
+    return events.end(events.now());
+}
 
 // Writes a note-on of `track`; at velocity 0 it ends the note instead.
 void startNote(TrackEvents& events, SoundingNotes& sounding, uint32_t tick, int track,
@@ -158,57 +179,87 @@ void endNote(TrackEvents& events, SoundingNotes& sounding, uint32_t tick, int tr
 }
 
 // Each stroke ends the notes of the tracks that rest on it; a note that
-// sounds again is struck again. The first track's last note ends one stroke
-// after the last stroke written.
-Bytes drumTrack(const LoopRecord& loop, const StrokeTimes& times, int repeats) {
+// sounds again is struck again, and a track that plays another sound from a
+// part on, or is off in it, ends the note the part before left sounding. The
+// first track's last note ends one stroke after the last stroke written.
+Bytes drumTrack(const std::vector<TimedPart>& parts) {
     TrackEvents events;
     SoundingNotes sounding;
-    uint32_t last = 0;
-    for (int r = 0; r < repeats; ++r) {
-        for (size_t i = 0; i < times.walk().size(); ++i) {
-            const int s = times.walk()[i];
-            for (int t = 0; t < kDrumTracks; ++t) {
-                if (!isOn(loop.pb[t]))
-                    continue;
-                last = times.straight(r, i);
-                const int c = cellIndex(t, s);
-                if (loop.pp[c] == kHit) {
-                    startNote(events, sounding, times.swung(r, i), t, 0x99,
-                              dataByte(loop.edfiv[t][0]), dataByte(loop.volum[c]));
-                } else {
-                    endNote(events, sounding, times.swung(r, i), t, 0x89);
+    uint32_t end = parts.front().times.first();
+    for (const TimedPart& part : parts) {
+        const LoopRecord& loop = part.loop;
+        const StrokeTimes& times = part.times;
+        for (int t = 0; t < kDrumTracks; ++t)
+            if (!isOn(loop.pb[t]))
+                endNote(events, sounding, times.first(), t, 0x89);
+        for (int r = 0; r < part.passes; ++r) {
+            for (size_t i = 0; i < times.walk().size(); ++i) {
+                const int s = times.walk()[i];
+                const uint32_t tick = times.swung(r, i);
+                for (int t = 0; t < kDrumTracks; ++t) {
+                    if (!isOn(loop.pb[t]))
+                        continue;
+                    end = times.straight(r, i) + static_cast<uint32_t>(times.length());
+                    const int c = cellIndex(t, s);
+                    if (loop.pp[c] == kHit) {
+                        const uint8_t note = dataByte(loop.edfiv[t][0]);
+                        if (const SoundingNotes::Note n = sounding.end(t); n && n.note != note)
+                            events.at(tick, {0x89, static_cast<uint8_t>(n.note), 0x40});
+                        startNote(events, sounding, tick, t, 0x99, note, dataByte(loop.volum[c]));
+                    } else {
+                        endNote(events, sounding, tick, t, 0x89);
+                    }
                 }
             }
         }
     }
-    const auto end = static_cast<uint32_t>(last + times.length());
+    end = std::max(end, events.now());
     endNote(events, sounding, end, 0, 0x89);
     return events.end(end);
 }
 
-Bytes bassTrack(const LoopRecord& loop, const StrokeTimes& times, int repeats) {
+// A bass code moved as transpose() moves the model's: rests and disabled
+// strokes stay, and the sum saturates.
+int movedBass(int code, int semitones) {
+    if (code <= kBassRest)
+        return code;
+    return static_cast<int>(std::clamp<int64_t>(int64_t{code} + semitones, INT_MIN, INT_MAX));
+}
+
+// A bass note lasts until the next one, the end, or a part with the bass off;
+// the program is changed where a part plays another.
+Bytes bassTrack(const std::vector<TimedPart>& parts) {
     TrackEvents events;
-    // Programs are counted from 1 in the loop; clamped first, so that no
-    // number from a file can overflow.
-    events.at(0, {0xC8, dataByte(std::clamp(loop.edfiv[kBassTrack][0], 0, 128) - 1)});
+    uint8_t program = parts.front().program;
+    events.at(0, {0xC8, program});
     SoundingNotes sounding;
-    uint32_t last = 0;
-    if (isOn(loop.pb[kBassButton])) {
-        // A bass note lasts until the next one, or the end.
-        for (int r = 0; r < repeats; ++r) {
+    uint32_t end = parts.front().times.first();
+    for (const TimedPart& part : parts) {
+        const LoopRecord& loop = part.loop;
+        const StrokeTimes& times = part.times;
+        if (part.program != program) {
+            program = part.program;
+            events.at(times.first(), {0xC8, program});
+        }
+        if (!isOn(loop.pb[kBassButton])) {
+            endNote(events, sounding, times.first(), kBassTrack, 0x88);
+            continue;
+        }
+        for (int r = 0; r < part.passes; ++r) {
             for (size_t i = 0; i < times.walk().size(); ++i) {
                 const int c = cellIndex(kBassTrack, times.walk()[i]);
                 const uint32_t tick = times.swung(r, i);
-                last = times.straight(r, i);
-                if (loop.pp[c] > kBassRest) {
+                end = times.straight(r, i) + static_cast<uint32_t>(times.length());
+                const int note = movedBass(loop.pp[c], part.transposition);
+                if (note > kBassRest) {
                     endNote(events, sounding, tick, kBassTrack, 0x88);
-                    startNote(events, sounding, tick, kBassTrack, 0x98, dataByte(loop.pp[c]),
+                    startNote(events, sounding, tick, kBassTrack, 0x98, dataByte(note),
                               dataByte(loop.volum[c]));
                 }
             }
         }
     }
-    const auto end = static_cast<uint32_t>(last + times.length());
+    end = std::max(end, events.now());
     endNote(events, sounding, end, kBassTrack, 0x88);
     return events.end(end);
 }
@@ -216,16 +267,50 @@ Bytes bassTrack(const LoopRecord& loop, const StrokeTimes& times, int repeats) {
 } // namespace
 
 std::vector<uint8_t> writeMidiFile(const LoopRecord& loop, int repeats) {
-    repeats = std::clamp(repeats, kMinRepeats, kMaxRepeats);
-    const bool threeFour = isOn(loop.pb[kThreeFourButton]);
-    const bool ternary = isOn(loop.pb[kTernaryButton]);
-    const StrokeTimes times(threeFour, ternary, grooveOf(loop).swing);
-    const int tempo = std::clamp(loop.tempo, kMinTempo, kMaxTempo);
+    return writeMidiFile({ExportPart{loop, std::clamp(repeats, kMinRepeats, kMaxRepeats), 0}});
+}
+
+std::vector<uint8_t> writeMidiFile(const std::vector<ExportPart>& parts) {
+    std::vector<TimedPart> timed;
+    timed.reserve(parts.size());
+    uint64_t first = 0;
+    for (const ExportPart& part : parts) {
+        const LoopRecord& loop = part.loop;
+        const bool threeFour = isOn(loop.pb[kThreeFourButton]);
+        const bool ternary = isOn(loop.pb[kTernaryButton]);
+        const int passes = std::clamp(part.passes, kMinRepeats, kMaxRepeats);
+        const int tempo = std::clamp(loop.tempo, kMinTempo, kMaxTempo);
+        const int length = ternary ? 64 : 48;
+        if (timed.empty())
+            first = static_cast<uint64_t>(length);
+        // The end of the file is one stroke after the last, at most.
+        const uint64_t after = first + static_cast<uint64_t>(passes) *
+                                           static_cast<uint64_t>(strokesInBar(threeFour, ternary)) *
+                                           static_cast<uint64_t>(length);
+        if (after > kMaxExportTicks)
+            return {};
+        // Programs are counted from 1 in the loop; clamped first, so that no
+        // number from a file can overflow.
+        const uint8_t program = dataByte(std::clamp(loop.edfiv[kBassTrack][0], 0, 128) - 1);
+        timed.push_back(
+            {loop, passes, part.transposition,
+             StrokeTimes(threeFour, ternary, grooveOf(loop).swing, static_cast<uint32_t>(first)),
+             Meter{static_cast<uint8_t>(ternary && !threeFour ? 6
+                                        : threeFour           ? 3
+                                                              : 4),
+                   static_cast<uint8_t>(ternary && !threeFour ? 3 : 2),
+                   static_cast<uint8_t>(8 * (kTicksPerQuarter / length)),
+                   quarterMicros(tempo, ternary)},
+             program});
+        first = after;
+    }
+    if (timed.empty())
+        return {};
 
     Bytes out{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 3, 0, kTicksPerQuarter};
-    putChunk(out, "MTrk", tempoTrack(threeFour, ternary, times.length(), tempo));
-    putChunk(out, "MTrk", drumTrack(loop, times, repeats));
-    putChunk(out, "MTrk", bassTrack(loop, times, repeats));
+    putChunk(out, "MTrk", tempoTrack(timed));
+    putChunk(out, "MTrk", drumTrack(timed));
+    putChunk(out, "MTrk", bassTrack(timed));
     return out;
 }
 

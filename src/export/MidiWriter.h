@@ -29,6 +29,27 @@ LoopRecord readLoopForExport(std::string_view text);
 // amounts are for playback only and are not written.
 std::vector<uint8_t> writeMidiFile(const LoopRecord& loop, int repeats);
 
+// The ticks a file spans at most: the longest delta time of four bytes, so
+// that any delta between two of its events can be written.
+inline constexpr uint64_t kMaxExportTicks = (uint64_t{1} << 28) - 1;
+
+// A stretch of an export: `passes` passes of `loop` as readLoopForExport()
+// reads it, its bass notes moved by `transposition` semitones as a
+// FastSwitch key moves them (rests stay rests).
+struct ExportPart {
+    LoopRecord loop;
+    int passes = 1;
+    int transposition = 0;
+};
+
+// The parts one after the other, each written as a loop's export is, as one
+// file: a part's stroke 1 comes one stroke of the part before after that
+// part's last stroke, and there the tempo and meter track has the part's
+// time signature and tempo and the bass track its program, each where it
+// changes. One part is the loop's export, byte for byte. Empty when there
+// is no part or the parts would outlast kMaxExportTicks.
+std::vector<uint8_t> writeMidiFile(const std::vector<ExportPart>& parts);
+
 // The file name of an export: the name typed for it, kept to letters, digits
 // and spaces, or the loop's name when nothing is left; then ".mid".
 std::string exportFileName(std::string_view exportName, std::string_view loopName);

@@ -8,25 +8,61 @@ namespace zumbal {
 
 namespace {
 
-double strokeLength(const globali& g, int rate) {
-    return rate * 15.0 / std::clamp<int>(g.tempo, kMinTempo, kMaxTempo);
+double strokeLength(int tempo, int rate) {
+    return rate * 15.0 / std::clamp<int>(tempo, kMinTempo, kMaxTempo);
+}
+
+int partStrokes(const RenderPart& part) {
+    return part.passes * strokesInBar(part.threeFour, part.ternary);
 }
 
 } // namespace
 
+RenderPart loopPart(const globali& g, int passes) {
+    return {passes, g.tempo, g.ter_3_4, g.ter_ter, nullptr};
+}
+
+int64_t partsLength(const std::vector<RenderPart>& parts, int rate) {
+    double length = 0;
+    for (const RenderPart& part : parts)
+        length += partStrokes(part) * strokeLength(part.tempo, rate);
+    return std::llround(length);
+}
+
 int64_t passesLength(const globali& g, int repeats, int rate) {
-    return std::llround(repeats * strokesInBar(g.ter_3_4, g.ter_ter) * strokeLength(g, rate));
+    return partsLength({loopPart(g, repeats)}, rate);
 }
 
 RenderResult renderLoop(SoundSystem& sound, const globali& g, int repeats, const AudioSink& sink) {
+    return renderParts(sound, g, {loopPart(g, repeats)}, sink);
+}
+
+RenderResult renderParts(SoundSystem& sound, const globali& g, const std::vector<RenderPart>& parts,
+                         const AudioSink& sink) {
     PlaybackEngine& engine = sound.engine();
     const int rate = engine.sampleRate();
-    const int strokes = repeats * strokesInBar(g.ter_3_4, g.ter_ter);
     const int64_t start = engine.now();
+    // A part's change is handed to the engine halfway through the last bar
+    // of the part before: after that bar's stroke 1, which would take it
+    // too early, and far ahead of the part's own, which even humanize
+    // cannot pull that close.
+    std::vector<int64_t> handOver(parts.size());
+    double nextDue = static_cast<double>(start);
+    uint32_t strokes = 0;
+    for (size_t p = 0; p < parts.size(); ++p) {
+        const double stroke = strokeLength(parts[p].tempo, rate);
+        if (p > 0) {
+            const RenderPart& before = parts[p - 1];
+            const double bar =
+                strokesInBar(before.threeFour, before.ternary) * strokeLength(before.tempo, rate);
+            handOver[p] = static_cast<int64_t>(std::floor(nextDue - bar / 2));
+        }
+        nextDue += partStrokes(parts[p]) * stroke;
+        strokes += static_cast<uint32_t>(partStrokes(parts[p]));
+    }
     // The engine plays a stroke at the block start nearest its due sample, so
     // up to half a block early: stopping just short of that keeps the stroke
     // after the last one from being played, and lets the last sound its length.
-    const double nextDue = static_cast<double>(start) + strokes * strokeLength(g, rate);
     const auto stopAt =
         static_cast<int64_t>(std::floor(nextDue - PlaybackEngine::kBlock / 2.0)) + 1;
 
@@ -40,12 +76,29 @@ RenderResult renderLoop(SoundSystem& sound, const globali& g, int repeats, const
 
     // As when the window loads a loop; the drum tracks take their sounds per note.
     sound.NotePl()[kBassTrack].setInstrument(g.edfiv[kBassTrack][0]);
-    engine.start(PlaybackEngine::FirstStroke::AtStart, static_cast<uint32_t>(strokes));
+    engine.start(PlaybackEngine::FirstStroke::AtStart, strokes);
+    size_t next = 1; // the part whose change is handed over next
     while (engine.now() < stopAt) {
-        if (!renderPiece(static_cast<int>(std::min<int64_t>(kRenderBuffer, stopAt - engine.now()))))
+        int64_t until = stopAt;
+        if (next < parts.size()) {
+            if (engine.now() >= handOver[next]) {
+                if (parts[next].change)
+                    engine.queueAtBarLine(parts[next].change);
+                ++next;
+                continue;
+            }
+            until = std::min(until, handOver[next]);
+        }
+        if (!renderPiece(
+                static_cast<int>(std::min<int64_t>(kRenderBuffer, until - engine.now())))) {
+            engine.withdrawBarLineChange();
             return result;
+        }
+        // The changes are the caller's; one that landed lets the next one land.
+        engine.takeLanded();
     }
     engine.stop();
+    engine.withdrawBarLineChange();
     result.strokes = engine.strokesPlayed();
     result.stopFrame = engine.now();
 

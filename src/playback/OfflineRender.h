@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/globali.h"
+#include "playback/BarLineChange.h"
 #include "playback/SoundSystem.h"
 
 #include <cstdint>
@@ -10,8 +11,26 @@
 
 namespace zumbal {
 
-// The length of `repeats` passes of the loop in `g` at `rate`: all their
-// strokes' lengths, to the nearest frame.
+// A stretch of a render: `passes` passes of a loop of `tempo` and meter.
+// The first part's loop is the one in the model when the render starts;
+// each later part's `change`, which the caller owns, loads its loop at the
+// part's first stroke 1 (none: the loop before plays on).
+struct RenderPart {
+    int passes = 1;
+    int tempo = kStartTempo;
+    bool threeFour = false;
+    bool ternary = false;
+    BarLineChange* change = nullptr;
+};
+
+// The loop in `g` for `passes` passes, as the engine will play it.
+RenderPart loopPart(const globali& g, int passes);
+
+// The length of the parts at `rate`: all their strokes' lengths, each at its
+// part's tempo, to the nearest frame.
+int64_t partsLength(const std::vector<RenderPart>& parts, int rate);
+
+// The length of `repeats` passes of the loop in `g` at `rate`.
 int64_t passesLength(const globali& g, int repeats, int rate);
 
 // Receives the render piece by piece, at most kRenderBuffer frames at a time;
@@ -39,6 +58,13 @@ struct RenderResult {
 // the last stroke's length, which ends the bass note; then the release tail
 // is rendered.
 RenderResult renderLoop(SoundSystem& sound, const globali& g, int repeats, const AudioSink& sink);
+
+// As renderLoop(), for the parts one after the other: each part's stroke 1
+// falls where the stroke after the last one of the part before would, so
+// that every bar keeps its own tempo's length to the frame, and playback
+// stops at the end of the last part's last stroke.
+RenderResult renderParts(SoundSystem& sound, const globali& g, const std::vector<RenderPart>& parts,
+                         const AudioSink& sink);
 
 // Folds what rings past the end of a loop back onto its start, so that the
 // loop's frames played over and over sound as if the loop had gone on.

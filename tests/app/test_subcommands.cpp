@@ -4,6 +4,7 @@
 #include "../support/TestFiles.h"
 #include "export/MidiWriter.h"
 #include "loops/LoopFile.h"
+#include "playback/PlaybackEngine.h"
 #include "playback/SoundFontLocator.h"
 
 #include <QCoreApplication>
@@ -48,46 +49,100 @@ QStringList entries(const QString& dir) {
 }
 
 // Track 0 alone strikes `note` with `code` every `step` strokes from stroke 1;
-// all else rests. 120 BPM, 4/4.
-QByteArray loopText(int note, int code, int step = 4) {
+// all else rests. 120 BPM, 4/4, unless told.
+QByteArray loopText(int note, int code, int step = 4, int tempo = 120, bool threeFour = false,
+                    bool ternary = false) {
     LoopRecord loop;
     loop.layout = LoopLayout::Current;
     loop.pb.fill(kSwitchOff);
     loop.pb[0] = kSwitchOn;
+    loop.pb[kThreeFourButton] = threeFour ? kSwitchOn : kSwitchOff;
+    loop.pb[kTernaryButton] = ternary ? kSwitchOn : kSwitchOff;
     for (int c = 0; c < kCells; ++c) {
         loop.pp[c] = c >= kFirstBassCell ? kBassRest : c < kStrokes && c % step == 0 ? code : kRest;
         loop.volum[c] = kDefaultVolume;
     }
     for (int t = 0; t < kTracks; ++t)
         loop.edfiv[t] = {t == 0 ? note : kDefaultSounds[t], kDefaultVolume};
-    loop.tempo = 120;
+    loop.tempo = tempo;
     return QByteArray::fromStdString(writeLoop("Beat", loop));
 }
 
-// Writes the loop file "in/My-Loop!" in `dir`, the working folder, beside a
-// text that is no loop and a named pipe, and returns `line` split, its LOOP,
-// NOTES, PIPE, DIR and FIX (the fixtures folder) replaced.
-QStringList prepare(const QTemporaryDir& dir, QString line) {
-    writeFile(dir.filePath("in/My-Loop!"), loopText(38, kHit));
-    writeFile(dir.filePath("in/notes"), "a shopping list\n");
-    EXPECT_EQ(mkfifo(QFile::encodeName(dir.filePath("in/pipe")).constData(), 0600), 0);
+// A song file of `entries`, one "passes<TAB>key<TAB>preset" each.
+QByteArray songText(const QString& name, const QStringList& entries) {
+    return (name + " song created by Zumbal (Zumbal song file format)\n100\n" + entries.join('\n') +
+            '\n')
+        .toUtf8();
+}
+
+// The song "Set" in "in/loops/songs/set": a 4/4 loop, a missing preset, a
+// 3/4 loop in E and a ternary one; its presets beside "songs".
+const QStringList kSetEntries{"2\t-\tBeat", "1\tC\tGone", "1\tE\tWaltz", "3\t-\tJig"};
+const char* const kSetSkipped =
+    "zumbal: SONG: skipped DIR/in/loops/Gone: No such file or directory\n";
+
+// `line` with its LOOP, NOTES, PIPE, the songs (SONG, OUTSONG, NOSONG,
+// LONGSONG, BIGSONG), DIR and FIX (the fixtures folder) replaced.
+QString placed(const QTemporaryDir& dir, QString line) {
+    for (const auto& [name, file] :
+         {std::pair("OUTSONG", "in/set"), std::pair("NOSONG", "in/loops/songs/none"),
+          std::pair("LONGSONG", "in/loops/songs/long"), std::pair("BIGSONG", "in/loops/songs/big"),
+          std::pair("SONG", "in/loops/songs/set")})
+        line.replace(name, dir.filePath(file));
     return line.replace("LOOP", dir.filePath("in/My-Loop!"))
         .replace("NOTES", dir.filePath("in/notes"))
         .replace("PIPE", dir.filePath("in/pipe"))
         .replace("FIX", ZUMBAL_LOOP_FIXTURES)
-        .replace("DIR", dir.path())
-        .split(' ');
+        .replace("DIR", dir.path());
+}
+
+// Writes the loop file "in/My-Loop!" in `dir`, the working folder, beside a
+// text that is no loop and a named pipe, and the loops folder "in/loops"
+// with its songs: "set", and a copy of it outside the folder ("in/set"); a
+// song whose every preset is missing; one too long for any file; one over
+// the size of a song file. Returns `line` placed and split.
+QStringList prepare(const QTemporaryDir& dir, const QString& line) {
+    writeFile(dir.filePath("in/My-Loop!"), loopText(38, kHit));
+    writeFile(dir.filePath("in/notes"), "a shopping list\n");
+    EXPECT_EQ(mkfifo(QFile::encodeName(dir.filePath("in/pipe")).constData(), 0600), 0);
+    writeFile(dir.filePath("in/loops/Beat"), loopText(38, kHit));
+    writeFile(dir.filePath("in/loops/Waltz"), loopText(42, kHit, 2, 100, true));
+    writeFile(dir.filePath("in/loops/Jig"), loopText(46, kHit, 4, 112, true, true));
+    writeFile(dir.filePath("in/loops/songs/set"), songText("Set", kSetEntries));
+    writeFile(dir.filePath("in/set"), songText("Set", kSetEntries));
+    writeFile(dir.filePath("in/loops/songs/none"), songText("None", {"1\t-\tGone", "2\tC\tAway"}));
+    writeFile(dir.filePath("in/loops/songs/long"),
+              songText("Long", QStringList(4000, "99\t-\tBeat")));
+    writeFile(dir.filePath("in/loops/songs/big"),
+              songText("Big", {"1\t-\tBeat"}) + QByteArray(1 << 20, '\n'));
+    return placed(dir, line).split(' ');
 }
 
 TEST(Subcommands, UsageAndFileErrorsSayOneLineAndWriteNothing) {
     const std::vector<std::pair<int, std::vector<const char*>>> cases{
         {2, {"export-midi", "render LOOP --seed -3", "export-midi LOOP --bogus"}},
         {1,
-         {"export-midi DIR/missing", "render DIR/missing", "export-midi DIR",
-          "export-midi LOOP -o DIR/no/such/folder/x.mid", "export-midi LOOP -o DIR",
-          "render LOOP -o DIR/no/such/folder/x.wav", "render LOOP --soundfont DIR/missing.sf2",
-          "render LOOP --soundfont LOOP", "export-midi NOTES", "render NOTES", "export-midi PIPE",
-          "render PIPE", "export-midi /bin/ls"}}};
+         {"export-midi DIR/missing",
+          "render DIR/missing",
+          "export-midi DIR",
+          "export-midi LOOP -o DIR/no/such/folder/x.mid",
+          "export-midi LOOP -o DIR",
+          "render LOOP -o DIR/no/such/folder/x.wav",
+          "render LOOP --soundfont DIR/missing.sf2",
+          "render LOOP --soundfont LOOP",
+          "export-midi NOTES",
+          "render NOTES",
+          "export-midi PIPE",
+          "render PIPE",
+          "export-midi /bin/ls",
+          "export-midi NOSONG",
+          "render NOSONG",
+          "export-midi OUTSONG",
+          "render SONG -r 2",
+          "export-midi LONGSONG",
+          "render LONGSONG",
+          "export-midi BIGSONG",
+          "render SONG --loops DIR/missing"}}};
     for (const auto& [exitCode, lines] : cases)
         for (const char* line : lines) {
             SCOPED_TRACE(line);
@@ -95,26 +150,39 @@ TEST(Subcommands, UsageAndFileErrorsSayOneLineAndWriteNothing) {
             const auto [code, err] = run(prepare(dir, line), dir.path());
             EXPECT_EQ(code, exitCode);
             EXPECT_TRUE(err.starts_with("zumbal: ") && err.find('\n') == err.size() - 1) << err;
+            if (QString(line).contains("NOSONG")) {
+                EXPECT_EQ(err, placed(dir, "zumbal: NOSONG: nothing to play\n").toStdString());
+            }
             EXPECT_EQ(entries(dir.path()), QStringList{"in"});
         }
 }
 
-// The output, named by -o or after the loop file, is replaced by the writer's
-// bytes for the loop as the export reads it.
+// The output, named by -o or after the loop file or the song, is replaced by
+// the writer's bytes for the loop as the export reads it, or for the song's
+// entries whose presets are there, each for its passes and in its key.
 TEST(Subcommands, ExportMidiWritesTheWritersBytesUnderTheRightName) {
-    const std::vector<std::tuple<const char*, QString, int>> cases{
-        {"export-midi FIX/old-119", "old119.mid", 4},
-        {"export-midi FIX/mid-120 -r 1", "mid120.mid", 1},
-        {"export-midi FIX/new-130 -r 110 -o exact.bin", "exact.bin", 110},
-        {"export-midi LOOP --repeats 7", "MyLoop.mid", 7}};
-    for (const auto& [line, output, repeats] : cases) {
+    using Parts = std::vector<std::tuple<QString, int, int>>; // file, passes, semitones
+    const Parts set{
+        {"DIR/in/loops/Beat", 2, 0}, {"DIR/in/loops/Waltz", 1, 4}, {"DIR/in/loops/Jig", 3, 0}};
+    const std::vector<std::tuple<const char*, QString, Parts, const char*>> cases{
+        {"export-midi FIX/old-119", "old119.mid", {{"FIX/old-119", 4, 0}}, ""},
+        {"export-midi FIX/mid-120 -r 1", "mid120.mid", {{"FIX/mid-120", 1, 0}}, ""},
+        {"export-midi FIX/new-130 -r 110 -o exact.bin", "exact.bin", {{"FIX/new-130", 110, 0}}, ""},
+        {"export-midi LOOP --repeats 7", "MyLoop.mid", {{"LOOP", 7, 0}}, ""},
+        {"export-midi SONG", "Set.mid", set, kSetSkipped},
+        {"export-midi OUTSONG --loops DIR/in/loops -o exact.mid", "exact.mid", set,
+         "zumbal: OUTSONG: skipped DIR/in/loops/Gone: No such file or directory\n"}};
+    for (const auto& [line, output, parts, said] : cases) {
         SCOPED_TRACE(line);
         QTemporaryDir dir;
         writeFile(dir.filePath(output), "an older file, to be replaced");
         const QStringList args = prepare(dir, line);
-        EXPECT_EQ(run(args, dir.path()), std::pair(0, std::string()));
-        const auto bytes =
-            writeMidiFile(readLoopForExport(readFile(args[1]).toStdString()), repeats);
+        EXPECT_EQ(run(args, dir.path()), std::pair(0, placed(dir, said).toStdString()));
+        std::vector<ExportPart> expected;
+        for (const auto& [file, passes, semitones] : parts)
+            expected.push_back(
+                {readLoopForExport(readFile(placed(dir, file)).toStdString()), passes, semitones});
+        const auto bytes = writeMidiFile(expected);
         EXPECT_EQ(readFile(dir.filePath(output)),
                   QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
         EXPECT_EQ(entries(dir.path()).size(), 2); // and "in"
@@ -208,6 +276,66 @@ TEST(Render, BeatsLandOnTheirSamplesAndTheSeedDecidesTheRandomHits) {
         wavs.push_back(readFile(out));
     }
     EXPECT_TRUE(wavs[0] == wavs[1] && wavs[0] != wavs[2]);
+}
+
+// A song's entries follow each other on their bar lines, each bar at its
+// own tempo's length: with --no-tail the file lasts the sum of the bars to
+// the frame, and every hit, each entry's stroke 1 among them, sounds within
+// half a 64-frame block of its ideal sample. A missing preset is skipped.
+TEST(Render, SongEntriesStartOnTheirBarsSample) {
+    if (findSoundFont("", std::getenv("ZUMBAL_SOUNDFONT")).empty())
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    struct Entry {
+        const char* line;
+        int tempo, passes;
+        bool threeFour, ternary;
+    };
+    // Claves on every beat (four strokes, or three under the ternary feel),
+    // at least 500 ms apart, so that each is heard on its own; a 3/4 bar of
+    // 82,687.5 frames.
+    const Entry song[] = {{"1\t-\t4-4", 120, 1, false, false},
+                          {"1\t-\tmissing", 120, 1, false, false},
+                          {"1\tE\t3-4", 96, 1, true, false},
+                          {"2\t-\tternary", 90, 2, false, true},
+                          {"1\tC\tboth", 70, 1, true, true}};
+    QTemporaryDir dir;
+    QStringList lines;
+    std::vector<double> ideal; // every hit's sample
+    double at = 0;
+    for (const Entry& e : song) {
+        lines << e.line;
+        const QString preset = QString(e.line).section('\t', 2);
+        if (preset == "missing")
+            continue;
+        writeFile(dir.filePath("loops/" + preset),
+                  loopText(75, kHit, 4, e.tempo, e.threeFour, e.ternary));
+        const double stroke = 44100 * 15.0 / e.tempo;
+        const int strokes = e.passes * strokesInBar(e.threeFour, e.ternary);
+        for (int s = 0; s < strokes; s += e.ternary ? 3 : 4)
+            ideal.push_back(at + s * stroke);
+        at += strokes * stroke;
+    }
+    writeFile(dir.filePath("loops/songs/gig"), songText("Gig", lines));
+    for (const QStringList& extra : {QStringList{}, QStringList{"--no-tail", "-o", "folded.wav"}})
+        ASSERT_EQ(
+            run(QStringList{"render", dir.filePath("loops/songs/gig")} + extra, dir.path()).first,
+            0);
+    EXPECT_EQ(readFrames(dir.filePath("folded.wav")).size(), 2 * size_t(std::llround(at)));
+
+    const std::vector<float> peak = readPeaks(dir.filePath("Gig.wav"));
+    std::vector<int64_t> heard;
+    for (int64_t i = 0, below = 2205; i < int64_t(peak.size()); ++i) {
+        if (peak[i] >= 1e-3f && below >= 2205)
+            heard.push_back(i);
+        below = peak[i] < 1e-3f ? below + 1 : 0;
+    }
+    // The first hit, due on frame 0, gives the SoundFont's attack delay.
+    ASSERT_EQ(heard.size(), ideal.size());
+    double worst = 0;
+    for (size_t k = 0; k < heard.size(); ++k)
+        worst = std::max(worst, std::abs(double(heard[k] - heard[0]) - ideal[k]));
+    EXPECT_LE(worst, PlaybackEngine::kBlock / 2.0);
+    RecordProperty("worst_onset_frames", std::to_string(worst));
 }
 
 // The end of a session (logout, a closed terminal, Ctrl+C) quits the

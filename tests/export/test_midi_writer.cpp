@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <set>
@@ -72,8 +73,7 @@ std::vector<Event> events(const Bytes& b) {
 
 // The file's three tracks, read strictly: the header, every chunk's declared
 // length, and each track's events.
-std::vector<Bytes> tracks(const LoopRecord& loop, int repeats) {
-    const Bytes f = writeMidiFile(loop, repeats);
+std::vector<Bytes> tracks(const Bytes& f) {
     EXPECT_EQ(Bytes(f.begin(), f.begin() + std::min<size_t>(14, f.size())),
               (Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 3, 0, 192}));
     std::vector<Bytes> out;
@@ -89,6 +89,10 @@ std::vector<Bytes> tracks(const LoopRecord& loop, int repeats) {
     EXPECT_EQ(out.size(), 3u);
     out.resize(3);
     return out;
+}
+
+std::vector<Bytes> tracks(const LoopRecord& loop, int repeats) {
+    return tracks(writeMidiFile(loop, repeats));
 }
 
 // Every track off, every cell a rest, 4/4 at 120 BPM.
@@ -236,6 +240,90 @@ TEST(MidiWriter, SwungStrokesAtTheirSwingOfThePair) {
             }
         }
     }
+}
+
+// A song's parts one after the other, each part's stroke 1 one stroke of
+// the part before after its last stroke: the time signature, the tempo and
+// the bass program where a part changes them, the bass in each part's key,
+// and no note left sounding into a part that has its track off or plays
+// another sound on it. Past the ticks a file can hold, nothing is written.
+TEST(MidiWriter, PartsFollowOnTheirBarLinesWithTheirMeterTempoAndKey) {
+    struct Part {
+        bool threeFour, ternary;
+        int tempo, passes, program, transposition;
+        bool bass, secondTrack;
+    };
+    // 4/4 at 120, 3/4 at 100 in E, 3/4 ternary at 90 on another program with
+    // the bass off, and the same meter and tempo again with the bass on.
+    const Part song[] = {{false, false, 120, 2, 34, 0, true, false},
+                         {true, false, 100, 1, 34, 4, true, false},
+                         {true, true, 90, 1, 40, 0, false, true},
+                         {true, true, 90, 1, 40, 0, true, false}};
+    std::vector<ExportPart> parts;
+    std::vector<uint32_t> first; // each part's stroke 1
+    uint32_t tick = 48;          // one stroke of the first part
+    for (const Part& p : song) {
+        LoopRecord loop = silentLoop();
+        loop.pb[kThreeFourButton] = p.threeFour ? kSwitchOn : kSwitchOff;
+        loop.pb[kTernaryButton] = p.ternary ? kSwitchOn : kSwitchOff;
+        loop.pb[kBassButton] = p.bass ? kSwitchOn : kSwitchOff;
+        loop.pb[0] = kSwitchOn;
+        loop.pb[1] = p.secondTrack ? kSwitchOn : kSwitchOff;
+        loop.tempo = p.tempo;
+        loop.edfiv[kBassTrack][0] = p.program;
+        loop.edfiv[0][0] = 36 + 2 * int(parts.size()); // another sound in each part
+        loop.edfiv[1][0] = 50;
+        // Stroke 1 and the bar's last stroke, whose note sounds into the next part.
+        const int last = p.threeFour ? (p.ternary ? 11 : 12) : (p.ternary ? 15 : 16);
+        loop.pp[cellIndex(0, 1)] = loop.pp[cellIndex(0, last)] = loop.pp[cellIndex(1, last)] = kHit;
+        loop.pp[cellIndex(kBassTrack, 1)] = 40;
+        parts.push_back({loop, p.passes, p.transposition});
+        first.push_back(tick);
+        tick += uint32_t(p.passes * strokesInBar(p.threeFour, p.ternary) * (p.ternary ? 64 : 48));
+    }
+    const uint32_t end = tick;
+    const auto t = tracks(writeMidiFile(parts));
+    const auto meta = [](uint32_t at, Bytes bytes) { return std::pair(at, bytes); };
+    const auto list = [](const Bytes& track) {
+        std::vector<std::pair<uint32_t, Bytes>> out;
+        for (const Event& e : events(track))
+            out.emplace_back(e.tick, e.message);
+        return out;
+    };
+    using List = std::vector<std::pair<uint32_t, Bytes>>;
+    // 500000, 600000 and 45000000 / 90 = 500000 microseconds a quarter.
+    EXPECT_EQ(
+        list(t[0]),
+        (List{meta(0, {0xFF, 0x58, 4, 4, 2, 0x20, 8}), meta(0, {0xFF, 0x51, 3, 0x07, 0xA1, 0x20}),
+              meta(first[1], {0xFF, 0x58, 4, 3, 2, 0x20, 8}),
+              meta(first[1], {0xFF, 0x51, 3, 0x09, 0x27, 0xC0}),
+              meta(first[2], {0xFF, 0x58, 4, 3, 2, 0x18, 8}),
+              meta(first[2], {0xFF, 0x51, 3, 0x07, 0xA1, 0x20}), meta(first[2], {0xFF, 0x2F, 0})}));
+    EXPECT_EQ(list(t[2]),
+              (List{meta(0, {0xC8, 33}), meta(first[0], {0x98, 40, 99}),
+                    meta(first[0] + 768, {0x88, 40, 0x40}), meta(first[0] + 768, {0x98, 40, 99}),
+                    meta(first[1], {0x88, 40, 0x40}), meta(first[1], {0x98, 44, 99}), // in E
+                    meta(first[2], {0xC8, 39}), meta(first[2], {0x88, 44, 0x40}), // the bass off
+                    meta(first[3], {0x98, 40, 99}), meta(end, {0x88, 40, 0x40}),
+                    meta(end, {0xFF, 0x2F, 0})}));
+    // At each part's stroke 1, the last stroke's notes of the part before end.
+    List drums;
+    for (const auto& e : list(t[1]))
+        if (std::find(first.begin() + 1, first.end(), e.first) != first.end() || e.first == end)
+            drums.push_back(e);
+    EXPECT_EQ(drums, (List{meta(first[1], {0x89, 36, 0x40}), meta(first[1], {0x99, 38, 99}),
+                           meta(first[2], {0x89, 38, 0x40}), meta(first[2], {0x99, 40, 99}),
+                           meta(first[3], {0x89, 50, 0x40}), meta(first[3], {0x89, 40, 0x40}),
+                           meta(first[3], {0x99, 42, 99}), meta(end, {0x89, 42, 0x40}),
+                           meta(end, {0xFF, 0x2F, 0})}));
+
+    EXPECT_TRUE(writeMidiFile(std::vector<ExportPart>{}).empty());
+    // 4/4 bars of 768 ticks: 349,525 fit in a file, 349,526 do not.
+    std::vector<ExportPart> longest(3530, {silentLoop(), 99, 0});
+    longest.push_back({silentLoop(), 55, 0});
+    EXPECT_FALSE(writeMidiFile(longest).empty());
+    longest.back().passes = 56;
+    EXPECT_TRUE(writeMidiFile(longest).empty());
 }
 
 // A loop file may hold any int: the program byte is clamped before the
