@@ -219,7 +219,7 @@ void App::buildMenuBar() {
 void App::Event_EnableMenuItems() {
     const bool editing = !m_g.fastswitch;
     for (QAction* action : {AppleZumbalInfo, FileNew, FileLoadDrum, FileSavecurrentloop,
-                            FileExportMidiFile, FileGroove, FilePreferences})
+                            FileExportMidiFile, FileGroove, FileSong, FilePreferences})
         action->setEnabled(editing);
     FileRecoverLastLoop->setEnabled(editing && m_recovery.exists());
     const bool hasPresets = m_window->presetCount() > 0;

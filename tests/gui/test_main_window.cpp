@@ -179,10 +179,10 @@ private slots:
         // Quit are enabled.
         const QString recoveryFile = f.dir.filePath("zumbal recovered loop");
         for (auto [fast, presets, recovery, states] :
-             {std::tuple{false, 0, false, "EE|E-EE|-|EE|EE"},
-              {false, 1, true, "EE|EEEE|E|EE|EE"},
-              {true, 1, true, "--|----|C|-E|E-"},
-              {true, 0, false, "--|----|-|-E|E-"}}) {
+             {std::tuple{false, 0, false, "EE|E-EEE|-|EE|EE"},
+              {false, 1, true, "EE|EEEEE|E|EE|EE"},
+              {true, 1, true, "--|-----|C|-E|E-"},
+              {true, 0, false, "--|-----|-|-E|E-"}}) {
             f.w().presetsMenu()->clear();
             f.w().presetsMenu()->addItems(QStringList(2 + presets, "row"));
             QFile::remove(recoveryFile);
