@@ -1,5 +1,6 @@
 #include "app/LiveControl.h"
 
+#include "loops/LoopLibrary.h"
 #include "loops/ReplaceFile.h"
 #include "midi/LiveActions.h"
 
@@ -111,7 +112,8 @@ void LiveControl::openWindow() {
         m_settingsWindow->activateWindow();
         return;
     }
-    m_settingsWindow = new livesettingswin(m_settings, midiStatus(), &m_window);
+    m_settingsWindow =
+        new livesettingswin(m_settings, midiStatus(), &m_window, LoopLibrary(m_g).presets());
     connect(m_settingsWindow, &livesettingswin::saved, this, [this](const LiveSettings& edited) {
         const QString error = save(edited);
         if (!error.isEmpty())
@@ -183,6 +185,18 @@ void LiveControl::receive(const MidiMessage& m) {
         break;
     case LiveActionKind::FastSwitchToggle:
         emit fastSwitchToggleRequested();
+        break;
+    case LiveActionKind::NextEntry:
+        emit songMoveRequested(1);
+        break;
+    case LiveActionKind::PreviousEntry:
+        emit songMoveRequested(-1);
+        break;
+    case LiveActionKind::RestartEntry:
+        emit songMoveRequested(0);
+        break;
+    case LiveActionKind::Fill:
+        emit fillRequested();
         break;
     }
 }

@@ -54,6 +54,9 @@ public:
 
 signals:
     void fastSwitchToggleRequested();
+    // A song's next (1), previous (-1) or restarted (0) entry; a fill.
+    void songMoveRequested(int direction);
+    void fillRequested();
 
 private:
     void apply();

@@ -106,6 +106,10 @@ public:
     // Where a song is, shown in place of the loop's name line while it
     // plays; empty: no song.
     void showSongPlace(const QString& text);
+    // The loop the engine put in the model (a fill, or the loop after it)
+    // shown under `name`; no edit is recorded.
+    void showPlayingLoop(const QString& name) { showLoop(name); }
+    const QString& loopName() const { return m_loopName; }
     // Loads the loop named `nome_file` once the current event is handled.
     void loop_aprithr();
     // `name` is the file's name as the file system holds it.

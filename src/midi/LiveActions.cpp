@@ -33,6 +33,10 @@ std::optional<std::pair<LiveActionKind, bool>> boundAction(const MidiMessage& m,
         {LiveActionKind::SemitoneDown, false},
         {LiveActionKind::SemitoneUp, false},
         {LiveActionKind::FastSwitchToggle, true},
+        {LiveActionKind::NextEntry, true},
+        {LiveActionKind::PreviousEntry, true},
+        {LiveActionKind::RestartEntry, true},
+        {LiveActionKind::Fill, true},
     }};
     const auto binding = learnableBinding(m);
     if (!binding)

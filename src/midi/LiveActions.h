@@ -19,6 +19,10 @@ enum class LiveActionKind {
     FastSwitchToggle,
     Start,
     Stop,
+    NextEntry,
+    PreviousEntry,
+    RestartEntry,
+    Fill,
 };
 
 struct LiveAction {

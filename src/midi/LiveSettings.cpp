@@ -32,7 +32,8 @@ constexpr IntKey kIntKeys[] = {
 };
 // In the order of Bindable.
 constexpr std::array<const char*, kBindables> kBindingKeys{
-    "next_preset", "previous_preset", "play_stop", "semitone_down", "semitone_up", "fastswitch",
+    "next_preset", "previous_preset", "play_stop",      "semitone_down", "semitone_up",
+    "fastswitch",  "next_entry",      "previous_entry", "restart_entry", "fill",
 };
 constexpr std::array<const char*, 4> kKindWords{"none", "program", "note", "cc"};
 // In the order of sync::Source.
@@ -107,6 +108,8 @@ void applyLine(LiveSettings& s, std::string_view key, std::string_view value) {
             s.bindings[i] = parseBinding(value);
     if (key == "sync")
         s.sync = syncSourceNamed(value).value_or(defaults.sync);
+    if (key == "fill_preset")
+        s.fillPreset = value;
 }
 
 } // namespace
@@ -131,6 +134,10 @@ std::string writeLiveSettings(const LiveSettings& settings) {
     for (size_t i = 0; i < kBindingKeys.size(); ++i)
         text += std::string(kBindingKeys[i]) + '=' + bindingText(settings.bindings[i]) + '\n';
     text += std::string("sync=") + syncSourceName(settings.sync) + '\n';
+    // A name with a line break in it could not be read back.
+    if (!settings.fillPreset.empty() &&
+        settings.fillPreset.find_first_of("\r\n") == std::string::npos)
+        text += "fill_preset=" + settings.fillPreset + '\n';
     return text;
 }
 
@@ -149,8 +156,16 @@ LiveSettings readLiveSettings(std::string_view text) {
 
 const char* bindableName(Bindable bindable) {
     static constexpr std::array<const char*, kBindables> names{
-        "Next preset",       "Previous preset", "Play/stop",
-        "Semitone down (Q)", "Semitone up (A)", "FastSwitch on/off",
+        "Next preset",
+        "Previous preset",
+        "Play/stop",
+        "Semitone down (Q)",
+        "Semitone up (A)",
+        "FastSwitch on/off",
+        "Next song entry (.)",
+        "Previous song entry (,)",
+        "Restart song entry (/)",
+        "Fill (B)",
     };
     return names[static_cast<size_t>(bindable)];
 }

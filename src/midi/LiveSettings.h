@@ -10,8 +10,20 @@
 namespace zumbal {
 
 // What a MIDI pedal, key or knob can be bound to.
-enum class Bindable { NextPreset, PreviousPreset, PlayStop, SemitoneDown, SemitoneUp, FastSwitch };
-inline constexpr int kBindables = 6;
+enum class Bindable {
+    NextPreset,
+    PreviousPreset,
+    PlayStop,
+    SemitoneDown,
+    SemitoneUp,
+    FastSwitch,
+    // A song's moves, and the fill.
+    NextEntry,
+    PreviousEntry,
+    RestartEntry,
+    Fill,
+};
+inline constexpr int kBindables = 10;
 
 enum class BindingKind { None, ProgramChange, Note, ControlChange };
 
@@ -36,6 +48,8 @@ struct LiveSettings {
     sync::Source sync = sync::Source::Internal;
     bool leadJackTransport = false; // on Zumbal's own clock only
     bool linkStartStop = false;     // start and stop with the Link session
+    // The preset a fill plays for one pass, its file name; empty: none.
+    std::string fillPreset{};
     std::array<Binding, kBindables> bindings{};
     bool operator==(const LiveSettings&) const = default;
 };

@@ -48,8 +48,12 @@ std::optional<OpenedSong> openSong(const std::filesystem::path& path,
     return std::nullopt;
 }
 
-SongControl::SongControl(globali& g, Window_t1& window, PlaybackEngine& engine)
-    : QObject(&window), m_g(g), m_window(window), m_player(g, window, engine) {
+SongControl::SongControl(globali& g, Window_t1& window, PlaybackEngine& engine,
+                         std::function<std::string()> fillPreset)
+    : QObject(&window), m_g(g), m_window(window), m_engine(engine), m_player(g, window, engine),
+      m_fillPreset(std::move(fillPreset)) {
+    m_fillWatch.setInterval(30);
+    connect(&m_fillWatch, &QTimer::timeout, this, &SongControl::watchFill);
     connect(&m_player, &SongPlayer::placeChanged, this, &SongControl::showPlace);
     const auto key = [&](const char* text, const char* shortcut, auto move) {
         auto* action = new QAction(QString::fromLatin1(text), &window);
@@ -61,6 +65,45 @@ SongControl::SongControl(globali& g, Window_t1& window, PlaybackEngine& engine)
     nextEntry = key("Next Entry", ".", &SongPlayer::next);
     previousEntry = key("Previous Entry", ",", &SongPlayer::previous);
     restartEntry = key("Restart Entry", "/", &SongPlayer::restart);
+    fillKey = new QAction(QStringLiteral("Fill"), &window);
+    fillKey->setShortcut(QKeySequence(QStringLiteral("B")));
+    connect(fillKey, &QAction::triggered, this, &SongControl::fill);
+    window.addAction(fillKey);
+}
+
+void SongControl::fill() {
+    const std::string preset = m_fillPreset ? m_fillPreset() : std::string();
+    if (preset.empty() || m_g.battito < 1)
+        return;
+    QString error;
+    const std::optional<LoopRecord> loop = LoopLibrary(m_g).read(preset, error);
+    if (!loop)
+        return;
+    auto* fill = new PendingSwitch;
+    fill->loop = *loop;
+    fill->name = fileNameText(preset);
+    fill->normalise = !m_g.fastswitch;
+    // A fill asked for again before its bar line replaces the first.
+    delete m_engine.queueFill(fill);
+    m_fillWatch.start();
+}
+
+void SongControl::watchFill() {
+    if (m_g.battito < 1)
+        delete m_engine.withdrawFill();
+    if (BarLineChange* landed = m_engine.takeLandedFill()) {
+        if (!m_fillShown)
+            m_beforeFill = m_window.loopName();
+        m_fillShown = true;
+        m_window.showPlayingLoop(static_cast<PendingSwitch*>(landed)->name);
+        delete landed;
+    }
+    if (m_fillShown && !m_engine.fillPlaying()) {
+        m_fillShown = false;
+        m_window.showPlayingLoop(m_beforeFill);
+    }
+    if (!m_fillShown && m_g.battito < 1)
+        m_fillWatch.stop();
 }
 
 void SongControl::playOpened(const OpenedSong& opened) {

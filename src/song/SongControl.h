@@ -11,9 +11,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <string>
 
 namespace zumbal {
 
@@ -43,7 +46,9 @@ std::optional<OpenedSong> openSong(const std::filesystem::path& path,
 class SongControl : public QObject {
     Q_OBJECT
 public:
-    SongControl(globali& g, Window_t1& window, PlaybackEngine& engine);
+    // `fillPreset` says which preset a fill plays (the live settings').
+    SongControl(globali& g, Window_t1& window, PlaybackEngine& engine,
+                std::function<std::string()> fillPreset);
 
     SongPlayer& player() { return m_player; }
     // A song opened with the program, whose first entry the window plays.
@@ -52,19 +57,30 @@ public:
     // that plays or played last.
     void openWindow();
     SongWindow* window() const { return m_songWindow; }
+    // The fill: its preset for one pass from the next stroke 1, then the
+    // loop it interrupted; nothing while stopped or without a fill preset.
+    void fill();
 
     // The keys: "." next entry, "," previous entry, "/" restart the entry.
     QAction* nextEntry = nullptr;
     QAction* previousEntry = nullptr;
     QAction* restartEntry = nullptr;
+    QAction* fillKey = nullptr; // "B"
 
 private:
     void playFromWindow(int entry);
     void showPlace();
+    // The fill's landing and end, shown in the window.
+    void watchFill();
 
     globali& m_g;
     Window_t1& m_window;
+    PlaybackEngine& m_engine;
     SongPlayer m_player;
+    std::function<std::string()> m_fillPreset;
+    QTimer m_fillWatch;
+    bool m_fillShown = false;
+    QString m_beforeFill; // the name of the loop the fill interrupted
     QPointer<SongWindow> m_songWindow;
     std::filesystem::path m_openedPath; // of the song opened with the program
 };

@@ -1,5 +1,6 @@
 #include "windows/livesettingswin.h"
 
+#include "loops/FileNames.h"
 #include "midi/LiveActions.h"
 #include "widgets/WindowLook.h"
 
@@ -46,7 +47,7 @@ QGridLayout* groupGrid(QGroupBox* box) {
 } // namespace
 
 livesettingswin::livesettingswin(const LiveSettings& current, const QString& midiStatus,
-                                 QWidget* parent)
+                                 QWidget* parent, const std::vector<std::string>& presets)
     : QWidget(parent, Qt::Dialog), m_edited(current) {
     setWindowTitle(QStringLiteral("Live Settings"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -56,7 +57,7 @@ livesettingswin::livesettingswin(const LiveSettings& current, const QString& mid
     statusLabel->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->addWidget(playingGroup());
+    layout->addWidget(playingGroup(presets));
     layout->addWidget(inputGroup());
     layout->addWidget(syncGroup());
     layout->addSpacing(2);
@@ -66,7 +67,7 @@ livesettingswin::livesettingswin(const LiveSettings& current, const QString& mid
     showBindings();
 }
 
-QWidget* livesettingswin::playingGroup() {
+QWidget* livesettingswin::playingGroup(const std::vector<std::string>& presets) {
     QGroupBox* box = group(QStringLiteral("Playing and MIDI output"), this);
     QGridLayout* grid = groupGrid(box);
     QWidget* content = grid->parentWidget();
@@ -84,6 +85,24 @@ QWidget* livesettingswin::playingGroup() {
     grid->addWidget(new QLabel(QStringLiteral("Bass channel"), content), 1, 3);
     grid->addWidget(bassSpin, 1, 4);
     grid->addWidget(clockBox, 2, 0, 1, 5);
+    // The fill's preset; one gone from the list stays chosen.
+    fillCombo = new QComboBox(content);
+    fillCombo->addItem(QStringLiteral("None"));
+    std::vector<std::string> names = presets;
+    if (!m_edited.fillPreset.empty() &&
+        std::find(names.begin(), names.end(), m_edited.fillPreset) == names.end())
+        names.push_back(m_edited.fillPreset);
+    for (const std::string& name : names)
+        fillCombo->addItem(fileNameText(name), QByteArray::fromStdString(name));
+    fillCombo->setCurrentIndex(
+        std::max(0, fillCombo->findData(QByteArray::fromStdString(m_edited.fillPreset))));
+    fillCombo->setToolTip(QStringLiteral("Fill (B) plays this preset for one pass at the next "
+                                         "stroke 1, then the loop comes back."));
+    connect(fillCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_edited.fillPreset = fillCombo->itemData(index).toByteArray().toStdString();
+    });
+    grid->addWidget(new QLabel(QStringLiteral("Fill"), content), 3, 0);
+    grid->addWidget(fillCombo, 3, 1, 1, 4);
     grid->setColumnMinimumWidth(2, 16);
     grid->setColumnStretch(5, 1);
     connect(barLineBox, &QCheckBox::toggled, this,

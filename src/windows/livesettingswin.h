@@ -14,6 +14,8 @@
 
 #include <array>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace zumbal {
 
@@ -23,8 +25,9 @@ namespace zumbal {
 class livesettingswin : public QWidget {
     Q_OBJECT
 public:
+    // `presets`: the presets list's file names, which the fill can play.
     livesettingswin(const LiveSettings& current, const QString& midiStatus,
-                    QWidget* parent = nullptr);
+                    QWidget* parent = nullptr, const std::vector<std::string>& presets = {});
 
     const LiveSettings& edited() const { return m_edited; }
 
@@ -33,6 +36,7 @@ public:
     QSpinBox* bassSpin = nullptr;
     QCheckBox* clockBox = nullptr;
     QComboBox* inputCombo = nullptr;
+    QComboBox* fillCombo = nullptr; // "None", then the presets
     // In the order of sync::Source.
     std::array<QRadioButton*, 4> syncButtons{};
     QCheckBox* leadTransportBox = nullptr;
@@ -53,7 +57,7 @@ signals:
     void saved(const zumbal::LiveSettings& settings);
 
 private:
-    QWidget* playingGroup();
+    QWidget* playingGroup(const std::vector<std::string>& presets);
     QWidget* inputGroup();
     QWidget* syncGroup();
     void showSyncChoice();

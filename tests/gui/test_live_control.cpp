@@ -173,6 +173,30 @@ private slots:
         player.setSong(Song{"None", {{1, std::nullopt, "gone"}}}, false);
         QVERIFY(!player.play(0)); // nothing to play
     }
+
+    // The fill plays its preset for one pass from the next bar line, shown
+    // in the name line, and then the loop it interrupted comes back whole.
+    void aFillPlaysOnePassThenTheLoopComesBack() {
+        Fixture f("0", files());
+        LiveSettings settings;
+        settings.fillPreset = "new-130";
+        QCOMPARE(f.app->live().save(settings), QString());
+        QVERIFY(f.g().battito > 0);
+        const QString before = loaded(f);
+        const int tempo = f.g().tempo, kick = f.g().pp[0];
+        f.app->songs().fillKey->trigger();
+        const auto renderWhile = [&](auto going) {
+            for (int i = 0; i < 2000 && going(); ++i)
+                f.render(512);
+        };
+        renderWhile([&] { return !f.app->sound().engine().fillPlaying(); });
+        QTRY_COMPARE(loaded(f), "new-130");
+        QVERIFY(f.g().tempo != tempo);
+        renderWhile([&] { return f.app->sound().engine().fillPlaying(); });
+        QTRY_COMPARE(loaded(f), before);
+        QCOMPARE(f.g().tempo.load(), tempo);
+        QCOMPARE(f.g().pp[0].load(), kick);
+    }
 };
 
 } // namespace zumbal

@@ -136,8 +136,9 @@ TEST(Translate, LearnedBindingsMatchUntilCleared) {
         EXPECT_EQ(learnableBinding(m), binding) << testing::PrintToString(m);
 
     const MidiMessage pedal{0xB3, 80, 127};
-    const A actions[kBindables] = {A::NextPreset,   A::PreviousPreset, A::PlayStop,
-                                   A::SemitoneDown, A::SemitoneUp,     A::FastSwitchToggle};
+    const A actions[kBindables] = {
+        A::NextPreset,       A::PreviousPreset, A::PlayStop,      A::SemitoneDown, A::SemitoneUp,
+        A::FastSwitchToggle, A::NextEntry,      A::PreviousEntry, A::RestartEntry, A::Fill};
     for (int i = 0; i < kBindables; ++i) {
         LiveSettings s;
         s.bindings[i] = *learnableBinding(pedal);
@@ -153,6 +154,8 @@ TEST(LiveSettingsText, RoundTripsAndReadsLeniently) {
     changed.bindings[5] = {BindingKind::ProgramChange, 16, 0};
     changed.sync = sync::Source::Link;
     changed.linkStartStop = true;
+    changed.bindings[9] = {BindingKind::Note, 10, 36};
+    changed.fillPreset = "Fill \xE9 one";
     for (const LiveSettings& s : {LiveSettings{}, boundSettings(), changed})
         EXPECT_EQ(readLiveSettings(writeLiveSettings(s)), s) << writeLiveSettings(s);
 
@@ -168,6 +171,7 @@ TEST(LiveSettingsText, RoundTripsAndReadsLeniently) {
          {.sync = sync::Source::JackTransport, .leadJackTransport = true}},
         {"sync=midi", {.sync = sync::Source::MidiClock}},
         {"sync=Link\nsync=", {}},
+        {"fill_preset=Break 2\r\n", {.fillPreset = "Break 2"}},
     };
     for (const auto& [text, settings] : texts)
         EXPECT_EQ(readLiveSettings(text), settings) << text;
