@@ -12,16 +12,6 @@ namespace {
 
 constexpr std::streamsize kHeadBytes = 4096;
 
-bool isLoopFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    std::string head(kHeadBytes, '\0');
-    file.read(head.data(), kHeadBytes);
-    head.resize(static_cast<size_t>(file.gcount()));
-    return hasLoopFileTag(firstLine(head));
-}
-
 bool isDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
@@ -62,21 +52,33 @@ bool presetNameLess(const std::string& a, const std::string& b) {
     return a < b; // equal but for case or leading zeros: a stable, total order
 }
 
-std::vector<std::string> listLoopFiles(const std::filesystem::path& folder) {
+bool isTaggedFile(const std::filesystem::path& path, bool (*tagged)(std::string_view firstLine)) {
+    std::error_code typeError;
+    if (!std::filesystem::is_regular_file(path, typeError))
+        return false;
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    std::string head(kHeadBytes, '\0');
+    file.read(head.data(), kHeadBytes);
+    head.resize(static_cast<size_t>(file.gcount()));
+    return tagged(firstLine(head));
+}
+
+std::vector<std::string> listTaggedFiles(const std::filesystem::path& folder,
+                                         bool (*tagged)(std::string_view firstLine)) {
     std::vector<std::string> names;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-         it.increment(ec)) {
-        // Only regular files (or links to them) are read: opening a named
-        // pipe would wait for a writer for ever.
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError))
-            continue;
-        if (isLoopFile(it->path()))
+         it.increment(ec))
+        if (isTaggedFile(it->path(), tagged))
             names.push_back(it->path().filename().string());
-    }
     std::sort(names.begin(), names.end(), presetNameLess);
     return names;
+}
+
+std::vector<std::string> listLoopFiles(const std::filesystem::path& folder) {
+    return listTaggedFiles(folder, hasLoopFileTag);
 }
 
 } // namespace zumbal

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zumbal {
@@ -15,5 +16,15 @@ std::vector<std::string> listLoopFiles(const std::filesystem::path& folder);
 
 // Orders names as the presets list does ("loop 2" before "Loop 10").
 bool presetNameLess(const std::string& a, const std::string& b);
+
+// Whether the item at `path` is a regular file (or a link to one) whose
+// first line, within its first 4 KiB, `tagged` accepts. Nothing else is
+// opened: a named pipe would wait for a writer for ever.
+bool isTaggedFile(const std::filesystem::path& path, bool (*tagged)(std::string_view firstLine));
+
+// The names of the items in `folder` that isTaggedFile() accepts, ordered
+// by presetNameLess.
+std::vector<std::string> listTaggedFiles(const std::filesystem::path& folder,
+                                         bool (*tagged)(std::string_view firstLine));
 
 } // namespace zumbal

@@ -3,20 +3,7 @@
 #include "loops/FileNames.h"
 #include "loops/LoopLibrary.h"
 
-#include <fstream>
-
 namespace zumbal {
-
-bool isSongFile(const std::filesystem::path& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return false;
-    std::ifstream in(path, std::ios::binary);
-    std::string head(4096, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
-    return hasSongFileTag(firstLine(head));
-}
 
 std::optional<OpenedSong> openSong(const std::filesystem::path& path,
                                    const std::filesystem::path& loopsFolder, QString& error) {

@@ -31,9 +31,6 @@ struct OpenedSong {
     QString loopName;
 };
 
-// Whether the file at `path` is a song file, by the tag on its first line.
-bool isSongFile(const std::filesystem::path& path);
-
 // Reads the song at `path` and its first playable entry. Its presets are in
 // `loopsFolder` when given, else in the folder that holds its "songs"
 // folder (the song's own folder when that is not "songs"). Nothing, with

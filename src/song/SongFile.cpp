@@ -11,7 +11,6 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 
 namespace zumbal {
 
@@ -24,7 +23,6 @@ constexpr std::array<char, 12> kKeyLetters{'s', 'e', 'd', 'r', 'f', 'g',
                                            'y', 'h', 'u', 'j', 'i', 'k'};
 constexpr std::string_view kOwnKey = "-";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-constexpr std::streamsize kHeadBytes = 4096;
 
 int semitoneOf(int semitone) {
     return (semitone % 12 + 12) % 12;
@@ -74,16 +72,6 @@ std::string nameOf(std::string_view line) {
     line.remove_suffix(kSongFileTag.size());
     line.remove_suffix(line.size() - std::min(line.find_last_not_of(' ') + 1, line.size()));
     return std::string(line);
-}
-
-bool isSongFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    std::string head(kHeadBytes, '\0');
-    file.read(head.data(), kHeadBytes);
-    head.resize(static_cast<size_t>(file.gcount()));
-    return hasSongFileTag(firstLine(head));
 }
 
 } // namespace
@@ -142,21 +130,12 @@ bool isPresetFileName(std::string_view name) {
            name.find_first_of(std::string_view("/\n\r\0", 4)) == std::string_view::npos;
 }
 
+bool isSongFile(const std::filesystem::path& path) {
+    return isTaggedFile(path, hasSongFileTag);
+}
+
 std::vector<std::string> listSongFiles(const std::filesystem::path& songsFolder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(songsFolder, ec), end; !ec && it != end;
-         it.increment(ec)) {
-        // Only regular files (or links to them) are read: opening a named
-        // pipe would wait for a writer for ever.
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError))
-            continue;
-        if (isSongFile(it->path()))
-            names.push_back(it->path().filename().string());
-    }
-    std::sort(names.begin(), names.end(), presetNameLess);
-    return names;
+    return listTaggedFiles(songsFolder, hasSongFileTag);
 }
 
 std::optional<Song> readSongFile(const std::filesystem::path& path, std::string& error) {

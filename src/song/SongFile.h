@@ -77,6 +77,10 @@ bool isPresetFileName(std::string_view name);
 // files left out, and so are named pipes and devices, which are not opened.
 std::vector<std::string> listSongFiles(const std::filesystem::path& songsFolder);
 
+// Whether the item at `path` is a song file, by the tag on its first line;
+// only a regular file is opened.
+bool isSongFile(const std::filesystem::path& path);
+
 // The song in the file at `path`; nothing, with the reason in `error`, when
 // the item is not a regular file (a named pipe is not waited on), cannot be
 // read, is bigger than kMaxSongFileBytes or is not a song file.
