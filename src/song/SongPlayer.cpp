@@ -70,32 +70,31 @@ void SongPlayer::skip(int direction) {
 }
 
 bool SongPlayer::queue(int entry, bool waits) {
-    const std::vector<bool> found = playable();
-    for (std::optional<int> at = firstPlayable(found, entry); at;) {
+    std::vector<bool> found = playable();
+    for (std::optional<int> at = firstPlayable(found, entry); at;
+         at = firstPlayable(found, *at + 1)) {
         const SongEntry& e = m_song.entries[*at];
         QString error;
-        if (const std::optional<LoopRecord> loop = m_library.read(e.preset, error)) {
-            PendingSwitch next;
-            next.loop = *loop;
-            next.name = fileNameText(e.preset);
-            next.normalise = !m_g.fastswitch;
-            if (e.key)
-                next.key = fastSwitchLetter(*e.key);
-            next.passes = e.passes;
-            next.waitsForPasses = waits;
-            next.songEntry = *at;
-            m_window.barLineQueue().queueEntry(std::move(next));
-            if (!m_shown)
-                m_shown = *at;
-            m_poll.start();
-            return true;
+        const std::optional<LoopRecord> loop = m_library.read(e.preset, error);
+        // Gone or unreadable since the list was read: the next one plays in its place.
+        if (!loop) {
+            found[*at] = false;
+            continue;
         }
-        // Gone since the list was read: the next one plays in its place.
-        std::vector<bool> rest = found;
-        rest[*at] = false;
-        at = firstPlayable(rest, *at + 1);
-        if (at == firstPlayable(found, entry))
-            break;
+        PendingSwitch next;
+        next.loop = *loop;
+        next.name = fileNameText(e.preset);
+        next.normalise = !m_g.fastswitch;
+        if (e.key)
+            next.key = fastSwitchLetter(*e.key);
+        next.passes = e.passes;
+        next.waitsForPasses = waits;
+        next.songEntry = *at;
+        m_window.barLineQueue().queueEntry(std::move(next));
+        if (!m_shown)
+            m_shown = *at;
+        m_poll.start();
+        return true;
     }
     return false;
 }
