@@ -64,15 +64,15 @@ int keyTransposition(const std::optional<int>& key) {
 }
 
 // The loops folder of a song: --loops, else the folder that holds the
-// song's "songs" folder; empty when there is neither.
+// song's "songs" folder, or the song's own folder when that is not one, as
+// when the window opens a song.
 QString loopsFolderOf(const Subcommand& command) {
     if (!command.loops.isEmpty())
         return command.loops;
     const QFileInfo song(command.loopFile);
     QDir folder = song.absoluteDir();
-    if (folder.dirName() != QLatin1String(kSongsFolder.data(), kSongsFolder.size()) ||
-        !folder.cdUp())
-        return {};
+    if (folder.dirName() == QLatin1String(kSongsFolder.data(), kSongsFolder.size()))
+        folder.cdUp();
     return folder.path();
 }
 
@@ -89,10 +89,6 @@ int readSong(const Subcommand& command, Playlist& list) {
     if (!song)
         return fail(QStringLiteral("cannot read %1: %2").arg(path, QString::fromStdString(reason)));
     const QString folder = loopsFolderOf(command);
-    if (folder.isEmpty())
-        return fail(QStringLiteral("%1: the song is not in the \"%2\" folder of a loops folder; "
-                                   "name its loops folder with --loops DIR")
-                        .arg(path, QLatin1String(kSongsFolder.data(), kSongsFolder.size())));
     QStringList skipped;
     for (const SongEntry& entry : song->entries) {
         QString error;
