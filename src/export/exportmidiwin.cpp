@@ -4,6 +4,7 @@
 #include "loops/FileNames.h"
 #include "loops/PresetList.h"
 #include "loops/ReplaceFile.h"
+#include "song/SongFile.h"
 #include "widgets/TextFilter.h"
 #include "widgets/WindowLook.h"
 
@@ -126,6 +127,11 @@ void exportmidiwin::ListBox1_Open() {
         return;
     for (const std::string& name : listLoopFiles(m_g.drumloopsfolder))
         new QTreeWidgetItem(ListBox1, {fileNameText(name)});
+    // The songs after the loops, told apart by their word.
+    for (const std::string& name : listSongFiles(m_g.drumloopsfolder / kSongsFolder)) {
+        auto* row = new QTreeWidgetItem(ListBox1, {QStringLiteral("Song: ") + fileNameText(name)});
+        row->setData(0, Qt::UserRole, QByteArray::fromStdString(name));
+    }
 }
 
 void exportmidiwin::setLoopChosen(bool chosen) {
@@ -146,9 +152,12 @@ void exportmidiwin::ListBox1_Change() {
         m_sounds.play(SoundId::ButtonC);
         return;
     }
-    nome_emf = rows.first()->text(0);
+    m_song = rows.first()->data(0, Qt::UserRole).toByteArray().toStdString();
+    nome_emf = m_song.empty() ? rows.first()->text(0) : fileNameText(m_song);
     EditField1->setText(nome_emf);
     setLoopChosen(true);
+    // A song's entries play their own passes.
+    Slider1->setEnabled(m_song.empty());
     m_sounds.play(SoundId::PublicD);
 }
 
@@ -210,6 +219,24 @@ void exportmidiwin::gestisci_evento_bottone(int, int) {
 }
 
 void exportmidiwin::exportLoop() {
+    if (songChosen()) {
+        const std::optional<std::vector<ExportPart>> parts = songParts(this);
+        if (!parts)
+            return;
+        const QString path = QDir(dovesalvare)
+                                 .filePath(QString::fromStdString(exportFileName(
+                                     EditField1->text().toStdString(), nome_emf.toStdString())));
+        QWidget* owner = parentWidget();
+        close();
+        m_sounds.playIfOn(SoundId::Loaded2);
+        const std::vector<uint8_t> bytes = writeMidiFile(*parts);
+        if (bytes.empty())
+            warn(owner,
+                 QStringLiteral("The song \"%1\" is too long for one MIDI file.").arg(nome_emf));
+        else
+            write(bytes, path, owner);
+        return;
+    }
     QString readError;
     const auto text = readLoopBytes(m_g.drumloopsfolder / fileNameBytes(nome_emf), readError);
     if (!text) {
@@ -227,7 +254,36 @@ void exportmidiwin::exportLoop() {
     close();
 
     m_sounds.playIfOn(SoundId::Loaded2);
-    const std::vector<uint8_t> bytes = writeMidiFile(loop, repeats);
+    write(writeMidiFile(loop, repeats), path, owner);
+}
+
+std::optional<std::vector<ExportPart>> exportmidiwin::songParts(QWidget* owner) {
+    std::string reason;
+    const std::optional<Song> song =
+        readSongFile(m_g.drumloopsfolder / kSongsFolder / m_song, reason);
+    if (!song) {
+        warn(owner, QStringLiteral("The song \"%1\" could not be read: %2")
+                        .arg(nome_emf, QString::fromLocal8Bit(reason.c_str())));
+        return std::nullopt;
+    }
+    // An entry whose preset is missing is left out, as when the song plays.
+    std::vector<ExportPart> parts;
+    for (const SongEntry& entry : song->entries) {
+        QString error;
+        if (const auto text = readLoopBytes(m_g.drumloopsfolder / entry.preset, error))
+            // A key moves a loop just loaded by its semitone, as its FastSwitch letter does.
+            parts.push_back({readLoopForExport(*text), entry.passes, entry.key.value_or(0)});
+    }
+    if (parts.empty()) {
+        warn(owner, QStringLiteral("The song \"%1\" has nothing to play: none of its presets "
+                                   "is in the loops folder.")
+                        .arg(nome_emf));
+        return std::nullopt;
+    }
+    return parts;
+}
+
+void exportmidiwin::write(const std::vector<uint8_t>& bytes, const QString& path, QWidget* owner) {
     QDir().mkpath(dovesalvare);
     const QString error = replaceFile(path, QByteArray(reinterpret_cast<const char*>(bytes.data()),
                                                        static_cast<qsizetype>(bytes.size())));

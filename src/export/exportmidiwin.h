@@ -1,6 +1,7 @@
 #pragma once
 
 #include "assets/EventSounds.h"
+#include "export/MidiWriter.h"
 #include "model/globali.h"
 #include "widgets/ButtonBar.h"
 
@@ -14,13 +15,17 @@
 #include <QTreeWidget>
 
 #include <array>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace zumbal {
 
 // "Export Midi file": writes one stored loop of the loops folder, repeated a
-// chosen number of times, as a Standard MIDI File into a chosen folder. It
-// reads the loop file itself, so the loop open in the main window is neither
-// touched nor exported. A new window is made for every opening.
+// chosen number of times, or one song of its songs folder, whole, as a
+// Standard MIDI File into a chosen folder. It reads the files itself, so the
+// loop open in the main window is neither touched nor exported. A new window
+// is made for every opening.
 class exportmidiwin : public QDialog {
     Q_OBJECT
 public:
@@ -53,19 +58,27 @@ public:
     std::array<QRadioButton*, 4> RadioBu{};
     QLabel* StaticText6 = nullptr;
 
-    // The chosen loop's file name in the loops folder; empty when none is.
+    // The chosen loop's file name in the loops folder, or the chosen song's
+    // in its songs folder; empty when none is.
     QString nome_emf;
+    // Whether the row chosen is a song: its entries play their own passes.
+    bool songChosen() const { return !m_song.empty(); }
 
 private:
     void buildControls();
     void setLoopChosen(bool chosen);
     void exportLoop();
+    // The song's entries whose presets read as loop files; nothing, after a
+    // message, when none does.
+    std::optional<std::vector<ExportPart>> songParts(QWidget* owner);
+    void write(const std::vector<uint8_t>& bytes, const QString& path, QWidget* owner);
 
     const globali& m_g;
     EventSounds& m_sounds;
     ButtonBar* m_bar = nullptr;
     QButtonGroup* m_targets = nullptr;
     QString dovesalvare;
+    std::string m_song; // the chosen song's file name, as bytes
 };
 
 } // namespace zumbal

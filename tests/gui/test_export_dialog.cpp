@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "app/Subcommands.h"
 #include "export/MidiWriter.h"
 #include "export/exportmidiwin.h"
 #include "loops/FileNames.h"
@@ -125,6 +126,40 @@ private slots:
         press(win);
         QVERIFY(win->isVisible());
         QVERIFY(win->findChild<QMessageBox*>()->text().contains("Groove"));
+    }
+
+    // A song of the songs folder is listed after the loops and exported
+    // whole, its entries' own passes and keys, a missing preset left out:
+    // the same file as `zumbal export-midi SONGFILE` writes. One whose every
+    // preset is missing says so and writes nothing.
+    void aSongIsExportedWholeAsTheCommandLineExportsIt() {
+        Fixture f("0", loops());
+        f.write("loops/songs/Set", "Set song created by Zumbal (Zumbal song file format)\n100\n"
+                                   "2\tD\tBasic\n1\t-\tgone\n3\t-\tGroove\n");
+        f.write("loops/songs/Empty",
+                "Empty song created by Zumbal (Zumbal song file format)\n100\n1\t-\tgone\n");
+        const QString target = f.dir.filePath("out");
+        exportmidiwin* win = open(f);
+        QCOMPARE(win->ListBox1->topLevelItemCount(), 4);
+        QCOMPARE(win->ListBox1->topLevelItem(3)->text(0), "Song: Set");
+        clickRow(win, 3);
+        QVERIFY(win->songChosen() && !win->Slider1->isEnabled());
+        win->setTarget(target);
+        press(win);
+        Subcommand command;
+        command.loopFile = f.dir.filePath("loops/songs/Set");
+        command.output = f.dir.filePath("command.mid");
+        QCOMPARE(runSubcommand(command), 0);
+        QCOMPARE(f.read("out/Set.mid"), f.read("command.mid"));
+
+        win = open(f);
+        clickRow(win, 2);
+        QCOMPARE(win->nome_emf, "Empty");
+        win->setTarget(target);
+        press(win);
+        QVERIFY(win->isVisible());
+        QVERIFY(win->findChild<QMessageBox*>()->text().contains("nothing to play"));
+        QCOMPARE(QDir(target).entryList(QDir::Files), QStringList{"Set.mid"});
     }
 
     // A loop whose file name is not UTF-8 (Latin-1 "caf\xe9", from an older
