@@ -219,9 +219,10 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
     parser.addOptions(
         {soundFont, audio, loops, period, latency, noConnect, stats, syncTo, transportMaster});
     parser.addPositionalArgument(
-        QStringLiteral("LOOPFILE"),
-        QStringLiteral("A loop file to open and play instead of the start-up loop."),
-        QStringLiteral("[LOOPFILE]"));
+        QStringLiteral("LOOPFILE|SONGFILE"),
+        QStringLiteral("A loop file to open and play instead of the start-up loop, or a song "
+                       "file to play."),
+        QStringLiteral("[LOOPFILE|SONGFILE]"));
 
     CommandLineResult result;
     if (!parser.parse(arguments))

@@ -207,7 +207,7 @@ TEST(ManualPage, HoldsEveryOptionOfTheHelp) {
         EXPECT_TRUE(page.contains(name.replace('-', QStringLiteral("\\-")))) << name.toStdString();
     }
     EXPECT_GT(checked, 20);
-    EXPECT_TRUE(page.contains(".RI [ LOOPFILE ]"));
+    EXPECT_TRUE(page.contains(".RI [ LOOPFILE | SONGFILE ]"));
     EXPECT_TRUE(page.contains(QStringLiteral("\"Zumbal %1\"").arg(ZUMBAL_VERSION)));
 }
 
