@@ -219,33 +219,9 @@ void exportmidiwin::gestisci_evento_bottone(int, int) {
 }
 
 void exportmidiwin::exportLoop() {
-    if (songChosen()) {
-        const std::optional<std::vector<ExportPart>> parts = songParts(this);
-        if (!parts)
-            return;
-        const QString path = QDir(dovesalvare)
-                                 .filePath(QString::fromStdString(exportFileName(
-                                     EditField1->text().toStdString(), nome_emf.toStdString())));
-        QWidget* owner = parentWidget();
-        close();
-        m_sounds.playIfOn(SoundId::Loaded2);
-        const std::vector<uint8_t> bytes = writeMidiFile(*parts);
-        if (bytes.empty())
-            warn(owner,
-                 QStringLiteral("The song \"%1\" is too long for one MIDI file.").arg(nome_emf));
-        else
-            write(bytes, path, owner);
+    const std::optional<std::vector<ExportPart>> parts = songChosen() ? songParts() : loopPart();
+    if (!parts)
         return;
-    }
-    QString readError;
-    const auto text = readLoopBytes(m_g.drumloopsfolder / fileNameBytes(nome_emf), readError);
-    if (!text) {
-        warn(this,
-             QStringLiteral("The loop \"%1\" could not be read: %2").arg(nome_emf, readError));
-        return;
-    }
-    const LoopRecord loop = readLoopForExport(*text);
-    const int repeats = Slider1->value();
     const QString path = QDir(dovesalvare)
                              .filePath(QString::fromStdString(exportFileName(
                                  EditField1->text().toStdString(), nome_emf.toStdString())));
@@ -254,16 +230,38 @@ void exportmidiwin::exportLoop() {
     close();
 
     m_sounds.playIfOn(SoundId::Loaded2);
-    write(writeMidiFile(loop, repeats), path, owner);
+    const std::vector<uint8_t> bytes = writeMidiFile(*parts);
+    if (bytes.empty()) {
+        warn(owner, QStringLiteral("\"%1\" is too long for one MIDI file.").arg(nome_emf));
+        return;
+    }
+    QDir().mkpath(dovesalvare);
+    const QString error = replaceFile(path, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                       static_cast<qsizetype>(bytes.size())));
+    if (!error.isEmpty())
+        warn(owner, QStringLiteral("The export failed: \"%1\" could not be written (%2).")
+                        .arg(QDir::toNativeSeparators(path), error));
 }
 
-std::optional<std::vector<ExportPart>> exportmidiwin::songParts(QWidget* owner) {
+// One part, the loop for the passes chosen: written as the loop's export.
+std::optional<std::vector<ExportPart>> exportmidiwin::loopPart() {
+    QString readError;
+    const auto text = readLoopBytes(m_g.drumloopsfolder / fileNameBytes(nome_emf), readError);
+    if (!text) {
+        warn(this,
+             QStringLiteral("The loop \"%1\" could not be read: %2").arg(nome_emf, readError));
+        return std::nullopt;
+    }
+    return std::vector<ExportPart>{{readLoopForExport(*text), Slider1->value(), 0}};
+}
+
+std::optional<std::vector<ExportPart>> exportmidiwin::songParts() {
     std::string reason;
     const std::optional<Song> song =
         readSongFile(m_g.drumloopsfolder / kSongsFolder / m_song, reason);
     if (!song) {
-        warn(owner, QStringLiteral("The song \"%1\" could not be read: %2")
-                        .arg(nome_emf, QString::fromLocal8Bit(reason.c_str())));
+        warn(this, QStringLiteral("The song \"%1\" could not be read: %2")
+                       .arg(nome_emf, QString::fromLocal8Bit(reason.c_str())));
         return std::nullopt;
     }
     // An entry whose preset is missing is left out, as when the song plays.
@@ -275,21 +273,12 @@ std::optional<std::vector<ExportPart>> exportmidiwin::songParts(QWidget* owner) 
             parts.push_back({readLoopForExport(*text), entry.passes, entry.key.value_or(0)});
     }
     if (parts.empty()) {
-        warn(owner, QStringLiteral("The song \"%1\" has nothing to play: none of its presets "
-                                   "is in the loops folder.")
-                        .arg(nome_emf));
+        warn(this, QStringLiteral("The song \"%1\" has nothing to play: none of its presets "
+                                  "is in the loops folder.")
+                       .arg(nome_emf));
         return std::nullopt;
     }
     return parts;
-}
-
-void exportmidiwin::write(const std::vector<uint8_t>& bytes, const QString& path, QWidget* owner) {
-    QDir().mkpath(dovesalvare);
-    const QString error = replaceFile(path, QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                                                       static_cast<qsizetype>(bytes.size())));
-    if (!error.isEmpty())
-        warn(owner, QStringLiteral("The export failed: \"%1\" could not be written (%2).")
-                        .arg(QDir::toNativeSeparators(path), error));
 }
 
 } // namespace zumbal

@@ -68,10 +68,11 @@ private:
     void buildControls();
     void setLoopChosen(bool chosen);
     void exportLoop();
-    // The song's entries whose presets read as loop files; nothing, after a
-    // message, when none does.
-    std::optional<std::vector<ExportPart>> songParts(QWidget* owner);
-    void write(const std::vector<uint8_t>& bytes, const QString& path, QWidget* owner);
+    // What the chosen row exports: the loop for its passes, or the song's
+    // entries whose presets read as loop files; nothing, after a message,
+    // when it cannot be read or nothing is left.
+    std::optional<std::vector<ExportPart>> loopPart();
+    std::optional<std::vector<ExportPart>> songParts();
 
     const globali& m_g;
     EventSounds& m_sounds;
