@@ -63,17 +63,11 @@ int keyTransposition(const std::optional<int>& key) {
     return key ? fastSwitchTransposition(fastSwitchLetter(*key), 0) : 0;
 }
 
-// The loops folder of a song: --loops, else the folder that holds the
-// song's "songs" folder, or the song's own folder when that is not one, as
-// when the window opens a song.
+// The loops folder of a song: --loops, else where the window finds it too.
 QString loopsFolderOf(const Subcommand& command) {
     if (!command.loops.isEmpty())
         return command.loops;
-    const QFileInfo song(command.loopFile);
-    QDir folder = song.absoluteDir();
-    if (folder.dirName() == QLatin1String(kSongsFolder.data(), kSongsFolder.size()))
-        folder.cdUp();
-    return folder.path();
+    return fileNameText(presetsFolderOf(fileNameBytes(command.loopFile)).string());
 }
 
 // The song's entries whose presets read as loop files; one line on stderr

@@ -16,10 +16,7 @@ std::optional<OpenedSong> openSong(const std::filesystem::path& path,
     OpenedSong opened;
     opened.path = path;
     opened.song = std::move(*song);
-    const std::filesystem::path folder = std::filesystem::absolute(path).parent_path();
-    opened.loopsFolder = !loopsFolder.empty()                ? loopsFolder
-                         : folder.filename() == kSongsFolder ? folder.parent_path()
-                                                             : folder;
+    opened.loopsFolder = loopsFolder.empty() ? presetsFolderOf(path) : loopsFolder;
     for (size_t i = 0; i < opened.song.entries.size(); ++i) {
         const std::string& preset = opened.song.entries[i].preset;
         QString unreadable;

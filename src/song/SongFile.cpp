@@ -130,6 +130,12 @@ bool isPresetFileName(std::string_view name) {
            name.find_first_of(std::string_view("/\n\r\0", 4)) == std::string_view::npos;
 }
 
+std::filesystem::path presetsFolderOf(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::absolute(path, error).parent_path();
+    return folder.filename() == kSongsFolder ? folder.parent_path() : folder;
+}
+
 bool isSongFile(const std::filesystem::path& path) {
     return isTaggedFile(path, hasSongFileTag);
 }

@@ -77,6 +77,11 @@ bool isPresetFileName(std::string_view name);
 // files left out, and so are named pipes and devices, which are not opened.
 std::vector<std::string> listSongFiles(const std::filesystem::path& songsFolder);
 
+// Where the presets of the song file at `path` are when no loops folder is
+// named: the folder that holds its "songs" folder, or the song's own folder
+// when that is not one.
+std::filesystem::path presetsFolderOf(const std::filesystem::path& path);
+
 // Whether the item at `path` is a song file, by the tag on its first line;
 // only a regular file is opened.
 bool isSongFile(const std::filesystem::path& path);
