@@ -70,14 +70,7 @@ App::App(AppSettings settings)
                                            m_settings.sync);
     m_songs = new SongControl(m_g, *m_window, m_sound.engine(),
                               [this] { return m_live->settings().fillPreset; });
-    connect(m_live.get(), &LiveControl::songMoveRequested, m_songs, [this](int direction) {
-        if (direction > 0)
-            m_songs->player().next();
-        else if (direction < 0)
-            m_songs->player().previous();
-        else
-            m_songs->player().restart();
-    });
+    connect(m_live.get(), &LiveControl::songMoveRequested, &m_songs->player(), &SongPlayer::skip);
     connect(m_live.get(), &LiveControl::fillRequested, m_songs, &SongControl::fill);
     buildMenuBar();
     connect(m_window.get(), &Window_t1::closing, this, &App::Event_Close);

@@ -39,7 +39,7 @@ bool SongPlayer::play(int entry) {
     if (!first)
         return false;
     if (m_g.battito > 0)
-        return queue(*first, false);
+        return queue(*first, false, found);
     // Stopped: the entry is loaded now, and its passes count from stroke 1.
     QString error;
     const std::optional<LoopRecord> loop = m_library.read(m_song.entries[*first].preset, error);
@@ -63,14 +63,14 @@ void SongPlayer::arm(int entry) {
 void SongPlayer::skip(int direction) {
     if (!m_shown || m_g.battito < 1)
         return;
+    const std::vector<bool> found = playable();
     const std::optional<SongPlace> to =
-        skipTo(m_song, playable(), place().value_or(SongPlace{}), direction, m_loopSong);
+        skipTo(m_song, found, place().value_or(SongPlace{}), direction, m_loopSong);
     if (to)
-        queue(to->entry, false);
+        queue(to->entry, false, found);
 }
 
-bool SongPlayer::queue(int entry, bool waits) {
-    std::vector<bool> found = playable();
+bool SongPlayer::queue(int entry, bool waits, std::vector<bool> found) {
     for (std::optional<int> at = firstPlayable(found, entry); at;
          at = firstPlayable(found, *at + 1)) {
         const SongEntry& e = m_song.entries[*at];
@@ -121,9 +121,10 @@ void SongPlayer::landed(int songEntry) {
         return;
     }
     // The next entry, or the song's end, waits in the engine for this one's passes.
+    const std::vector<bool> found = playable();
     const std::optional<SongPlace> after =
-        nextPlace(m_song, playable(), {songEntry, m_song.entries[songEntry].passes}, m_loopSong);
-    if (!after || !queue(after->entry, true)) {
+        nextPlace(m_song, found, {songEntry, m_song.entries[songEntry].passes}, m_loopSong);
+    if (!after || !queue(after->entry, true, found)) {
         PendingSwitch stop;
         stop.songEntry = PendingSwitch::kSongEnd;
         stop.waitsForPasses = true;

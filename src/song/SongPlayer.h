@@ -38,7 +38,10 @@ public:
     // from: at once while playing (a song opened with the program), else at
     // the next Play.
     void arm(int entry);
-    // The musician's moves, each landing on the next bar line at pass 1.
+    // The musician's moves, each landing on the next bar line at pass 1:
+    // the next entry (`direction` > 0), the previous one (< 0) or the start
+    // of the entry playing (0).
+    void skip(int direction);
     void next() { skip(1); }
     void previous() { skip(-1); }
     void restart() { skip(0); }
@@ -53,12 +56,11 @@ signals:
     void placeChanged();
 
 private:
-    void skip(int direction);
     // Reads the presets of the song; false for each that is missing.
     std::vector<bool> playable() const;
-    // Queues `entry`, read afresh, or the next playable one when it has gone
-    // meanwhile; false when nothing can be played.
-    bool queue(int entry, bool waits);
+    // Queues `entry`, read afresh, or the next one `found` playable when it
+    // has gone meanwhile; false when nothing can be played.
+    bool queue(int entry, bool waits, std::vector<bool> found);
     void landed(int songEntry);
     void withdrawn(int songEntry);
     void aboutToPlay();
