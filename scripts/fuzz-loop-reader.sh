@@ -10,8 +10,16 @@ command -v clang++ >/dev/null || apt-get install -y -qq clang libclang-rt-14-dev
 build=build-fuzz
 cmake -S tests/fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build"
+# FUZZ_READER=song (scripts/fuzz-song-reader.sh) fuzzes the song reader instead.
+reader=${FUZZ_READER:-loop}
+cmake --build "$build" --target "fuzz_${reader}_reader"
 corpus=$(mktemp -d)
-cp tests/loops/fixtures/* assets/loops/* "$corpus"/
-"$build"/fuzz_loop_reader -runs="$runs" -max_len=16384 "$corpus" 2>&1 | tail -n 12
+if [[ $reader == song ]]; then
+  cp tests/song/fixtures/* "$corpus"/
+  max_len=4096
+else
+  cp tests/loops/fixtures/* assets/loops/* "$corpus"/
+  max_len=16384
+fi
+"$build/fuzz_${reader}_reader" -runs="$runs" -max_len="$max_len" "$corpus" 2>&1 | tail -n 12
 rm -rf "$corpus"
