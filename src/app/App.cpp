@@ -72,6 +72,10 @@ App::App(AppSettings settings)
                               [this] { return m_live->settings().fillPreset; });
     connect(m_live.get(), &LiveControl::songMoveRequested, &m_songs->player(), &SongPlayer::skip);
     connect(m_live.get(), &LiveControl::fillRequested, m_songs, &SongControl::fill);
+    connect(m_live.get(), &LiveControl::songEntryRequested, &m_songs->player(), &SongPlayer::goTo);
+    m_live->followSong([&player = m_songs->player()] {
+        return player.active() ? static_cast<int>(player.song().entries.size()) : 0;
+    });
     buildMenuBar();
     connect(m_window.get(), &Window_t1::closing, this, &App::Event_Close);
     connect(&m_recoveryWatch, &QTimer::timeout, this, &App::keepForRecovery);
@@ -221,8 +225,9 @@ void App::buildMenuBar() {
 
 void App::Event_EnableMenuItems() {
     const bool editing = !m_g.fastswitch;
+    // The song window stays at hand in FastSwitch mode: a song is played live.
     for (QAction* action : {AppleZumbalInfo, FileNew, FileLoadDrum, FileSavecurrentloop,
-                            FileExportMidiFile, FileGroove, FileSong, FilePreferences})
+                            FileExportMidiFile, FileGroove, FilePreferences})
         action->setEnabled(editing);
     FileRecoverLastLoop->setEnabled(editing && m_recovery.exists());
     const bool hasPresets = m_window->presetCount() > 0;
@@ -324,7 +329,8 @@ void App::FileRecoverLastLoop_Action() {
 }
 
 void App::keepForRecovery() {
-    if (m_g.fastswitch)
+    // A fill's loop is not the musician's: the loop it interrupted is kept.
+    if (m_g.fastswitch || m_sound.engine().fillPlaying())
         return;
     const QString error = m_recovery.update(m_window->currentLoop());
     if (!error.isEmpty() && error != m_recoveryError)

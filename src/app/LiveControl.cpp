@@ -143,7 +143,8 @@ void LiveControl::poll() {
 void LiveControl::receive(const MidiMessage& m) {
     if (m_settingsWindow)
         m_settingsWindow->midiReceived(m);
-    const LiveState state{m_g.fastswitch, m_window.presetCount()};
+    const LiveState state{m_g.fastswitch, m_window.presetCount(),
+                          m_songEntries ? m_songEntries() : 0};
     const LiveAction action = translate(m, m_settings, state);
     const auto key = [this](QChar c) { m_window.Event_KeyDown(QString(c)); };
     switch (action.kind) {
@@ -197,6 +198,9 @@ void LiveControl::receive(const MidiMessage& m) {
         break;
     case LiveActionKind::Fill:
         emit fillRequested();
+        break;
+    case LiveActionKind::GoToEntry:
+        emit songEntryRequested(action.value);
         break;
     }
 }

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <optional>
 
 namespace zumbal {
@@ -51,11 +52,16 @@ public:
 
     // Acts on one incoming message, as the MIDI input's poll does.
     void receive(const MidiMessage& m);
+    // How many entries the song playing has (0: none), for Program Change
+    // in FastSwitch mode, which goes to them while it plays.
+    void followSong(std::function<int()> entries) { m_songEntries = std::move(entries); }
 
 signals:
     void fastSwitchToggleRequested();
     // A song's next (1), previous (-1) or restarted (0) entry; a fill.
     void songMoveRequested(int direction);
+    // A Program Change in FastSwitch mode while a song plays: its entry, from 0.
+    void songEntryRequested(int entry);
     void fillRequested();
 
 private:
@@ -75,6 +81,7 @@ private:
     QPointer<livesettingswin> m_settingsWindow;
     std::unique_ptr<AlsaMidiInput> m_alsaInput;
     SyncOverride m_syncOverride;
+    std::function<int()> m_songEntries;
     bool m_audioStarted = false;
     std::optional<sync::Source> m_lastRefusedSync; // said once on stderr
     bool m_leadRefused = false; // said once, until the lead is taken or no longer asked for

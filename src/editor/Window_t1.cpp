@@ -383,6 +383,7 @@ void Window_t1::relabelBassCells() {
 
 void Window_t1::newLoop() {
     dropWaitingSwitch();
+    m_engine.keepLoopOverFill();
     // Declared before the hold, so that it commits once the hold is released.
     const auto record = qScopeGuard([this] { recordEdit(QStringLiteral("New Loop")); });
     const auto hold = m_history.hold();
@@ -394,6 +395,7 @@ void Window_t1::newLoop() {
     Slider1->setValue(kStartTempo);
     m_sounds.playIfOn(SoundId::powerdow);
     emit loopShown();
+    emit loopReplaced();
 }
 
 void Window_t1::setFastSwitch(bool on) {
@@ -487,10 +489,12 @@ void Window_t1::loop_apri(const std::string& name) {
 
 void Window_t1::applyLoop(const LoopRecord& loop, const QString& name) {
     dropWaitingSwitch();
+    m_engine.keepLoopOverFill();
     // In FastSwitch mode only the sound changes: nothing is normalised.
     loadIntoModel(m_g, loop, !m_g.fastswitch);
     showLoop(name);
     recordEdit(QStringLiteral("Load ") + name);
+    emit loopReplaced();
 }
 
 void Window_t1::showLoop(const QString& name) {

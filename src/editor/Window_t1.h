@@ -155,6 +155,9 @@ signals:
     void closing();
     // A loop was loaded, made new or brought back: everything it holds may have changed.
     void loopShown();
+    // The musician put another loop in the window: a preset loaded at once,
+    // New Loop, a recovered loop, an undo or a redo.
+    void loopReplaced();
     // The presets list was rebuilt or grew.
     void presetsChanged();
     // Play was pressed; the loop starts once the handlers return.

@@ -91,7 +91,8 @@ LoopRecord Window_t1::modelLoop() const {
 }
 
 void Window_t1::recordEdit(const QString& text, const QString& mergeKey) {
-    if (m_g.fastswitch || m_history.held())
+    // An edit of a fill goes with it: the history keeps the loop that comes back.
+    if (m_g.fastswitch || m_history.held() || m_engine.fillPlaying())
         return;
     // A loop the engine switched to at the bar line since the lamp's last
     // tick is shown and recorded first, so that no step holds half of it.
@@ -104,17 +105,21 @@ void Window_t1::closeEditStep() {
 }
 
 void Window_t1::undo() {
-    if (m_g.fastswitch)
+    if (m_g.fastswitch || !m_history.stack().canUndo())
         return;
     dropWaitingSwitch();
+    m_engine.keepLoopOverFill();
     m_history.undo();
+    emit loopReplaced();
 }
 
 void Window_t1::redo() {
-    if (m_g.fastswitch)
+    if (m_g.fastswitch || !m_history.stack().canRedo())
         return;
     dropWaitingSwitch();
+    m_engine.keepLoopOverFill();
     m_history.redo();
+    emit loopReplaced();
 }
 
 LoopSnapshot Window_t1::snapshot() const {

@@ -49,6 +49,8 @@ std::optional<std::pair<LiveActionKind, bool>> boundAction(const MidiMessage& m,
 
 LiveAction fastSwitchAction(const MidiMessage& m, const LiveState& state) {
     const int type = m.status & 0xF0;
+    if (type == kProgramChange && state.songEntries > 0)
+        return {LiveActionKind::GoToEntry, std::min<int>(m.data1, state.songEntries - 1)};
     if (type == kProgramChange && state.presetCount > 0)
         return {LiveActionKind::LoadPreset, std::min<int>(m.data1, state.presetCount - 1)};
     if (type == kNoteOn && m.data2 > 0)

@@ -23,6 +23,7 @@ enum class LiveActionKind {
     PreviousEntry,
     RestartEntry,
     Fill,
+    GoToEntry, // value: the song's entry, from 0
 };
 
 struct LiveAction {
@@ -35,11 +36,13 @@ struct LiveAction {
 struct LiveState {
     bool fastSwitch = false;
     int presetCount = 0;
+    int songEntries = 0; // of the song playing, or waiting to play again
 };
 
 // What an incoming MIDI message does. Start, Continue and Stop always act;
 // a bound control acts as its binding says; in FastSwitch mode a Program
-// Change loads a preset and a note transposes.
+// Change loads a preset (goes to the song's entry while a song plays) and a
+// note transposes.
 LiveAction translate(const MidiMessage& m, const LiveSettings& s, const LiveState& state);
 
 // The binding "Learn" takes from a message: a Program Change, a note-on or a

@@ -63,8 +63,8 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
     m_decidedPlaying = play;
     if (!play) {
         // A stop in a fill leaves the loop it interrupted.
-        if (m_fillPlaying.load(std::memory_order_relaxed))
-            endFill(true);
+        if (m_fillPlaying.exchange(false, std::memory_order_acq_rel))
+            restoreBeforeFill();
         tickWhileStopped(begin, horizon);
         return;
     }
@@ -267,8 +267,10 @@ void PlaybackEngine::barLine() {
     if (m_passesLeft > 0)
         --m_passesLeft;
     const bool landed = applyBarLineChange();
-    if (m_fillPlaying.load(std::memory_order_relaxed))
-        endFill(!landed);
+    // The GUI takes the flag down itself when the musician puts another loop
+    // over the fill: that loop stays.
+    if (m_fillPlaying.exchange(false, std::memory_order_acq_rel) && !landed)
+        restoreBeforeFill();
     // The GUI collects a landed fill within a few milliseconds; until it
     // has, the next one waits a bar rather than be lost.
     if (m_landedFill.load(std::memory_order_acquire) == nullptr) {
@@ -301,12 +303,9 @@ bool PlaybackEngine::applyBarLineChange() {
     return true;
 }
 
-void PlaybackEngine::endFill(bool restore) {
-    if (restore) {
-        m_beforeFill.restore(m_g, m_players[kBassTrack]);
-        loopChanged();
-    }
-    m_fillPlaying.store(false, std::memory_order_release);
+void PlaybackEngine::restoreBeforeFill() {
+    m_beforeFill.restore(m_g, m_players[kBassTrack]);
+    loopChanged();
 }
 
 // The new loop's tempo and feel count from this stroke 1 on; a followed

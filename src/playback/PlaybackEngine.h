@@ -97,6 +97,10 @@ public:
     // GUI side: whether a fill plays now; once it has ended, the loop in the
     // model is again the one it interrupted (or the change that landed).
     bool fillPlaying() const { return m_fillPlaying.load(std::memory_order_acquire); }
+    // GUI side: the musician put another loop in the model over a playing
+    // fill (a preset, New Loop, an undo): the fill ends here, and nothing
+    // comes back over that loop after it.
+    void keepLoopOverFill() { m_fillPlaying.store(false, std::memory_order_release); }
 
     // The pass of the bar that the last change with passes plays now,
     // counted from 1 to `of`; `of` is 0 while no such change plays.
@@ -177,7 +181,7 @@ private:
     // is due there lands.
     void barLine();
     bool applyBarLineChange();
-    void endFill(bool restore);
+    void restoreBeforeFill();
     void loopChanged();
     void publishPasses() {
         const int of = m_passesOf, pass = of > 0 ? of - m_passesLeft + 1 : 0;

@@ -39,6 +39,9 @@ SongControl::SongControl(globali& g, Window_t1& window, PlaybackEngine& engine,
     m_fillWatch.setInterval(30);
     connect(&m_fillWatch, &QTimer::timeout, this, &SongControl::watchFill);
     connect(&m_player, &SongPlayer::placeChanged, this, &SongControl::showPlace);
+    // A loop put over a playing fill stays: nothing comes back after it.
+    connect(&window, &Window_t1::loopReplaced, this, [this] { m_fillShown = false; });
+    connect(&window, &Window_t1::closing, this, &SongControl::offerToSave);
     const auto key = [&](const char* text, const char* shortcut, auto move) {
         auto* action = new QAction(QString::fromLatin1(text), &window);
         action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
@@ -53,6 +56,21 @@ SongControl::SongControl(globali& g, Window_t1& window, PlaybackEngine& engine,
     fillKey->setShortcut(QKeySequence(QStringLiteral("B")));
     connect(fillKey, &QAction::triggered, this, &SongControl::fill);
     window.addAction(fillKey);
+}
+
+SongControl::~SongControl() {
+    delete m_engine.withdrawFill();
+    delete m_engine.takeLandedFill();
+}
+
+void SongControl::offerToSave() {
+    if (!m_songWindow || m_songWindow->history().isClean())
+        return;
+    const QString name = fileNameText(m_songWindow->song().name);
+    if (m_songWindow->dialogs.confirm(
+            QStringLiteral("The song \"%1\" has changes that are not saved. Save them?")
+                .arg(name.isEmpty() ? QStringLiteral("Untitled") : name)))
+        m_songWindow->save();
 }
 
 void SongControl::fill() {

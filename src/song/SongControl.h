@@ -46,6 +46,8 @@ public:
     // `fillPreset` says which preset a fill plays (the live settings').
     SongControl(globali& g, Window_t1& window, PlaybackEngine& engine,
                 std::function<std::string()> fillPreset);
+    // A fill still waiting, or landed and not shown, goes with the program.
+    ~SongControl() override;
 
     SongPlayer& player() { return m_player; }
     // A song opened with the program, whose first entry the window plays.
@@ -69,6 +71,9 @@ private:
     void showPlace();
     // The fill's landing and end, shown in the window.
     void watchFill();
+    // As the program quits: the song window's edits not saved yet are
+    // saved if the musician says so.
+    void offerToSave();
 
     globali& m_g;
     Window_t1& m_window;

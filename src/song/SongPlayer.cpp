@@ -11,6 +11,11 @@ SongPlayer::SongPlayer(globali& g, Window_t1& window, PlaybackEngine& engine)
     connect(&window, &Window_t1::switchLanded, this, &SongPlayer::landed);
     connect(&window, &Window_t1::switchWithdrawn, this, &SongPlayer::withdrawn);
     connect(&window, &Window_t1::aboutToPlay, this, &SongPlayer::aboutToPlay);
+    // The musician took the loop over, playing or stopped.
+    connect(&window, &Window_t1::loopReplaced, this, [this] {
+        if (m_shown)
+            end();
+    });
     m_poll.setInterval(30);
     connect(&m_poll, &QTimer::timeout, this, &SongPlayer::poll);
 }
@@ -41,14 +46,37 @@ bool SongPlayer::play(int entry) {
     if (m_g.battito > 0)
         return queue(*first, false, found);
     // Stopped: the entry is loaded now, and its passes count from stroke 1.
-    QString error;
-    const std::optional<LoopRecord> loop = m_library.read(m_song.entries[*first].preset, error);
-    if (!loop)
+    if (!load(*first, found))
         return false;
-    m_window.applyLoop(*loop, fileNameText(m_song.entries[*first].preset));
-    m_shown = *first;
     m_window.play_pausa();
     return true;
+}
+
+void SongPlayer::goTo(int entry) {
+    if (!m_shown)
+        return;
+    const std::vector<bool> found = playable();
+    if (m_g.battito > 0)
+        queue(entry, false, found);
+    else
+        load(entry, found);
+}
+
+bool SongPlayer::load(int entry, const std::vector<bool>& found) {
+    for (std::optional<int> at = firstPlayable(found, entry); at;
+         at = firstPlayable(found, *at + 1)) {
+        QString error;
+        const std::optional<LoopRecord> loop = m_library.read(m_song.entries[*at].preset, error);
+        if (!loop)
+            continue;
+        // The loop replaced ends the song that was; this one starts.
+        m_window.applyLoop(*loop, fileNameText(m_song.entries[*at].preset));
+        m_shown = *at;
+        m_passes = {};
+        show();
+        return true;
+    }
+    return false;
 }
 
 void SongPlayer::arm(int entry) {

@@ -42,6 +42,10 @@ public:
     // the next entry (`direction` > 0), the previous one (< 0) or the start
     // of the entry playing (0).
     void skip(int direction);
+    // Program Change in FastSwitch mode: `entry` (or the next playable one
+    // after it) at pass 1, at the next bar line while playing, else loaded
+    // to play from at the next Play. Nothing without a song.
+    void goTo(int entry);
     void next() { skip(1); }
     void previous() { skip(-1); }
     void restart() { skip(0); }
@@ -61,6 +65,9 @@ private:
     // Queues `entry`, read afresh, or the next one `found` playable when it
     // has gone meanwhile; false when nothing can be played.
     bool queue(int entry, bool waits, std::vector<bool> found);
+    // Stopped: loads `entry`, or the next one `found` playable, into the
+    // window as the entry to play from; false when nothing can be played.
+    bool load(int entry, const std::vector<bool>& found);
     void landed(int songEntry);
     void withdrawn(int songEntry);
     void aboutToPlay();

@@ -192,10 +192,77 @@ private slots:
         renderWhile([&] { return !f.app->sound().engine().fillPlaying(); });
         QTRY_COMPARE(loaded(f), "new-130");
         QVERIFY(f.g().tempo != tempo);
+        // An edit of the fill goes with it: the history keeps the loop that comes back.
+        const int steps = f.w().history().count();
+        f.w().tempoSlider()->setValue(tempo + 7);
+        QCOMPARE(f.w().history().count(), steps);
         renderWhile([&] { return f.app->sound().engine().fillPlaying(); });
         QTRY_COMPARE(loaded(f), before);
         QCOMPARE(f.g().tempo.load(), tempo);
         QCOMPARE(f.g().pp[0].load(), kick);
+
+        // A preset loaded over a playing fill stays after it.
+        f.app->songs().fillKey->trigger();
+        renderWhile([&] { return !f.app->sound().engine().fillPlaying(); });
+        QTRY_COMPARE(loaded(f), "new-130");
+        f.w().PopupMenu1_Change(2);
+        QTRY_COMPARE(loaded(f), "mid-120");
+        f.render(44100 * 4);
+        QTest::qWait(60);
+        QCOMPARE(loaded(f), "mid-120");
+        QCOMPARE(f.g().tempo.load(), 140);
+    }
+
+    // In FastSwitch mode a Program Change goes to the song's entry at the
+    // next bar line, as it loads a preset without a song; stopped, it loads
+    // the entry to play from. A loop put in the window ends the song,
+    // stopped as well as playing.
+    void aSongFollowsProgramChangeAndEndsWhenTheLoopIsReplaced() {
+        Fixture f("0", files());
+        stop(f);
+        SongPlayer& player = f.app->songs().player();
+        player.setSong(Song{"Set",
+                            {{8, std::nullopt, "mid-120"},
+                             {8, std::nullopt, "new-130"},
+                             {8, std::nullopt, "old-119"}}},
+                       false);
+        f.app->FileFastSwitchMode->trigger();
+        QTRY_COMPARE(loaded(f), "mid-120");
+        QVERIFY(f.app->FileSong->isEnabled());
+        QVERIFY(player.play(0));
+        f.render(4096);
+        send(f, {0xC0, 9}); // beyond the last entry: the last
+        QCOMPARE(player.place()->entry, 0);
+        for (int i = 0; i < 400 && player.place()->entry == 0; ++i) {
+            f.render(512);
+            QTest::qWait(1);
+        }
+        QCOMPARE(player.place()->entry, 2);
+        QTRY_COMPARE(loaded(f), "old-119");
+
+        f.w().play_pausa();
+        send(f, {0xC0, 1});
+        QCOMPARE(loaded(f), "new-130");
+        QCOMPARE(player.place()->entry, 1);
+        f.app->FileFastSwitchMode->trigger(); // loads the first preset
+        QTRY_VERIFY(!player.active());
+
+        QVERIFY(player.play(0));
+        f.w().play_pausa();
+        f.app->FileNew->trigger();
+        QVERIFY(!player.active());
+        f.w().play_pausa();
+        QVERIFY(f.w().songPlaceLine()->isHidden());
+
+        // Quitting with edits of the song window not saved offers to save them.
+        f.app->songs().openWindow();
+        SongWindow& window = *f.app->songs().window();
+        window.dialogs.confirm = [](const QString&) { return true; };
+        window.dialogs.saveName = [](const QString&) { return std::optional<QString>("Kept"); };
+        window.addButton->click();
+        emit f.w().closing();
+        QVERIFY(window.history().isClean());
+        QVERIFY(std::filesystem::exists(f.g().drumloopsfolder / "songs" / "Kept"));
     }
 };
 

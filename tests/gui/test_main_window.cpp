@@ -175,14 +175,14 @@ private slots:
         QCOMPARE(f.sounds->played, std::vector<SoundId>{SoundId::powerdow});
 
         // FastSwitch mode wants a preset, Recover Last Loop a recovery file; while FastSwitch
-        // is on (checked: C), only itself, Live Settings (for learning a pedal on stage) and
-        // Quit are enabled.
+        // is on (checked: C), only itself, Live Settings (for learning a pedal on stage), the
+        // song window (a song is played live) and Quit are enabled.
         const QString recoveryFile = f.dir.filePath("zumbal recovered loop");
         for (auto [fast, presets, recovery, states] :
              {std::tuple{false, 0, false, "EE|E-EEE|-|EE|EE"},
               {false, 1, true, "EE|EEEEE|E|EE|EE"},
-              {true, 1, true, "--|-----|C|-E|E-"},
-              {true, 0, false, "--|-----|-|-E|E-"}}) {
+              {true, 1, true, "--|----E|C|-E|E-"},
+              {true, 0, false, "--|----E|-|-E|E-"}}) {
             f.w().presetsMenu()->clear();
             f.w().presetsMenu()->addItems(QStringList(2 + presets, "row"));
             QFile::remove(recoveryFile);

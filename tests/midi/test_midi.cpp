@@ -120,6 +120,15 @@ TEST(Translate, ActsByModeBindingAndChannel) {
             << testing::PrintToString(m) << (fastSwitch ? " in" : " outside")
             << " FastSwitch, listening on " << inputChannel;
     }
+    // While a song plays, a Program Change in FastSwitch mode goes to its entry.
+    const std::vector<std::pair<LiveState, LiveAction>> songs{
+        {{true, 10, 4}, {A::GoToEntry, 2}},
+        {{true, 10, 2}, {A::GoToEntry, 1}}, // beyond the last entry
+        {{true, 0, 4}, {A::GoToEntry, 2}},
+        {{false, 10, 4}, {}},
+    };
+    for (const auto& [state, expected] : songs)
+        EXPECT_EQ(translate({0xC0, 2}, boundSettings(), state), expected) << state.songEntries;
 }
 
 TEST(Translate, LearnedBindingsMatchUntilCleared) {
