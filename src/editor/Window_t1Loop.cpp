@@ -80,6 +80,7 @@ LoopRecord Window_t1::modelLoop() const {
     for (int c = 0; c < kCells; ++c) {
         loop.pp[c] = m_g.pp[c];
         loop.volum[c] = m_g.volum[c];
+        loop.steps[c] = unpackVariation(m_g.vary[c]);
     }
     for (int t = 0; t < kTracks; ++t)
         loop.edfiv[t] = {m_g.edfiv[t][0], m_g.edfiv[t][1]};

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 namespace zumbal {
 
@@ -47,6 +48,14 @@ public:
     explicit LineReader(std::string_view text) : m_lines(splitLines(text)) {}
     std::string_view next() { return m_next < m_lines.size() ? m_lines[m_next++] : ""; }
     int nextInt() { return leadingNumber(std::string(next())); }
+    // The next line's number; nothing past the end or where it holds none.
+    std::optional<int> nextNumber() {
+        const std::string line(next());
+        const size_t at = line.find_first_not_of(" \t+-");
+        if (at == std::string::npos || !std::isdigit(static_cast<unsigned char>(line[at])))
+            return std::nullopt;
+        return leadingNumber(line);
+    }
 
 private:
     std::vector<std::string_view> m_lines;
@@ -112,6 +121,15 @@ LoopRecord parseLoop(std::string_view text) {
         loop.humanizeMs = groove.humanizeMs;
         loop.humanizeVelocity = groove.humanizeVelocity;
     }
+    if (loop.version >= kVariationFileVersion) {
+        // Each block in turn; a line missing or without a number keeps the default.
+        for (int StepVariation::*value : {&StepVariation::chance, &StepVariation::condition,
+                                          &StepVariation::ratchet, &StepVariation::nudge})
+            for (StepVariation& step : loop.steps)
+                step.*value = lines.nextNumber().value_or(StepVariation{}.*value);
+        for (StepVariation& step : loop.steps)
+            step = inRange(step);
+    }
     return loop;
 }
 
@@ -126,16 +144,24 @@ bool hasGroove(const LoopRecord& loop) {
     return groove.swing != kStraight || groove.humanizeMs != 0 || groove.humanizeVelocity != 0;
 }
 
+bool hasVariations(const LoopRecord& loop) {
+    for (int c = 0; c < kCells; ++c)
+        if (isStep(c, loop.pp[c]) && !isPlain(loop.steps[c]))
+            return true;
+    return false;
+}
+
 std::string writeLoop(std::string_view name, const LoopRecord& loop) {
-    const bool groove = hasGroove(loop);
+    const bool variations = hasVariations(loop);
+    const bool groove = variations || hasGroove(loop);
     std::string out;
-    out.reserve(kGrooveFileLines * 5 + name.size() + kLoopHeaderSuffix.size());
+    out.reserve(kVariationFileLines * 5 + name.size() + kLoopHeaderSuffix.size());
     const auto line = [&out](int value) {
         out += std::to_string(value);
         out += '\n';
     };
     out.append(name).append(kLoopHeaderSuffix).append("\n");
-    line(groove ? kGrooveFileVersion : kLoopFileVersion);
+    line(variations ? kVariationFileVersion : groove ? kGrooveFileVersion : kLoopFileVersion);
     for (int state : loop.pb)
         line(state);
     for (int code : loop.pp)
@@ -152,6 +178,16 @@ std::string writeLoop(std::string_view name, const LoopRecord& loop) {
         line(inRange.swing);
         line(inRange.humanizeMs);
         line(inRange.humanizeVelocity);
+    }
+    if (variations) {
+        std::array<StepVariation, kCells> steps{};
+        for (int c = 0; c < kCells; ++c)
+            if (isStep(c, loop.pp[c]))
+                steps[c] = inRange(loop.steps[c]);
+        for (int StepVariation::*value : {&StepVariation::chance, &StepVariation::condition,
+                                          &StepVariation::ratchet, &StepVariation::nudge})
+            for (const StepVariation& step : steps)
+                line(step.*value);
     }
     return out;
 }

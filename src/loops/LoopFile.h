@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/StepVariation.h"
 #include "model/globali.h"
 
 #include <array>
@@ -22,6 +23,11 @@ inline constexpr int kLoopFileLines = 258;
 // 258, so they still load the loop, straight.
 inline constexpr int kGrooveFileVersion = 140;
 inline constexpr int kGrooveFileLines = kLoopFileLines + 3;
+// A loop whose steps vary is written as version 150: the lines of 140 (the
+// groove written even when straight), then four blocks of a line per cell,
+// in cell order: the chance, the condition, the ratchet and the nudge.
+inline constexpr int kVariationFileVersion = 150;
+inline constexpr int kVariationFileLines = kGrooveFileLines + 4 * kCells;
 
 // The three layouts, told apart by the number on line 2.
 enum class LoopLayout {
@@ -48,6 +54,8 @@ struct LoopRecord {
     int swing = kStraight;
     int humanizeMs = 0;
     int humanizeVelocity = 0;
+    // How each cell's step varies; plain in every layout before 150.
+    std::array<StepVariation, kCells> steps{};
 
     friend bool operator==(const LoopRecord&, const LoopRecord&) = default;
 };
@@ -65,13 +73,18 @@ Groove grooveOf(const LoopRecord& loop);
 // True when the groove, in its ranges, is anything but straight.
 bool hasGroove(const LoopRecord& loop);
 
+// True when a step of the loop (isStep()) varies; what a cell that holds
+// no step keeps is not written.
+bool hasVariations(const LoopRecord& loop);
+
 // Splits text into lines ending in "\n", "\r\n" or a lone "\r".
 std::vector<std::string_view> splitLines(std::string_view text);
 
 LoopRecord parseLoop(std::string_view text);
 
 // The 258 lines of the current layout, each ended by "\n"; a loop with a
-// groove gets version 140 and its three groove lines after them.
+// groove gets version 140 and its three groove lines after them, a loop
+// with variations version 150 and its four blocks after those.
 std::string writeLoop(std::string_view name, const LoopRecord& loop);
 
 // True when a first line ends in the 30-character tag; a shorter line never does.

@@ -25,6 +25,8 @@ void loadIntoModel(globali& g, const LoopRecord& loop, bool normalise) {
     for (int c = 0; c < kCells; ++c)
         g.volum[c] =
             loop.layout == LoopLayout::Current ? loop.volum[c] : g.edfiv[c / kStrokes][1].load();
+    for (int c = 0; c < kCells; ++c)
+        g.vary[c] = packVariation(loop.steps[c]);
     const Groove groove = grooveOf(loop);
     g.swing = groove.swing;
     g.humanizeMs = groove.humanizeMs;

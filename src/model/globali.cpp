@@ -6,6 +6,7 @@ void clearCells(globali& g) {
     for (int c = 0; c < kCells; ++c) {
         g.pp[c] = c < kFirstBassCell ? kRest : kBassRest;
         g.volum[c] = kDefaultVolume;
+        g.vary[c] = 0;
     }
 }
 

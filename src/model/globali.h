@@ -70,6 +70,12 @@ constexpr int strokesInBar(bool threeFour, bool ternary) {
     return played;
 }
 
+// Whether a cell holding `code` is a step that plays and may vary: a hit or
+// a random hit on a drum track, a note on the bass track.
+constexpr bool isStep(int cell, int code) {
+    return cell < kFirstBassCell ? code == kHit || code == kRandomHit : code > kBassRest;
+}
+
 constexpr bool isOn(int buttonState) {
     return buttonState >= kSwitchOn;
 }
@@ -86,6 +92,8 @@ struct globali {
     std::array<AtomicInt, kCells> pp{};
     // Velocity of each cell, 0..127 when sent; same index as `pp`.
     std::array<AtomicInt, kCells> volum{};
+    // How each cell's step varies, packed (packVariation(); 0: a plain step).
+    std::array<AtomicInt, kCells> vary{};
     // Per track: [0] the sound (drum note, or bass program from 1), [1] the track volume.
     std::array<std::array<AtomicInt, 2>, kTracks> edfiv{};
     // State code of each of the 17 drawn buttons: kSwitchOff, kSwitchOn or kPushButton.

@@ -17,6 +17,7 @@ public:
         for (int c = 0; c < kCells; ++c) {
             m_pp[c] = g.pp[c];
             m_volum[c] = g.volum[c];
+            m_vary[c] = g.vary[c];
         }
         for (int t = 0; t < kTracks; ++t)
             m_edfiv[t] = {g.edfiv[t][0], g.edfiv[t][1]};
@@ -35,6 +36,7 @@ public:
         for (int c = 0; c < kCells; ++c) {
             g.pp[c] = m_pp[c];
             g.volum[c] = m_volum[c];
+            g.vary[c] = m_vary[c];
         }
         for (int t = 0; t < kTracks; ++t) {
             g.edfiv[t][0] = m_edfiv[t][0];
@@ -53,7 +55,7 @@ public:
     }
 
 private:
-    std::array<int, kCells> m_pp{}, m_volum{};
+    std::array<int, kCells> m_pp{}, m_volum{}, m_vary{};
     std::array<std::array<int, 2>, kTracks> m_edfiv{};
     std::array<int, kButtons> m_pb{};
     bool m_threeFour = false, m_ternary = false;

@@ -147,6 +147,78 @@ TEST(LoopFile, GrooveLinesAreReadLeniently) {
     }
 }
 
+// Steps that vary make version 150: the 261 lines of 140, straight or not,
+// then a block of a line per cell for each of the four values. What a cell
+// without a step keeps is not written.
+TEST(LoopFile, VariationsAddFourBlocksAfterTheGrooveLines) {
+    std::string stored = readFixture("new-130");
+    std::replace(stored.begin(), stored.end(), '\r', '\n');
+    LoopRecord loop = parseLoop(stored);
+    const std::string straight = writeLoop("x", loop);
+    const int hit =
+        static_cast<int>(std::find(loop.pp.begin(), loop.pp.end(), kHit) - loop.pp.begin());
+    const int rest =
+        static_cast<int>(std::find(loop.pp.begin(), loop.pp.end(), kRest) - loop.pp.begin());
+    loop.steps[hit] = {60, cycleCondition(2, 4), 3, -5};
+    loop.steps[rest] = {10, kFillOnly, 2, 1};
+    const std::string varied = writeLoop("x", loop);
+    const std::vector<std::string_view> lines = splitLines(varied);
+    ASSERT_EQ(lines.size(), size_t(kVariationFileLines));
+    EXPECT_EQ(
+        (std::vector{lines[1], lines[258], lines[259], lines[260], lines[261 + hit],
+                     lines[373 + hit], lines[485 + hit], lines[597 + hit], lines[261 + rest],
+                     lines[373 + rest]}),
+        (std::vector<std::string_view>{"150", "50", "0", "0", "60", "42", "3", "-5", "100", "0"}));
+    loop.steps[rest] = {};
+    loop.version = kVariationFileVersion;
+    EXPECT_EQ(parseLoop(varied), loop);
+    // A reader of version 130 reads the same 258 lines.
+    std::string head = varied.substr(0, straight.size());
+    head.replace(head.find("\n150\n"), 5, "\n130\n");
+    EXPECT_EQ(head, straight);
+}
+
+TEST(LoopFile, VariationBlocksAreReadLeniently) {
+    LoopRecord loop;
+    loop.tempo = 120;
+    const std::string body =
+        writeLoop("x", loop).substr(std::string_view("x").size() + kLoopHeaderSuffix.size() + 5) +
+        "50\n0\n0\n";
+    const auto block = [](const std::string& first, const std::string& rest) {
+        std::string text = first + "\n";
+        for (int c = 1; c < kCells; ++c)
+            text += rest + "\n";
+        return text;
+    };
+    struct Case {
+        std::string version, tail;
+        StepVariation first, last;
+    };
+    const std::vector<Case> cases{
+        {"150",
+         block("40", "100") + block("31", "0") + block("4", "1") + block("-12", "0"),
+         {40, 31, 4, -12},
+         {}},
+        {"150", "", {}, {}},
+        {"150", "75\n", {75, 0, 1, 0}, {}},
+        {"150",
+         block("0", "500") + block("99", "12") + block("9", "0") + block("13", "x"),
+         {1, 0, 4, 12},
+         {100, 0, 1, 0}}, // out of range, unknown conditions (12 is 2:1)
+        {"150",
+         block("abc", "77") + block("", "88") + block("3", "2"),
+         {100, 0, 3, 0},
+         {77, 88, 2, 0}},
+        {"149", block("40", "40"), {}, {}},
+    };
+    for (const Case& c : cases) {
+        const LoopRecord back = parseLoop("x\n" + c.version + "\n" + body + c.tail);
+        EXPECT_EQ(back.steps.front(), c.first) << c.version << " " << c.tail.substr(0, 20);
+        EXPECT_EQ(back.steps.back(), c.last) << c.version << " " << c.tail.substr(0, 20);
+        EXPECT_EQ(back.tempo, 120);
+    }
+}
+
 // Loading turns off, on every row, the strokes the bar does not play.
 TEST(LoopModel, NormalisingTurnsOffTheStrokesTheBarLeavesOut) {
     for (const test::BarCase& bar : test::kBarCases) {
