@@ -101,6 +101,12 @@ public:
     // fill (a preset, New Loop, an undo): the fill ends here, and nothing
     // comes back over that loop after it.
     void keepLoopOverFill() { m_fillPlaying.store(false, std::memory_order_release); }
+    // GUI side: the steps whose condition asks for a fill play while
+    // `held` (a key or a pedal held down), as they do in a fill's pass.
+    void holdFill(bool held) { m_fillHeld.store(held, std::memory_order_release); }
+    // GUI side: the next bar is a fill for the steps' conditions, for one
+    // pass, without a fill preset to play.
+    void latchFillBar() { m_fillBarLatched.store(true, std::memory_order_release); }
 
     // The pass of the bar that the last change with passes plays now,
     // counted from 1 to `of`; `of` is 0 while no such change plays.
@@ -223,6 +229,8 @@ private:
     std::atomic<BarLineChange*> m_pendingFill{nullptr};
     std::atomic<BarLineChange*> m_landedFill{nullptr};
     std::atomic<bool> m_fillPlaying{false};
+    std::atomic<bool> m_fillHeld{false};
+    std::atomic<bool> m_fillBarLatched{false};
     std::atomic<uint32_t> m_passCount{0};
     std::atomic<sync::BeatSource*> m_source{nullptr};
 
