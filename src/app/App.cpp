@@ -72,6 +72,7 @@ App::App(AppSettings settings)
                               [this] { return m_live->settings().fillPreset; });
     connect(m_live.get(), &LiveControl::songMoveRequested, &m_songs->player(), &SongPlayer::skip);
     connect(m_live.get(), &LiveControl::fillRequested, m_songs, &SongControl::fill);
+    connect(m_live.get(), &LiveControl::fillHeld, m_songs, &SongControl::holdFill);
     connect(m_live.get(), &LiveControl::songEntryRequested, &m_songs->player(), &SongPlayer::goTo);
     m_live->followSong([&player = m_songs->player()] {
         return player.active() ? static_cast<int>(player.song().entries.size()) : 0;

@@ -199,6 +199,10 @@ void LiveControl::receive(const MidiMessage& m) {
     case LiveActionKind::Fill:
         emit fillRequested();
         break;
+    case LiveActionKind::HoldFill:
+    case LiveActionKind::ReleaseFill:
+        emit fillHeld(action.kind == LiveActionKind::HoldFill);
+        break;
     case LiveActionKind::GoToEntry:
         emit songEntryRequested(action.value);
         break;

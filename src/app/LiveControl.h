@@ -63,6 +63,8 @@ signals:
     // A Program Change in FastSwitch mode while a song plays: its entry, from 0.
     void songEntryRequested(int entry);
     void fillRequested();
+    // The held fill's control went down (true) or up.
+    void fillHeld(bool held);
 
 private:
     void apply();

@@ -8,7 +8,7 @@ namespace zumbal {
 
 namespace {
 
-constexpr uint8_t kNoteOn = 0x90, kControlChange = 0xB0, kProgramChange = 0xC0;
+constexpr uint8_t kNoteOff = 0x80, kNoteOn = 0x90, kControlChange = 0xB0, kProgramChange = 0xC0;
 
 LiveAction realTimeAction(uint8_t status) {
     switch (status) {
@@ -37,13 +37,20 @@ std::optional<std::pair<LiveActionKind, bool>> boundAction(const MidiMessage& m,
         {LiveActionKind::PreviousEntry, true},
         {LiveActionKind::RestartEntry, true},
         {LiveActionKind::Fill, true},
+        {LiveActionKind::HoldFill, true},
     }};
+    const Binding& hold = s.bindings[static_cast<size_t>(Bindable::FillHold)];
+    if (const auto released = releasedBinding(m); released && *released == hold)
+        return std::pair{LiveActionKind::ReleaseFill, true};
     const auto binding = learnableBinding(m);
     if (!binding)
         return std::nullopt;
     const auto found = std::find(s.bindings.begin(), s.bindings.end(), *binding);
     if (found == s.bindings.end())
         return std::nullopt;
+    // A program change is never let go of: held, it fills the next bar.
+    if (*found == hold && found->kind == BindingKind::ProgramChange)
+        return std::pair{LiveActionKind::Fill, true};
     return actions[static_cast<size_t>(found - s.bindings.begin())];
 }
 
@@ -73,6 +80,23 @@ LiveAction translate(const MidiMessage& m, const LiveSettings& s, const LiveStat
         return anyMode || state.fastSwitch ? LiveAction{kind} : LiveAction{};
     }
     return state.fastSwitch ? fastSwitchAction(m, state) : LiveAction{};
+}
+
+std::optional<Binding> releasedBinding(const MidiMessage& m) {
+    const int channel = (m.status & 0x0F) + 1;
+    const int number = m.data1 & 0x7F;
+    switch (m.status & 0xF0) {
+    case kNoteOff:
+        return Binding{BindingKind::Note, channel, number};
+    case kNoteOn:
+    case kControlChange:
+        if (m.data2 == 0)
+            return Binding{(m.status & 0xF0) == kNoteOn ? BindingKind::Note
+                                                        : BindingKind::ControlChange,
+                           channel, number};
+        break;
+    }
+    return std::nullopt;
 }
 
 std::optional<Binding> learnableBinding(const MidiMessage& m) {

@@ -24,6 +24,8 @@ enum class LiveActionKind {
     RestartEntry,
     Fill,
     GoToEntry, // value: the song's entry, from 0
+    HoldFill,  // a held fill's control went down
+    ReleaseFill,
 };
 
 struct LiveAction {
@@ -44,6 +46,10 @@ struct LiveState {
 // Change loads a preset (goes to the song's entry while a song plays) and a
 // note transposes.
 LiveAction translate(const MidiMessage& m, const LiveSettings& s, const LiveState& state);
+
+// The binding a message lets go of: a note-off (or a note-on of velocity 0)
+// or a controller back at 0; nothing for anything else.
+std::optional<Binding> releasedBinding(const MidiMessage& m);
 
 // The binding "Learn" takes from a message: a Program Change, a note-on or a
 // controller moved above 0. Note-offs, a foot switch's release and anything

@@ -32,8 +32,8 @@ constexpr IntKey kIntKeys[] = {
 };
 // In the order of Bindable.
 constexpr std::array<const char*, kBindables> kBindingKeys{
-    "next_preset", "previous_preset", "play_stop",      "semitone_down", "semitone_up",
-    "fastswitch",  "next_entry",      "previous_entry", "restart_entry", "fill",
+    "next_preset", "previous_preset", "play_stop",     "semitone_down", "semitone_up", "fastswitch",
+    "next_entry",  "previous_entry",  "restart_entry", "fill",          "fill_hold",
 };
 constexpr std::array<const char*, 4> kKindWords{"none", "program", "note", "cc"};
 // In the order of sync::Source.
@@ -166,6 +166,7 @@ const char* bindableName(Bindable bindable) {
         "Previous song entry (,)",
         "Restart song entry (/)",
         "Fill (B)",
+        "Fill while held (N)",
     };
     return names[static_cast<size_t>(bindable)];
 }

@@ -22,8 +22,10 @@ enum class Bindable {
     PreviousEntry,
     RestartEntry,
     Fill,
+    // "fill" for the steps that ask for it, while the control is held.
+    FillHold,
 };
-inline constexpr int kBindables = 10;
+inline constexpr int kBindables = 11;
 
 enum class BindingKind { None, ProgramChange, Note, ControlChange };
 

@@ -3,6 +3,8 @@
 #include "loops/FileNames.h"
 #include "loops/LoopLibrary.h"
 
+#include <QKeyEvent>
+
 namespace zumbal {
 
 std::optional<OpenedSong> openSong(const std::filesystem::path& path,
@@ -56,6 +58,25 @@ SongControl::SongControl(globali& g, Window_t1& window, PlaybackEngine& engine,
     fillKey->setShortcut(QKeySequence(QStringLiteral("B")));
     connect(fillKey, &QAction::triggered, this, &SongControl::fill);
     window.addAction(fillKey);
+    window.installEventFilter(this);
+}
+
+bool SongControl::eventFilter(QObject* watched, QEvent* event) {
+    const bool down = event->type() == QEvent::KeyPress;
+    if (down || event->type() == QEvent::KeyRelease) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == kFillHoldKey && key->modifiers() == Qt::NoModifier &&
+            !key->isAutoRepeat())
+            holdFill(down);
+    } else if (event->type() == QEvent::WindowDeactivate) {
+        // A key let go of in another window is never seen here.
+        holdFill(false);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void SongControl::holdFill(bool held) {
+    m_engine.holdFill(held);
 }
 
 SongControl::~SongControl() {
@@ -74,9 +95,14 @@ void SongControl::offerToSave() {
 }
 
 void SongControl::fill() {
-    const std::string preset = m_fillPreset ? m_fillPreset() : std::string();
-    if (preset.empty() || m_g.battito < 1)
+    if (m_g.battito < 1)
         return;
+    const std::string preset = m_fillPreset ? m_fillPreset() : std::string();
+    // Without a fill preset the next bar is a fill for the steps alone.
+    if (preset.empty()) {
+        m_engine.latchFillBar();
+        return;
+    }
     QString error;
     const std::optional<LoopRecord> loop = LoopLibrary(m_g).read(preset, error);
     if (!loop)

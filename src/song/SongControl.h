@@ -59,12 +59,19 @@ public:
     // The fill: its preset for one pass from the next stroke 1, then the
     // loop it interrupted; nothing while stopped or without a fill preset.
     void fill();
+    // The held fill: "fill" for the steps that ask for it while `held`.
+    void holdFill(bool held);
 
     // The keys: "." next entry, "," previous entry, "/" restart the entry.
     QAction* nextEntry = nullptr;
     QAction* previousEntry = nullptr;
     QAction* restartEntry = nullptr;
     QAction* fillKey = nullptr; // "B"
+    static constexpr int kFillHoldKey = Qt::Key_N;
+
+protected:
+    // The held fill's key, down and up.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void playFromWindow(int entry);

@@ -131,6 +131,28 @@ TEST(Translate, ActsByModeBindingAndChannel) {
         EXPECT_EQ(translate({0xC0, 2}, boundSettings(), state), expected) << state.songEntries;
 }
 
+// The held fill lets go when its control does; a program change has no
+// release, so bound to it the held fill fills the next bar.
+TEST(Translate, AHeldFillLetsGoWithItsControl) {
+    const std::vector<std::pair<Binding, std::vector<std::pair<MidiMessage, LiveAction>>>> cases{
+        {{BindingKind::Note, 10, 38},
+         {{{0x99, 38, 90}, {A::HoldFill}},
+          {{0x89, 38, 64}, {A::ReleaseFill}},
+          {{0x99, 38, 0}, {A::ReleaseFill}},
+          {{0x89, 39, 64}, {}},
+          {{0x88, 38, 64}, {}}}},
+        {{BindingKind::ControlChange, 1, 64},
+         {{{0xB0, 64, 127}, {A::HoldFill}}, {{0xB0, 64, 0}, {A::ReleaseFill}}}},
+        {{BindingKind::ProgramChange, 1, 5}, {{{0xC0, 5}, {A::Fill}}}},
+    };
+    for (const auto& [binding, messages] : cases) {
+        LiveSettings s;
+        s.bindings[int(Bindable::FillHold)] = binding;
+        for (const auto& [m, expected] : messages)
+            EXPECT_EQ(translate(m, s, {false, 3}), expected) << testing::PrintToString(m);
+    }
+}
+
 TEST(Translate, LearnedBindingsMatchUntilCleared) {
     const std::vector<std::pair<MidiMessage, std::optional<Binding>>> learnable{
         {{0xC4, 9}, Binding{BindingKind::ProgramChange, 5, 9}},
@@ -145,9 +167,10 @@ TEST(Translate, LearnedBindingsMatchUntilCleared) {
         EXPECT_EQ(learnableBinding(m), binding) << testing::PrintToString(m);
 
     const MidiMessage pedal{0xB3, 80, 127};
-    const A actions[kBindables] = {
-        A::NextPreset,       A::PreviousPreset, A::PlayStop,      A::SemitoneDown, A::SemitoneUp,
-        A::FastSwitchToggle, A::NextEntry,      A::PreviousEntry, A::RestartEntry, A::Fill};
+    const A actions[kBindables] = {A::NextPreset,   A::PreviousPreset, A::PlayStop,
+                                   A::SemitoneDown, A::SemitoneUp,     A::FastSwitchToggle,
+                                   A::NextEntry,    A::PreviousEntry,  A::RestartEntry,
+                                   A::Fill,         A::HoldFill};
     for (int i = 0; i < kBindables; ++i) {
         LiveSettings s;
         s.bindings[i] = *learnableBinding(pedal);
