@@ -222,6 +222,7 @@ void App::buildMenuBar() {
     connect(&m_window->history(), &QUndoStack::indexChanged, this, &App::updateEditMenu);
     connect(m_window.get(), &Window_t1::volumeWindowRequested, this, &App::openVolumeWindow);
     connect(m_window.get(), &Window_t1::drumsWindowRequested, this, &App::openDrumsWindow);
+    connect(m_window.get(), &Window_t1::stepWindowRequested, this, &App::openStepWindow);
 }
 
 void App::Event_EnableMenuItems() {
@@ -268,8 +269,10 @@ void App::AppleZumbalInfo_Action() {
 }
 
 void App::openVolumeWindow(bool all, int track, int stroke, QPoint topLeft) {
-    if (!m_volumeWindow)
+    if (!m_volumeWindow) {
         m_volumeWindow = new volumewin(m_g, *m_window, m_window.get());
+        connect(m_volumeWindow, &volumewin::stepWindowRequested, this, &App::openStepWindow);
+    }
     m_volumeWindow->apri(all, track, stroke, topLeft.x(), topLeft.y());
 }
 
@@ -277,6 +280,12 @@ void App::openGrooveWindow() {
     if (!m_grooveWindow)
         m_grooveWindow = new groovewin(m_g, *m_window, m_window.get());
     m_grooveWindow->apri();
+}
+
+void App::openStepWindow(int cell, QPoint topLeft) {
+    if (!m_stepWindow)
+        m_stepWindow = new stepwin(m_g, *m_window, m_window.get());
+    m_stepWindow->apri(cell, topLeft);
 }
 
 void App::openDrumsWindow(int y, int track) {

@@ -12,6 +12,7 @@
 #include "song/SongControl.h"
 #include "windows/drumswin.h"
 #include "windows/groovewin.h"
+#include "windows/stepwin.h"
 #include "windows/volumewin.h"
 
 #include <QAction>
@@ -76,6 +77,7 @@ public:
     void openVolumeWindow(bool all, int track, int stroke, QPoint topLeft);
     void openDrumsWindow(int y, int track);
     void openGrooveWindow();
+    void openStepWindow(int cell, QPoint topLeft);
 
     globali& model() { return m_g; }
     Window_t1& window() { return *m_window; }
@@ -128,6 +130,7 @@ private:
     QPointer<volumewin> m_volumeWindow;
     QPointer<drumswin> m_drumsWindow;
     QPointer<groovewin> m_grooveWindow;
+    QPointer<stepwin> m_stepWindow;
     // Open while the user goes on editing; one at a time.
     QPointer<finestrasalva> m_saveDialog;
     std::thread m_soundFontLoader;

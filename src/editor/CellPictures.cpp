@@ -40,6 +40,23 @@ QPixmap keyboardMarker(qreal dpr) {
     return picture;
 }
 
+// A blue triangle with a white edge, its right angle in the top right
+// corner: it stands out against the orange of a step and the green of a
+// bass label alike.
+QPixmap cornerTriangle(qreal dpr) {
+    const int size = CellPictures::kMarkSize;
+    QPixmap picture(QSize(size, size) * dpr);
+    picture.setDevicePixelRatio(dpr);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::white, 1));
+    painter.setBrush(QColor(0, 70, 230));
+    const QPointF corners[]{{0.5, 0.5}, {size - 0.5, 0.5}, {size - 0.5, size - 0.5}};
+    painter.drawPolygon(corners, 3);
+    return picture;
+}
+
 // Drum notes that have a picture of their own.
 const std::array<std::pair<const char*, std::vector<int>>, 23>& instrumentTable() {
     static const std::array<std::pair<const char*, std::vector<int>>, 23> table{{
@@ -84,6 +101,7 @@ void CellPictures::crea_p_picture(qreal devicePixelRatio) {
     p[3] = keyboardMarker(devicePixelRatio);
     p[4] = blankPicture(devicePixelRatio);
     p[4].fill(kBassLabelBackground);
+    variedMark = cornerTriangle(devicePixelRatio);
 
     basso_testo.font = QFont(QStringLiteral("Arial"));
     basso_testo.font.setPixelSize(10);

@@ -17,13 +17,16 @@ struct BassLabel {
 };
 
 // The small pictures the grid draws into its cells: one instrument picture
-// per drum note, the bass selection marker p(3) and the label scratch
-// picture p(4). Made at the screen's pixel ratio.
+// per drum note, the bass selection marker p(3), the label scratch
+// picture p(4) and the corner mark of a step that varies. Made at the
+// screen's pixel ratio.
 struct CellPictures {
     static constexpr int kSmall = 18;
+    static constexpr int kMarkSize = 9;
 
     std::array<QPixmap, 128> pic_ins;
     std::array<QPixmap, 5> p;
+    QPixmap variedMark;
     BassLabel basso_testo;
 
     void crea_p_picture(qreal devicePixelRatio);

@@ -2,6 +2,7 @@
 
 #include "assets/Resources.h"
 #include "editor/GridGeometry.h"
+#include "model/StepVariation.h"
 #include "playback/BassLine.h"
 
 #include <QMouseEvent>
@@ -36,6 +37,7 @@ void GridEditor::disegna_drum(int cell, int x, int y) {
                      ? QString::fromStdString(crea_basso_testo(look.code))
                      : QString();
     look.marked = false;
+    look.varied = isStep(cell, look.code) && !isPlain(unpackVariation(m_g.vary[cell]));
     if (x == kNoOrigin)
         repaintCell(cell);
     else
@@ -110,6 +112,8 @@ void GridEditor::paintCell(QPainter& painter, int cell, const CellLook& look) {
         draw(picture("t1on4", m_ratio), 0, 0);
         draw(bassLabel(look.label), 9, 8);
     }
+    if (look.varied)
+        draw(m_pictures.variedMark, 19, 5);
     if (look.marked)
         draw(m_pictures.p[3], 9, 8);
 }
@@ -128,10 +132,14 @@ void GridEditor::paintEvent(QPaintEvent* event) {
 }
 
 void GridEditor::mousePressEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::MiddleButton) {
+        emit middleDown(at.x(), at.y());
+        return;
+    }
     const bool contextual =
         event->button() == Qt::RightButton ||
         (event->button() == Qt::LeftButton && event->modifiers().testFlag(Qt::ControlModifier));
-    const QPoint at = event->position().toPoint();
     emit mouseDown(at.x(), at.y(), contextual);
 }
 

@@ -25,7 +25,8 @@ public:
 
     // Shows cell `cell` as the model holds it now. `x` and `y` are the
     // cell's origin on the grid, or x = kNoOrigin to have it computed. A bass
-    // cell holding a note shows the note's name.
+    // cell holding a note shows the note's name; a step that varies carries
+    // a mark in its corner.
     void disegna_drum(int cell, int x, int y);
     // Marks bass cell `cell` as the one the keyboard writes to, until the cell
     // is drawn again.
@@ -42,6 +43,8 @@ signals:
     // Canvas coordinates; a contextual click is a right-button press or a
     // left press with Control held.
     void mouseDown(int x, int y, bool contextual);
+    // A middle-button press, in canvas coordinates.
+    void middleDown(int x, int y);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -53,6 +56,7 @@ private:
         int instrument = 0;  // the track's instrument, for hits
         QString label;       // the note's name, for bass notes
         bool marked = false; // the keyboard's marker lies on it
+        bool varied = false; // a step whose variation is not plain
     };
     static constexpr int kNoLook = -1000;
 

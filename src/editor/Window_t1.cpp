@@ -102,8 +102,9 @@ void Window_t1::buildControls() {
     CanvasImageW->setToolTip(
         QStringLiteral("Click to switch this drum stroke ON and OFF (if enabled).\nControl-Click "
                        "(or right mouse button click) to show a volume selection slider for this "
-                       "drum stroke."));
+                       "drum stroke.\nMiddle-click a stroke that is on to set how it varies."));
     connect(CanvasImageW, &GridEditor::mouseDown, this, &Window_t1::CanvasImageW_MouseDown);
+    connect(CanvasImageW, &GridEditor::middleDown, this, &Window_t1::gridMiddleDown);
 
     CanvasTempo = new TempoLamp(m_client);
     CanvasTempo->setGeometry(122, 317, 12, 12);
@@ -287,6 +288,7 @@ void Window_t1::closeEvent(QCloseEvent* event) {
 
 void Window_t1::disegna_drum(int cell, int x, int y) {
     CanvasImageW->disegna_drum(cell, x, y);
+    emit cellDrawn(cell);
 }
 
 std::array<int, kCells> Window_t1::cells() const {
@@ -327,6 +329,14 @@ void Window_t1::CanvasImageW_MouseDown(int x, int y, bool contextual) {
         return;
     }
     gestisci_drum(hit->cell, hit->origin.x, hit->origin.y);
+}
+
+void Window_t1::gridMiddleDown(int x, int y) {
+    const std::optional<CellHit> hit = hitTest(x, y);
+    if (!hit || !isStep(hit->cell, m_g.pp[hit->cell]))
+        return;
+    const QPoint cell = kGridPosition + QPoint(hit->origin.x, hit->origin.y + 32);
+    emit stepWindowRequested(hit->cell, m_client->mapToGlobal(cell));
 }
 
 void Window_t1::gestisci_drum(int cell, int x, int y) {
@@ -590,6 +600,21 @@ void Window_t1::setStrokeVolume(int cell, int volume) {
                    .arg(trackName(cell / kStrokes))
                    .arg(cell % kStrokes + 1),
                QStringLiteral("velocity %1").arg(cell));
+}
+
+void Window_t1::setStepVariation(int cell, const StepVariation& v, const QString& setting,
+                                 const QString& mergeKey) {
+    if (m_g.fastswitch || cell < 0 || cell >= kCells || !isStep(cell, m_g.pp[cell]))
+        return;
+    const int32_t packed = packVariation(v);
+    if (m_g.vary[cell] == packed)
+        return;
+    m_g.vary[cell] = packed;
+    disegna_drum(cell, kNoOrigin, 0);
+    recordEdit(QStringLiteral("%1 %2 Stroke %3")
+                   .arg(setting, trackName(cell / kStrokes))
+                   .arg(cell % kStrokes + 1),
+               mergeKey.isEmpty() ? QString() : QStringLiteral("%1 %2").arg(mergeKey).arg(cell));
 }
 
 } // namespace zumbal

@@ -126,6 +126,11 @@ public:
     void chooseInstrument(int t, int note);
     void setTrackVolume(int t, int volume);
     void setStrokeVolume(int cell, int volume);
+    // For the step window: how the step in `cell` varies, under the Edit
+    // menu's name `setting`; commits under one `mergeKey` make one step.
+    // Nothing changes in FastSwitch mode or where the cell holds no step.
+    void setStepVariation(int cell, const StepVariation& v, const QString& setting,
+                          const QString& mergeKey = {});
     // A point of the client area in screen coordinates.
     QPoint clientToGlobal(QPoint at) const { return m_client->mapToGlobal(at); }
 
@@ -169,6 +174,12 @@ signals:
     // The volume window is wanted at `topLeft` (screen coordinates), for one
     // stroke of a track or, with `all`, the whole track.
     void volumeWindowRequested(bool all, int track, int stroke, QPoint topLeft);
+    // The step window is wanted at `topLeft` (screen coordinates) for the
+    // step in `cell`.
+    void stepWindowRequested(int cell, QPoint topLeft);
+    // Cell `cell` was drawn as the model holds it: its code or its variation
+    // may have changed.
+    void cellDrawn(int cell);
     // The drums window is wanted beside the instrument field at `y` in the client area.
     void drumsWindowRequested(int y, int track);
 
@@ -199,6 +210,8 @@ private:
     void presetKey(int code);
     void instrumentChanged(int t, int note);
     void trackVolumeChanged(int t);
+    // A middle click on a step asks for the step window beneath it.
+    void gridMiddleDown(int x, int y);
     // Commits the edit just made to the history, outside FastSwitch mode.
     void recordEdit(const QString& text, const QString& mergeKey = {});
     LoopRecord modelLoop() const;

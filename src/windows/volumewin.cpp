@@ -24,6 +24,15 @@ volumewin::volumewin(globali& g, Window_t1& main, QWidget* parent)
     Slider1->setGeometry(10, 35, 255, 16);
     Slider1->setRange(0, 127);
     connect(Slider1, &QSlider::valueChanged, this, &volumewin::Slider1_ValueChanged);
+    more = new QPushButton(QStringLiteral("More.."), this);
+    more->setGeometry(205, 31, 60, 24);
+    more->setToolTip(QStringLiteral("How this stroke varies from pass to pass"));
+    connect(more, &QPushButton::clicked, this, [this] {
+        const int t = std::clamp(leadingNumber(ind_a_text->text().toStdString()), 0, kTracks - 1);
+        const int c = std::clamp(leadingNumber(ind_b_text->text().toStdString()), 0, kStrokes - 1);
+        hide();
+        emit stepWindowRequested(cellIndex(t, c + 1), pos());
+    });
 }
 
 void volumewin::apri(bool all, int t, int c, int left, int top) {
@@ -40,7 +49,11 @@ void volumewin::apri(bool all, int t, int c, int left, int top) {
     } else {
         ind_b_text->setText(QString::number(c));
         value = m_g.volum[cellIndex(t, c + 1)];
+        more->setEnabled(isStep(cellIndex(t, c + 1), m_g.pp[cellIndex(t, c + 1)]));
     }
+    // The button takes the slider's right end for one stroke.
+    more->setVisible(!all);
+    Slider1->setGeometry(10, 35, all ? 255 : 185, 16);
     volume_text->setText(QString::number(value));
     Slider1->setValue(value);
     autoaggiorna = false;

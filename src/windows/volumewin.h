@@ -4,14 +4,16 @@
 #include "model/globali.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QSlider>
 #include <QWidget>
 
 namespace zumbal {
 
 // "Volume": a small slider beside the clicked stroke or track volume field
-// that sets that stroke's velocity or the whole track's volume. It hides as
-// soon as the mouse leaves it.
+// that sets that stroke's velocity or the whole track's volume. For a stroke
+// that is on, "More.." asks for the step window. It hides as soon as the
+// mouse leaves it.
 class volumewin : public QWidget {
     Q_OBJECT
 public:
@@ -26,6 +28,11 @@ public:
     QLabel* ind_b_text = nullptr;
     QLabel* volume_text = nullptr;
     QSlider* Slider1 = nullptr;
+    QPushButton* more = nullptr; // shown for one stroke, enabled for a step
+
+signals:
+    // The step window is wanted at `topLeft` (screen coordinates) for the step in `cell`.
+    void stepWindowRequested(int cell, QPoint topLeft);
 
 protected:
     void leaveEvent(QEvent* event) override;

@@ -1,8 +1,10 @@
 #include "../support/Golden.h"
 #include "editor/GridEditor.h"
 #include "editor/GridGeometry.h"
+#include "model/StepVariation.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
@@ -24,13 +26,16 @@ class GridEditorTest : public QObject {
         widget.move(screen->geometry().topLeft() + QPoint(20, 20));
         QTRY_COMPARE(widget.devicePixelRatioF(), screen->devicePixelRatio());
     }
+    static std::pair<QScreen*, QScreen*> plainAndHidpiScreens() {
+        std::pair<QScreen*, QScreen*> screens{};
+        for (QScreen* screen : QGuiApplication::screens())
+            (screen->devicePixelRatio() == 2 ? screens.second : screens.first) = screen;
+        return screens;
+    }
 
 private slots:
     void paintsSharpAfterMovingToAScreenWithAnotherPixelRatio() {
-        QScreen* plainScreen = nullptr;
-        QScreen* hidpiScreen = nullptr;
-        for (QScreen* screen : QGuiApplication::screens())
-            (screen->devicePixelRatio() == 2 ? hidpiScreen : plainScreen) = screen;
+        const auto [plainScreen, hidpiScreen] = plainAndHidpiScreens();
         QVERIFY(plainScreen && hidpiScreen);
         globali g;
         clearCells(g);
@@ -63,6 +68,50 @@ private slots:
 
         moveTo(grid, plainScreen);
         QCOMPARE(grid.image(), plain);
+    }
+
+    // A step whose variation is not plain carries a mark, on either screen; a
+    // rest holding one and a plain step look as they always did.
+    void aVariedStepIsMarked() {
+        const auto [plainScreen, hidpiScreen] = plainAndHidpiScreens();
+        QVERIFY(plainScreen && hidpiScreen);
+        globali g;
+        clearCells(g);
+        for (int c : {0, 1})
+            g.pp[c] = kHit;
+        for (int c : {97, 98})
+            g.pp[c] = 60;
+        StepVariation twice;
+        twice.ratchet = 2;
+        for (int c : {1, 3, 98})
+            g.vary[c] = packVariation(twice);
+        GridEditor grid(g);
+        grid.resize(590, 285);
+        for (int c = 0; c < kCells; ++c)
+            grid.disegna_drum(c, GridEditor::kNoOrigin, 0);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        for (QScreen* screen : {plainScreen, hidpiScreen}) {
+            moveTo(grid, screen);
+            const QImage image = grid.image();
+            const auto cell = [&](int c) {
+                const qreal r = screen->devicePixelRatio();
+                const QRect square(cellOrigin(c).x * r, cellOrigin(c).y * r, 32 * r, 32 * r);
+                return image.copy(square);
+            };
+            QVERIFY(cell(1) != cell(0));
+            QVERIFY(cell(98) != cell(97));
+            QCOMPARE(cell(3), cell(2));
+            // Only the corner changes.
+            const QRect corner(19, 5, 9, 9);
+            QImage outside = cell(1);
+            QImage plain = cell(0);
+            for (QImage* picture : {&outside, &plain}) {
+                QPainter painter(picture);
+                painter.fillRect(corner, Qt::black);
+            }
+            QCOMPARE(outside, plain);
+        }
     }
 };
 

@@ -2,6 +2,7 @@
 #include "AppFixture.h"
 #include "editor/GridGeometry.h"
 #include "loops/LoopFile.h"
+#include "windows/stepwin.h"
 #include "windows/volumewin.h"
 
 #include <QTest>
@@ -100,6 +101,18 @@ class UndoTest : public QObject {
         window->hide();
     }
 
+    // The step window opened on `cell`, as a middle click opens it.
+    static stepwin& stepWindow(Fixture& f, int cell) {
+        clickCell(f, cell, Qt::MiddleButton);
+        return *f.w().findChild<stepwin*>();
+    }
+    static void drag(QSlider* slider, const QList<int>& values) {
+        slider->setSliderDown(true);
+        for (int v : values)
+            slider->setSliderPosition(v);
+        slider->setSliderDown(false);
+    }
+
 private slots:
     void everyEditIsOneStep() {
         struct Edit {
@@ -138,6 +151,24 @@ private slots:
                      values << v;
                  dragTempo(f, values);
              }},
+            {"Chance Track 1 Stroke 9",
+             {},
+             [](Fixture& f) {
+                 drag(stepWindow(f, 8).chance, {90, 60, 45});
+             }},
+            {"Condition Bass Stroke 3", [](Fixture& f) { enterNote(f, 98); },
+             [](Fixture& f) { stepWindow(f, 98).condition->setCurrentText("2:4"); }},
+            {"Ratchet Track 2 Stroke 5",
+             {},
+             [](Fixture& f) { stepWindow(f, 20).ratchet->setValue(3); }},
+            {"Nudge Track 2 Stroke 13",
+             {},
+             [](Fixture& f) {
+                 drag(stepWindow(f, 28).nudge, {-1, -2, -3});
+             }},
+            {"Reset Step Track 1 Stroke 9",
+             [](Fixture& f) { stepWindow(f, 8).chance->setValue(45); },
+             [](Fixture& f) { stepWindow(f, 8).reset->click(); }},
             {"New Loop",
              [](Fixture& f) {
                  type(f.w().fields().EditFI[0], "40");
@@ -230,6 +261,19 @@ private slots:
              },
              {"Undo Volume Track 3", "Undo Velocity Track 3 Stroke 1",
               "Undo Velocity Track 3 Stroke 1"}},
+            {"the step window's controls in turn",
+             [](Fixture& f) {
+                 stepwin& step = stepWindow(f, 0);
+                 drag(step.nudge, {2, 4});
+                 drag(step.nudge, {6});
+                 step.ratchet->setValue(2);
+                 step.ratchet->setValue(4);
+                 step.chance->setValue(50);
+                 step.chance->setValue(40);
+             },
+             {"Undo Chance Track 1 Stroke 1", "Undo Ratchet Track 1 Stroke 1",
+              "Undo Ratchet Track 1 Stroke 1", "Undo Nudge Track 1 Stroke 1",
+              "Undo Nudge Track 1 Stroke 1"}},
         };
         Fixture f;
         for (const Case& c : cases) {

@@ -1,6 +1,8 @@
 #include "../gui/AppFixture.h"
+#include "editor/GridGeometry.h"
 #include "windows/drumswin.h"
 #include "windows/groovewin.h"
+#include "windows/stepwin.h"
 #include "windows/volumewin.h"
 
 #include <QTest>
@@ -11,6 +13,20 @@ class AuxWindowsTest : public QObject {
     Q_OBJECT
 
     using Fixture = test::AppFixture;
+    static void clickCell(Fixture& f, int cell, Qt::MouseButton button) {
+        QTest::mouseClick(&f.w().grid(), button, {},
+                          QPoint(cellOrigin(cell).x + 10, cellOrigin(cell).y + 10));
+    }
+    // Which controls of the step window are enabled, and what its lines say.
+    static QStringList stepShown(const stepwin& step) {
+        QStringList shown{step.stroke_text->text(), step.chance_text->text(),
+                          step.note_text->text()};
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 step.chance, step.condition, step.ratchet, step.nudge, step.reset})
+            shown << (control->isEnabled() ? "on" : "off");
+        return shown;
+    }
+
 private slots:
     // A right click on a cell that is not disabled, or a click on a track volume
     // field, opens the volume window. Opening
@@ -108,6 +124,73 @@ private slots:
         QCOMPARE(model(), (QList<int>{50, 0, 0}));
         QCOMPARE(groove->sliders[0]->value(), 50);
         QCOMPARE(groove->values[0]->text(), QStringLiteral("50 %"));
+    }
+
+    // A middle click on a step opens the step window for it, on a rest
+    // nothing; the window follows the cell and locks in FastSwitch mode.
+    void stepWindowOpensOnAStepAndFollowsTheCell() {
+        Fixture f("1", {{"preset", Fixture::loopFixture("mid-120")}});
+        clickCell(f, 3, Qt::MiddleButton);
+        QVERIFY(!f.w().findChild<stepwin*>());
+        QCOMPARE(f.pp(3), kRest); // the middle button does not toggle
+        f.g().pp[17] = kRandomHit;
+        f.g().pp[99] = 60;
+        const QString on = "on", off = "off";
+        const std::tuple<int, QStringList> opened[] = {
+            {0, {"Bass Drum 1, stroke 1", "100 %", "", on, on, on, on, on}},
+            {17,
+             {"Acoustic Snare, stroke 2", "A random hit keeps its own chance", "", off, on, on, on,
+              on}},
+            {99, {"Bass, stroke 4", "100 %", "", on, on, on, on, on}},
+        };
+        for (const auto& [cell, shown] : opened) {
+            clickCell(f, cell, Qt::MiddleButton);
+            const stepwin* step = f.w().findChild<stepwin*>();
+            QVERIFY(step && step->isVisible() && step->cell() == cell);
+            QCOMPARE(stepShown(*step), shown);
+        }
+        stepwin& step = *f.w().findChild<stepwin*>();
+        step.nudge->setValue(-6);
+        QCOMPARE(step.nudge_text->text(), "-25 %");
+        QCOMPARE(unpackVariation(f.g().vary[99]).nudge, -6);
+        f.w().undo();
+        QCOMPARE(std::pair(step.nudge->value(), step.nudge_text->text()),
+                 std::pair(0, QString("0 %")));
+        f.w().redo();
+        QCOMPARE(step.nudge->value(), -6);
+
+        f.g().key_tasto_indice = 99;
+        clickCell(f, 99, Qt::LeftButton); // deletes the note
+        QCOMPARE(stepShown(step),
+                 (QStringList{"Bass, stroke 4", "100 %", "This stroke holds no step.", off, off,
+                              off, off, off}));
+        f.w().undo();
+        QCOMPARE(stepShown(step).mid(2), (QStringList{"", on, on, on, on, on}));
+        clickCell(f, 0, Qt::MiddleButton); // a hit in the preset too
+        f.app->FileFastSwitchMode->trigger();
+        QTRY_COMPARE(f.w().loopNameLine()->text(), "preset");
+        QCOMPARE(stepShown(step).mid(2),
+                 (QStringList{"Editing is locked in FastSwitch mode.", off, off, off, off, off}));
+    }
+
+    // "More.." in the volume window opens the step window for its stroke,
+    // when it holds a step; for a whole track there is none.
+    void volumeWindowsMoreOpensTheStepWindow() {
+        Fixture f;
+        const std::tuple<int, bool, bool> mores[] = {{0, true, true}, {1, true, false}};
+        for (auto [cell, visible, enabled] : mores) {
+            clickCell(f, cell, Qt::RightButton);
+            const volumewin& volume = *f.w().findChild<volumewin*>();
+            QCOMPARE(std::pair(volume.more->isVisible(), volume.more->isEnabled()),
+                     std::pair(visible, enabled));
+        }
+        QTest::mouseClick(f.w().fields().EditFV[0], Qt::LeftButton);
+        QVERIFY(!f.w().findChild<volumewin*>()->more->isVisible());
+        clickCell(f, 8, Qt::RightButton);
+        f.w().findChild<volumewin*>()->more->click();
+        const stepwin* step = f.w().findChild<stepwin*>();
+        QVERIFY(step && step->isVisible());
+        QCOMPARE(step->cell(), 8);
     }
 };
 
