@@ -97,71 +97,6 @@ TEST(Stall, TheClockMovesOverTheGapWithoutRenderingIt) {
     }
 }
 
-// Told 48000 Hz at open, its callbacks run at 96000 Hz: a JACK client of
-// PipeWire's after its graph was forced to another rate.
-class RateShiftingDevice final : public AudioDevice {
-public:
-    RateShiftingDevice(AudioSource& source, std::atomic<int>& opens) : m_source(source) { ++opens; }
-    ~RateShiftingDevice() override {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    int sampleRate() const override { return m_rate; }
-    bool start(std::string&) override {
-        m_thread = std::thread([this] {
-            m_rate = 96000;
-            std::array<float, 256> left{}, right{};
-            while (!m_stop) {
-                m_source.render(left.data(), right.data(), 256, nullptr);
-                std::this_thread::sleep_for(2ms);
-            }
-        });
-        return true;
-    }
-
-private:
-    AudioSource& m_source;
-    std::atomic<int> m_rate{48000};
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
-struct RateClient final : AudioClient {
-    void render(float*, float*, int frames, MidiSink*) override { rendered += frames; }
-    void skip(int) override {}
-    void midiReceived(const uint8_t*, size_t, int) override {}
-    void prepare(int64_t, int sampleRate) override { rate = sampleRate; }
-    std::atomic<int64_t> rendered{0};
-    std::atomic<int> rate{0};
-};
-
-// The output plays on at the rate its callbacks run at, said in one line,
-// without opening the device again.
-TEST(AudioOutput, FollowsTheRateTheCallbacksRunAt) {
-    RateClient client;
-    std::atomic<int> opens{0};
-    OutputOptions options{{"jack"}, {}};
-    options.openDevice = [&](const std::string&, const DeviceOptions&, AudioSource& source,
-                             std::string&) -> std::unique_ptr<AudioDevice> {
-        return std::make_unique<RateShiftingDevice>(source, opens);
-    };
-    ::testing::internal::CaptureStderr();
-    {
-        AudioOutput output(client, options);
-        std::this_thread::sleep_for(500ms);
-        const int64_t rendered = client.rendered;
-        std::this_thread::sleep_for(100ms);
-        EXPECT_GT(client.rendered, rendered);
-        EXPECT_EQ(output.name(), "jack");
-        EXPECT_EQ(output.stats().sampleRate, 96000);
-    }
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said, "zumbal: audio output jack now runs at 96000 Hz\n");
-    EXPECT_EQ(opens, 1);
-    EXPECT_EQ(client.rate, 96000);
-}
-
 // Shown under PipeWire with Zumbal's name, icon and role, unless the user's
 // own PIPEWIRE_PROPS say otherwise.
 TEST(JackOutput, PipeWireShowsZumbalsNameIconAndRoleUnderTheUsersOwn) {
@@ -346,15 +281,11 @@ TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
             s.sound->engine().start();
             const auto half = std::chrono::milliseconds(int(7 * L / 48));
             std::this_thread::sleep_for(half);
-            if (c.period) {
-                ASSERT_TRUE(capture->setPeriod(c.period));
-            }
+            ASSERT_TRUE(!c.period || capture->setPeriod(c.period));
             std::this_thread::sleep_for(half);
             s.sound->engine().stop();
             std::this_thread::sleep_for(100ms);
-            if (c.period) {
-                ASSERT_TRUE(capture->setPeriod(256));
-            }
+            ASSERT_TRUE(!c.period || capture->setPeriod(256));
         }
         if (!takes.clean())
             GTEST_SKIP() << takes.why();
@@ -373,8 +304,7 @@ TEST(JackMidi, NotesAndClocksLandOnTheirFrames) {
         }
         ASSERT_GE(hits.size(), 10u);
         ASSERT_EQ(starts.size(), 1u);
-        EXPECT_EQ(starts[0], hits[0]); // Start on stroke 1, with its first clock
-        EXPECT_EQ(clocks.at(0), hits[0]);
+        EXPECT_EQ(starts[0], hits[0]); // Start on stroke 1, with its first clock (below)
         const double start = double(hits[0] - std::llround(L)); // the press
         const auto nearest = [](double ideal) { return int64_t(std::floor(ideal + 0.5)); };
         for (size_t j = 0; j < hits.size(); ++j)
@@ -516,18 +446,10 @@ TEST(JackMidiClock, EveryStrokeOnTheFrameOfItsClock) {
         return it == clocks.end() ? -1 : int64_t(it - clocks.begin());
     };
     const int64_t first = clockOf(hits.front());
-    // Where each stroke fell against the clock at or after it, for a failure's log.
-    std::string offsets;
-    for (size_t j = 0; j < std::min<size_t>(hits.size(), 12); ++j) {
-        const auto it = std::lower_bound(clocks.begin(), clocks.end(), hits[j]);
-        offsets += std::to_string(it - clocks.begin()) + ":" +
-                   std::to_string(it == clocks.end() ? 0 : hits[j] - *it) + " ";
-    }
-    SCOPED_TRACE(offsets);
     EXPECT_EQ(first % 6, 0);
     EXPECT_LE(first, 24); // locked within a quarter of Start
     for (size_t j = 0; j < hits.size(); ++j)
-        EXPECT_EQ(clockOf(hits[j]), first + 6 * int64_t(j)) << "stroke " << j;
+        EXPECT_EQ(clockOf(hits[j]), first + 6 * int64_t(j)) << "stroke " << j << " at " << hits[j];
     EXPECT_LT(hits.back(), clocks.back() + 1000);
     s.sound->follow(sync::Source::Internal);
 }

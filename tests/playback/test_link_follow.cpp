@@ -1,5 +1,3 @@
-#include "playback/SoundFontLocator.h"
-#include "playback/SoundSystem.h"
 #include "support/JackMidiCapture.h"
 #include "support/JackRig.h"
 #include "support/PrivateNetwork.h"
@@ -33,34 +31,25 @@ TEST(LinkFollow, EveryStrokeWithinAMillisecondOfTheOtherPeersBeat) {
     ableton::Link other(97.5);
     other.enable(true);
 
-    test::DummyJack server(48000);
-    ASSERT_TRUE(server.ready());
-    globali g;
-    setStartupLoop(g);
-    setDefaultButtonStates(g);
-    for (int s = 0; s < kStrokes; ++s)
-        g.pp[s] = kHit;
-    SoundOptions options;
-    options.drivers = {"jack"};
-    options.connectPorts = false;
-    options.seed = 1;
-    SoundSystem sound(g, options);
-    ::testing::internal::CaptureStderr();
-    sound.startAudio();
-    ::testing::internal::GetCapturedStderr();
-    ASSERT_EQ(sound.outputName(), "jack");
+    test::MidiRig rig(48000);
+    ASSERT_TRUE(rig.ready());
+    SoundSystem& sound = *rig.s.sound;
+    const globali& g = rig.s.g;
     sound.engine().stop();
     // Link prefers a session founded more than half a second before another.
     std::this_thread::sleep_for(700ms);
     ASSERT_TRUE(sound.follow(sync::Source::Link, 120, false));
     sound.engine().start();
     const auto poll = [&] { sound.pollSync(g.tempo, false, false, false); };
-    const auto until = [&](auto done) {
-        for (auto end = std::chrono::steady_clock::now() + 10s;
+    // Polls as the window does, until `done` or for `wait` at most.
+    const auto pollUntil = [&](auto done, std::chrono::milliseconds wait) {
+        for (auto end = std::chrono::steady_clock::now() + wait;
              !done() && std::chrono::steady_clock::now() < end;)
             poll(), std::this_thread::sleep_for(20ms);
         return done();
     };
+    const auto until = [&](auto done) { return pollUntil(done, 10s); };
+    const auto never = [] { return false; };
     ASSERT_TRUE(until([&] { return sound.syncStatus()->peers() == 1; }));
     const auto tempoIs = [&](double bpm) {
         return until(
@@ -77,17 +66,13 @@ TEST(LinkFollow, EveryStrokeWithinAMillisecondOfTheOtherPeersBeat) {
 
     // Link prefers a peer's own changes for a second: Zumbal's start, just
     // made, may hold the session's timeline that long.
-    for (auto end = std::chrono::steady_clock::now() + 1500ms;
-         std::chrono::steady_clock::now() < end;)
-        poll(), std::this_thread::sleep_for(20ms);
+    pollUntil(never, 1500ms);
     std::unique_ptr<test::JackMidiCapture> capture;
     test::Takes takes(sound);
     while (takes.next()) {
         capture = std::make_unique<test::JackMidiCapture>(1, 20000);
         ASSERT_TRUE(capture->connect("Zumbal:midi_out", 0));
-        for (auto end = std::chrono::steady_clock::now() + 3s;
-             std::chrono::steady_clock::now() < end;)
-            poll(), std::this_thread::sleep_for(20ms);
+        pollUntil(never, 3s);
     }
     if (!takes.clean())
         GTEST_SKIP() << takes.why();

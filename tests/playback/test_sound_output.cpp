@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -23,6 +24,7 @@ namespace zumbal {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 // Counts what the output asks of it.
 struct CountingClient final : AudioClient {
@@ -56,26 +58,105 @@ TEST(AudioOutput, WithoutADeviceTheWallClockPacesTheCallback) {
     }
 }
 
-// Real files that are not SoundFonts: this source and its folder's CMakeLists.txt.
-const fs::path kSource = __FILE__, kFolder = kSource.parent_path(),
-               kOther = kFolder / "CMakeLists.txt", kMissing = kFolder / "missing.sf2";
+// Told 48000 Hz at open, its callbacks run at 96000 Hz: a JACK client of
+// PipeWire's after its graph was forced to another rate.
+class RateShiftingDevice final : public AudioDevice {
+public:
+    RateShiftingDevice(AudioSource& source, std::atomic<int>& opens) : m_source(source) { ++opens; }
+    ~RateShiftingDevice() override {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    int sampleRate() const override { return m_rate; }
+    bool start(std::string&) override {
+        m_thread = std::thread([this] {
+            m_rate = 96000;
+            std::array<float, 256> left{}, right{};
+            while (!m_stop) {
+                m_source.render(left.data(), right.data(), 256, nullptr);
+                std::this_thread::sleep_for(2ms);
+            }
+        });
+        return true;
+    }
 
-// A new output's first sound goes where the last one's grid puts it, after
-// a tenth of a second of silence to settle: an output that would sound early
-// plays silence, one that sounds later moves the clock on by the
-// difference; one that cannot tell when it plays is given a second of
-// silence, and reports that jitter are smoothed over.
+private:
+    AudioSource& m_source;
+    std::atomic<int> m_rate{48000};
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// The output plays on at the rate its callbacks run at, said in one line,
+// without opening the device again.
+TEST(AudioOutput, FollowsTheRateTheCallbacksRunAt) {
+    CountingClient client;
+    std::atomic<int> opens{0};
+    OutputOptions options{{"jack"}, {}};
+    options.openDevice = [&](const std::string&, const DeviceOptions&, AudioSource& source,
+                             std::string&) -> std::unique_ptr<AudioDevice> {
+        return std::make_unique<RateShiftingDevice>(source, opens);
+    };
+    ::testing::internal::CaptureStderr();
+    {
+        AudioOutput output(client, options);
+        std::this_thread::sleep_for(500ms);
+        const int64_t rendered = client.rendered;
+        std::this_thread::sleep_for(100ms);
+        EXPECT_GT(client.rendered, rendered);
+        EXPECT_EQ(output.name(), "jack");
+        EXPECT_EQ(output.stats().sampleRate, 96000);
+    }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "zumbal: audio output jack now runs at 96000 Hz\n");
+    EXPECT_EQ(opens, 1);
+    EXPECT_EQ(client.rate, 96000);
+}
+
+// The start-up loop's sound system on `soundFont`, else on none, with fixed
+// random hits, on the null output.
+struct Sound {
+    static SoundOptions options(const std::string& soundFont) {
+        SoundOptions o;
+        o.soundFont = soundFont;
+        o.drivers = {"null"};
+        o.seed = 1;
+        return o;
+    }
+    explicit Sound(const std::string& soundFont = "/nonexistent/zumbal.sf2")
+        : sound(g, options(soundFont)) {
+        setStartupLoop(g);
+        setDefaultButtonStates(g);
+        ::testing::internal::CaptureStderr();
+        sound.loadSoundFont();
+        said = ::testing::internal::GetCapturedStderr();
+    }
+    // Renders `repeats` passes into the peak max(|left|, |right|) of every frame.
+    RenderResult render(int repeats) {
+        const RenderResult r =
+            renderLoop(sound, g, repeats, [&](const float* l, const float* rt, int n) {
+                EXPECT_LE(n, kRenderBuffer);
+                for (int i = 0; i < n; ++i)
+                    peak.push_back(std::max(std::abs(l[i]), std::abs(rt[i])));
+                return true;
+            });
+        EXPECT_EQ(static_cast<int64_t>(peak.size()), r.frames);
+        return r;
+    }
+
+    globali g;
+    SoundSystem sound;
+    std::string said;
+    std::vector<float> peak;
+};
+
 // MIDI clock through an input that stamps its messages as they come (the
 // ALSA sequencer's), followed on an output without MIDI ports of its own:
 // it locks at the sender's tempo and plays from its Start.
 TEST(TimedMidiInput, MidiClockIsFollowedOnAnyOutput) {
-    globali g;
-    setStartupLoop(g);
-    setDefaultButtonStates(g);
-    SoundOptions options;
-    options.soundFont = "/nonexistent/none.sf2";
-    options.drivers = {"null"};
-    SoundSystem sound(g, options);
+    Sound s;
+    SoundSystem& sound = s.sound;
     ::testing::internal::CaptureStderr();
     sound.startAudio();
     ::testing::internal::GetCapturedStderr();
@@ -104,6 +185,11 @@ TEST(TimedMidiInput, MidiClockIsFollowedOnAnyOutput) {
     sound.follow(sync::Source::Internal);
 }
 
+// A new output's first sound goes where the last one's grid puts it, after
+// a tenth of a second of silence to settle: an output that would sound early
+// plays silence, one that sounds later moves the clock on by the
+// difference; one that cannot tell when it plays is given a second of
+// silence, and reports that jitter are smoothed over.
 TEST(HeardGrid, PlacesTheNextOutputsFirstSoundOnTheLastOnesGrid) {
     constexpr int kRate = 48000;
     constexpr int64_t kMs = 1'000'000;
@@ -162,6 +248,10 @@ TEST(HeardGrid, PlacesTheNextOutputsFirstSoundOnTheLastOnesGrid) {
     EXPECT_FALSE(patient.place(0, kRate).silent) << "a second of silence at most";
 }
 
+// Real files that are not SoundFonts: this source and its folder's CMakeLists.txt.
+const fs::path kSource = __FILE__, kFolder = kSource.parent_path(),
+               kOther = kFolder / "CMakeLists.txt", kMissing = kFolder / "missing.sf2";
+
 TEST(SoundFontLocator, OptionThenEnvironmentThenFirstExistingCandidate) {
     const std::vector<std::tuple<std::string, const char*, std::vector<std::string>, std::string>>
         cases{{"opt.sf2", "env.sf2", {kSource}, "opt.sf2"},
@@ -181,41 +271,6 @@ TEST(Synth, RefusesFilesThatAreNotSoundFontsInOneLine) {
         EXPECT_EQ(error.find('\n'), std::string::npos);
     }
 }
-
-// The start-up loop's sound system on `soundFont`, else on none, with fixed random hits.
-struct Sound {
-    static SoundOptions options(const std::string& soundFont) {
-        SoundOptions o;
-        o.soundFont = soundFont;
-        o.seed = 1;
-        return o;
-    }
-    explicit Sound(const std::string& soundFont = "/nonexistent/zumbal.sf2")
-        : sound(g, options(soundFont)) {
-        setStartupLoop(g);
-        setDefaultButtonStates(g);
-        ::testing::internal::CaptureStderr();
-        sound.loadSoundFont();
-        said = ::testing::internal::GetCapturedStderr();
-    }
-    // Renders `repeats` passes into the peak max(|left|, |right|) of every frame.
-    RenderResult render(int repeats) {
-        const RenderResult r =
-            renderLoop(sound, g, repeats, [&](const float* l, const float* rt, int n) {
-                EXPECT_LE(n, kRenderBuffer);
-                for (int i = 0; i < n; ++i)
-                    peak.push_back(std::max(std::abs(l[i]), std::abs(rt[i])));
-                return true;
-            });
-        EXPECT_EQ(static_cast<int64_t>(peak.size()), r.frames);
-        return r;
-    }
-
-    globali g;
-    SoundSystem sound;
-    std::string said;
-    std::vector<float> peak;
-};
 
 // Silent without a SoundFont, but the clock runs as it does with one. A
 // groove moves strokes, never how many the passes have: humanize can pull

@@ -59,7 +59,6 @@ TEST(JackTransportLeader, PublishesZumbalsOwnBarBeatAndTick) {
         const TransportBeat back = reader.read(JackTransportRolling, position, 90);
         EXPECT_TRUE(back.fromMaster);
         EXPECT_NEAR(back.beat.quarters, c.quarters, 1e-8);
-        EXPECT_DOUBLE_EQ(back.beat.quartersPerMinute, c.expected.beatsPerMinute);
     }
 }
 

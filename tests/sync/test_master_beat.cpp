@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 namespace zumbal::sync {
@@ -56,9 +57,8 @@ TEST(MasterBeat, FromAndToBarBeatAndTick) {
             EXPECT_DOUBLE_EQ(back->quartersPerMinute, 160);
         }
     }
-    EXPECT_EQ(bbtAt(34.5, 120, false).bbt.bar, 9);
-    EXPECT_EQ(bbtAt(34.5, 120, false).bbt.beat, 3);
-    EXPECT_EQ(bbtAt(34.5, 120, false).bbt.tick, 960);
+    const Bbt at = bbtAt(34.5, 120, false).bbt;
+    EXPECT_EQ(std::tuple(at.bar, at.beat, at.tick, at.ticksPerBeat), std::tuple(9, 3, 960, 1920.0));
 }
 
 // A JACK transport cycle by cycle: a timebase master's BBT, with its
