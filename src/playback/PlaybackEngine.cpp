@@ -83,7 +83,10 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
             scheduleClock(clockDue, begin);
             continue;
         }
-        if (due >= horizon)
+        // A stroke with a step nudged early is decided as far ahead, so
+        // that the step's strike still lands on its own sample.
+        const double early = more ? earlyNudge(m_g, m_g.battito) * nudgeUnit() : 0.0;
+        if (due - early >= horizon)
             break;
         // A faster tempo can leave a stroke's grid behind, a smaller swing
         // only an even stroke (never past the middle of its pair, where the
@@ -106,6 +109,7 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
             m_timeline.strokeDone();
         }
         m_followNext += m_following;
+        const double previous = m_lastDue;
         m_lastDue = at;
         m_humanizeDrawn = false;
         m_scheduled.setDue(at);
@@ -117,7 +121,8 @@ void PlaybackEngine::decide(int64_t begin, int64_t end) {
             ++m_runBars;
             barLine();
         }
-        const int played = playStroke(m_g, m_strokePlayers, m_random);
+        const int played =
+            playStroke(m_g, m_strokePlayers, m_random, strokeMoment(at, previous), m_scheduled);
         if (played == 0)
             break;
         ++m_runStrokes;
@@ -173,13 +178,19 @@ double PlaybackEngine::ownQuarters(int64_t frame) const {
 
 void PlaybackEngine::startRun(int64_t begin, bool strokeAtStart) {
     m_runStrokes = 0;
-    m_runBars = 0;
+    restartPasses();
     m_lastDue = static_cast<double>(begin);
     m_humanizeDrawn = false;
     m_timeline.start(begin, std::clamp<int>(m_g.tempo, kMinTempo, kMaxTempo), strokeAtStart);
     m_clockStarted = false;
     m_passesLeft = m_passesOf = 0;
     publishPasses();
+}
+
+void PlaybackEngine::restartPasses() {
+    m_runBars = 0;
+    m_run = m_runsStarted++;
+    m_fillBar = false;
 }
 
 // The master's beat at the buffer's first frame places the strokes: stroke
@@ -212,6 +223,11 @@ void PlaybackEngine::followMaster(sync::BeatSource& source, int64_t begin) {
                         m_followNext > first + 1 || threeFour != m_followThreeFour ||
                         ternary != m_followTernary;
     if (placed) {
+        // Placed again in the master's first bar (a MIDI Start while it
+        // rolls, a locate to the top): the passes count from 1 again, as
+        // after the master's own start.
+        if (m_following && first < strokesInBar(threeFour, ternary))
+            restartPasses();
         m_followNext = first;
         m_followThreeFour = threeFour;
         m_followTernary = ternary;
@@ -245,6 +261,24 @@ double PlaybackEngine::nextStrokeDue() {
     return std::clamp(due + m_nextHumanize, m_lastDue, std::max(m_lastDue, following));
 }
 
+// The stroke about to play, decided at `at` after the one at `previous`,
+// with the next stroke where the grid and the swing put it.
+StrokeMoment PlaybackEngine::strokeMoment(double at, double previous) const {
+    const bool ternary = m_g.ter_ter;
+    const int following = nextStroke(m_g.battito, m_g.ter_3_4, ternary);
+    StrokeMoment moment;
+    moment.due = at;
+    moment.previous = previous;
+    moment.next = m_timeline.nextDue(following, m_g.swing, ternary);
+    moment.nudgeUnit = nudgeUnit();
+    moment.pass = static_cast<int>(std::min<int64_t>(m_runBars, std::numeric_limits<int>::max()));
+    moment.fill = m_fillPlaying.load(std::memory_order_acquire) || m_fillBar ||
+                  m_fillHeld.load(std::memory_order_acquire);
+    moment.seed = m_random.seed();
+    moment.run = m_run;
+    return moment;
+}
+
 void PlaybackEngine::tickWhileStopped(int64_t begin, double horizon) {
     if (!m_clockWhileStopped.load(std::memory_order_relaxed)) {
         m_idleClock = -1;
@@ -266,6 +300,7 @@ void PlaybackEngine::tickWhileStopped(int64_t begin, double horizon) {
 void PlaybackEngine::barLine() {
     if (m_passesLeft > 0)
         --m_passesLeft;
+    m_fillBar = m_fillBarLatched.exchange(false, std::memory_order_acq_rel);
     const bool landed = applyBarLineChange();
     // The GUI takes the flag down itself when the musician puts another loop
     // over the fill: that loop stays.

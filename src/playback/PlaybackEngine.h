@@ -177,11 +177,16 @@ private:
     void decide(int64_t begin, int64_t end);
     void followMaster(sync::BeatSource& source, int64_t begin);
     void startRun(int64_t begin, bool strokeAtStart);
+    // A new run of passes: the next stroke 1 is pass 1 of the next run.
+    void restartPasses();
     sync::OwnBeat ownBeatAt(int64_t frame, bool playing) const;
     // Audio side: Zumbal's own beat at `frame`, in quarters since the run's
     // stroke 1 (before it, the count-in's negative beats); 0 while stopped.
     double ownQuarters(int64_t frame) const;
     double nextStrokeDue();
+    StrokeMoment strokeMoment(double at, double previous) const;
+    // Samples in a 24th of a stroke, the step a nudge moves by.
+    double nudgeUnit() const { return m_timeline.strokeLength() / kNudgeSteps; }
     void scheduleClock(double due, int64_t begin);
     // At every stroke 1 of a run: the pass that ended is counted, and what
     // is due there lands.
@@ -237,8 +242,10 @@ private:
     // Audio side only.
     uint32_t m_seenSerial = 0;
     uint32_t m_runStrokes = 0;
-    int64_t m_runBars = 0;         // the run's stroke 1s decided so far
-    bool m_decidedPlaying = false; // in the last buffer decided
+    int64_t m_runBars = 0;                 // the run's stroke 1s decided so far: the pass
+    uint32_t m_runsStarted = 0, m_run = 0; // the run playing, from 0 at the first
+    bool m_fillBar = false;                // the bar latched as a fill plays
+    bool m_decidedPlaying = false;         // in the last buffer decided
     // The last decided stroke's due position, and the humanize shift drawn
     // for the next one (drawn once, when that stroke is first looked at).
     double m_lastDue = 0;

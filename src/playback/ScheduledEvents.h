@@ -67,12 +67,19 @@ public:
     static int64_t frameOf(double due) { return static_cast<int64_t>(std::floor(due + 0.5)); }
 
 private:
+    // A ratchet's later strikes and a late nudge are decided before the
+    // clocks and strokes due ahead of them: each event goes in after every
+    // one due no later, but never before one a reader has taken.
     void push(const ScheduledEvent& event) {
         if (m_write - std::min(m_synthRead, m_midiRead) >= kCapacity) {
             ++m_dropped;
             return;
         }
-        m_ring[m_write++ % kCapacity] = event;
+        const uint64_t taken = std::max(m_synthRead, m_midiRead);
+        uint64_t i = m_write++;
+        for (; i > taken && at(i - 1).due > event.due; --i)
+            m_ring[i % kCapacity] = at(i - 1);
+        m_ring[i % kCapacity] = event;
     }
     const ScheduledEvent& at(uint64_t i) const { return m_ring[i % kCapacity]; }
 

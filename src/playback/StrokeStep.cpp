@@ -1,6 +1,8 @@
 #include "playback/StrokeStep.h"
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace zumbal {
 
@@ -11,27 +13,81 @@ NotePlayers makeNotePlayers(NoteOutput& out) {
 
 namespace {
 
-void playDrums(globali& g, NotePlayers& NotePl, RandomSource& random, int battito) {
+// The steps of a stroke played with the moment they vary in; playStroke's
+// plain call has none, and every step plays as written.
+struct Varying {
+    const StrokeMoment& moment;
+    ScheduledEvents& schedule;
+};
+
+// The variation cell `c` plays with, or none for a plain step.
+std::optional<StepVariation> variationOf(const globali& g, int c, const Varying* varying) {
+    if (!varying)
+        return std::nullopt;
+    const int32_t packed = g.vary[c];
+    if (packed == 0)
+        return std::nullopt;
+    const StepVariation v = unpackVariation(packed);
+    if (isPlain(v))
+        return std::nullopt;
+    return v;
+}
+
+// A random hit keeps its own draw in place of the chance.
+bool sounds(const StepVariation& v, int c, int code, const StrokeMoment& m) {
+    if (!conditionHolds(v.condition, m.pass, m.fill))
+        return false;
+    return code == kRandomHit || chanceHolds(m.seed, m.run, m.pass, c, v.chance);
+}
+
+// Calls `strike` for each of the step's strikes, with the schedule's due
+// sample on that strike's.
+template <class Strike>
+void strikeEach(const StepVariation& v, const Varying& varying, Strike&& strike) {
+    std::array<double, kMaxRatchet> dues{};
+    const int n = strikeDues(v, varying.moment, dues);
+    for (int k = 0; k < n; ++k) {
+        varying.schedule.setDue(dues[k]);
+        strike();
+    }
+    varying.schedule.setDue(varying.moment.due);
+}
+
+void playDrums(globali& g, NotePlayers& NotePl, RandomSource& random, int battito,
+               const Varying* varying) {
     for (int t = 0; t < kDrumTracks; ++t) {
         if (!isOn(g.pb[t]))
             continue;
         const int c = cellIndex(t, battito);
         const int note = g.edfiv[t][0];
         const int code = g.pp[c];
+        int velocity = 0;
         if (code == kHit) {
-            NotePl[t].PlayNote(note, 0);
-            NotePl[t].PlayNote(note, g.volum[c]);
+            velocity = g.volum[c];
         } else if (code == kRandomHit) {
+            // Drawn whether or not the step sounds, so that the numbers
+            // after it stay those of a plain loop.
             const double r = random.next();
-            if (r > 0.75) {
-                NotePl[t].PlayNote(note, 0);
-                NotePl[t].PlayNote(note, static_cast<int>(std::trunc(g.volum[c] * r)));
-            }
+            if (r <= 0.75)
+                continue;
+            velocity = static_cast<int>(std::trunc(g.volum[c] * r));
+        } else {
+            continue;
+        }
+        const auto hit = [&] {
+            NotePl[t].PlayNote(note, 0);
+            NotePl[t].PlayNote(note, velocity);
+        };
+        if (const auto v = variationOf(g, c, varying)) {
+            if (sounds(*v, c, code, varying->moment))
+                strikeEach(*v, *varying, hit);
+        } else {
+            hit();
         }
     }
 }
 
-void playBass(globali& g, NotePlayer& bass, int battito) {
+void playBass(globali& g, NotePlayer& bass, int battito, const Varying* varying) {
     auto& ultima = g.basso_ultima;
     if (!isOn(g.pb[kBassButton])) {
         bass.PlayNote(ultima[0], 0);
@@ -44,12 +100,33 @@ void playBass(globali& g, NotePlayer& bass, int battito) {
     }
     const int c = cellIndex(kBassTrack, battito);
     const int code = g.pp[c];
-    if (code > kBassRest) {
+    if (code <= kBassRest)
+        return;
+    // Every strike ends the sounding note and starts the step's again.
+    const auto strike = [&] {
         bass.PlayNote(ultima[0], 0);
         ultima[0] = code;
         ultima[1] = 1;
         bass.PlayNote(code, g.volum[c]);
+    };
+    if (const auto v = variationOf(g, c, varying)) {
+        // A step that stays silent is a rest: the note before it rings on.
+        if (sounds(*v, c, code, varying->moment))
+            strikeEach(*v, *varying, strike);
+    } else {
+        strike();
     }
+}
+
+int strokeStep(globali& g, NotePlayers& NotePl, RandomSource& random, const Varying* varying) {
+    const int battito = g.battito;
+    if (battito <= 0 || battito > kStrokes)
+        return 0;
+    playDrums(g, NotePl, random, battito, varying);
+    playBass(g, NotePl[kBassTrack], battito, varying);
+    int expected = battito;
+    g.battito.compare_exchange_strong(expected, nextStroke(battito, g.ter_3_4, g.ter_ter));
+    return battito;
 }
 
 } // namespace
@@ -69,14 +146,38 @@ double indicatorHue(int battito) {
 }
 
 int playStroke(globali& g, NotePlayers& NotePl, RandomSource& random) {
-    const int battito = g.battito;
+    return strokeStep(g, NotePl, random, nullptr);
+}
+
+int playStroke(globali& g, NotePlayers& NotePl, RandomSource& random, const StrokeMoment& moment,
+               ScheduledEvents& schedule) {
+    const Varying varying{moment, schedule};
+    return strokeStep(g, NotePl, random, &varying);
+}
+
+int strikeDues(const StepVariation& v, const StrokeMoment& moment,
+               std::array<double, kMaxRatchet>& dues) {
+    const int n = std::clamp(v.ratchet, 1, kMaxRatchet);
+    const double start = moment.due + v.nudge * moment.nudgeUnit;
+    const double length = std::max(moment.next - moment.due, 0.0);
+    const double last = std::max(moment.previous, moment.next);
+    for (int k = 0; k < n; ++k)
+        dues[k] = std::clamp(start + k * length / n, moment.previous, last);
+    return n;
+}
+
+int earlyNudge(const globali& g, int battito) {
     if (battito <= 0 || battito > kStrokes)
         return 0;
-    playDrums(g, NotePl, random, battito);
-    playBass(g, NotePl[kBassTrack], battito);
-    int expected = battito;
-    g.battito.compare_exchange_strong(expected, nextStroke(battito, g.ter_3_4, g.ter_ter));
-    return battito;
+    int early = 0;
+    for (int t = 0; t < kTracks; ++t) {
+        const int c = cellIndex(t, battito);
+        const int32_t packed = g.vary[c];
+        if (packed == 0 || !isOn(g.pb[t < kDrumTracks ? t : kBassButton]) || !isStep(c, g.pp[c]))
+            continue;
+        early = std::max(early, -unpackVariation(packed).nudge);
+    }
+    return early;
 }
 
 } // namespace zumbal
