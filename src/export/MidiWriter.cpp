@@ -207,11 +207,15 @@ public:
         m_struckAt.fill(kNothing);
     }
 
-    void add(const NoteAction& action) { m_pending.push_back(action); }
+    // After the actions added before it at its tick and earlier ones.
+    void add(const NoteAction& action) {
+        m_pending.insert(
+            std::upper_bound(m_pending.begin(), m_pending.end(), action.tick,
+                             [](uint32_t tick, const NoteAction& a) { return tick < a.tick; }),
+            action);
+    }
 
     void writeBefore(uint32_t tick) {
-        std::stable_sort(m_pending.begin(), m_pending.end(),
-                         [](const NoteAction& a, const NoteAction& b) { return a.tick < b.tick; });
         auto written = m_pending.begin();
         for (; written != m_pending.end() && written->tick < tick; ++written)
             write(*written);
@@ -313,8 +317,10 @@ void walkStrokes(const std::vector<TimedPart>& parts, NoteQueue& queue, EachPart
         parts.front().times.first() - static_cast<uint32_t>(parts.front().times.length());
     for (const TimedPart& part : parts) {
         const StrokeTimes& times = part.times;
-        if (!eachPart(part))
+        if (!eachPart(part)) {
+            before = times.swung(part.passes - 1, times.walk().size() - 1);
             continue;
+        }
         for (int r = 0; r < part.passes; ++r) {
             for (size_t i = 0; i < times.walk().size(); ++i) {
                 const uint32_t due = times.swung(r, i);
