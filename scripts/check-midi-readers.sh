@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Exports every factory loop with `zumbal export-midi` at 1, 4 and 110 passes,
 # straight and with a hard swing (a copy with a groove: 75 %, 4 ms, 10), and
+# copies of a 4/4 loop, a swung one and a ternary one whose steps vary (every
+# ratchet, nudges from -12 to 12, every condition, chances) at two seeds, and
 # has four MIDI readers that share no code with ours open each file:
 # mido (3 tracks, drums on channel 9 and bass on channel 8, counted from 0),
 # midicsv, TiMidity++ and FluidSynth. A song of factory loops of different
@@ -81,6 +83,22 @@ for loop in assets/loops/*; do
   { sed '2s/.*/140/' "$loop"; printf '75\n4\n10\n'; } >"$out/swung/$(basename "$loop") swung"
 done
 
+# The varying copies: version 150, a groove, then a line per cell of each of
+# the chance, the condition, the ratchet and the nudge.
+conditions=(0 1 2 3 4 21 42 88)
+mkdir -p "$out/varying"
+for copy in "Funk Ghosts:50" "Funk Ghosts:75" "Afro Six Eight:50"; do
+  loop=${copy%:*} swing=${copy#*:}
+  {
+    sed '2s/.*/150/' "assets/loops/$loop"
+    printf '%s\n' "$swing" 0 0
+    for c in $(seq 0 111); do echo $((c % 3 == 0 ? 50 : 100)); done
+    for c in $(seq 0 111); do echo "${conditions[c % 8]}"; done
+    for c in $(seq 0 111); do echo $((1 + c % 4)); done
+    for c in $(seq 0 111); do echo $((c * 5 % 25 - 12)); done
+  } >"$out/varying/$loop $swing varying"
+done
+
 # A song of the factory loops: 4/4, 3/4, ternary 6/8, 3/4 ternary, with bass
 # keys, a swung loop and a missing preset between them.
 mkdir -p "$out/songs"
@@ -115,6 +133,14 @@ for loop in assets/loops/* "$out"/swung/*; do
   name=$(basename "$loop")
   for r in 1 4 110; do
     check "$name" "$r" "$out/$name $r.mid" "$loop" -r "$r"
+  done
+done
+for loop in "$out"/varying/*; do
+  name=$(basename "$loop")
+  for seed in 1 2; do
+    for r in 4 110; do
+      check "$name seed $seed" "$r" "$out/$name $seed $r.mid" "$loop" -r "$r" --seed "$seed"
+    done
   done
 done
 # The song's presets are the factory loops and the swung copies, in one folder.

@@ -52,8 +52,9 @@ CommandLineResult parseSubcommand(const QStringList& arguments) {
                                 "channel 10, bass on channel 9). Random hits are left out. A song "
                                 "file is written as one file of its entries one after the other, "
                                 "each for its passes, with the tempo, time signature and bass "
-                                "program where they change and the bass in the entry's key. Needs "
-                                "no display."));
+                                "program where they change and the bass in the entry's key. Steps "
+                                "that vary are written as they play, pass by pass, with no fill. "
+                                "Needs no display."));
     // Not addHelpOption(): its --help-all lists Qt's GUI options, which a
     // command that opens no window does not take.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
@@ -79,10 +80,14 @@ CommandLineResult parseSubcommand(const QStringList& arguments) {
         QStringLiteral("FILE"));
     const QCommandLineOption seed(
         QStringLiteral("seed"),
-        QStringLiteral("Seed of the random hits, 0 to 18446744073709551615 (default %1: a "
-                       "loop renders the same every time; another seed plays other random "
-                       "hits).")
-            .arg(kDefaultRenderSeed),
+        render ? QStringLiteral("Seed of the random hits and the steps' chances, 0 to "
+                                "18446744073709551615 (default %1: a loop renders the same every "
+                                "time; another seed plays other random hits and chances).")
+                     .arg(kDefaultRenderSeed)
+               : QStringLiteral("Seed of the steps' chances, 0 to 18446744073709551615 (default "
+                                "%1: a loop exports the same every time; another seed plays other "
+                                "chances).")
+                     .arg(kDefaultExportSeed),
         QStringLiteral("S"));
     const QCommandLineOption soundFont(
         QStringLiteral("soundfont"),
@@ -99,9 +104,9 @@ CommandLineResult parseSubcommand(const QStringList& arguments) {
                        "song's \"%1\" folder).")
             .arg(QLatin1String(kSongsFolder.data(), kSongsFolder.size())),
         QStringLiteral("DIR"));
-    parser.addOptions({help, repeats, output, loops});
+    parser.addOptions({help, repeats, output, loops, seed});
     if (render)
-        parser.addOptions({seed, soundFont, noTail});
+        parser.addOptions({soundFont, noTail});
 
     if (!parser.parse(QStringList{QStringLiteral("zumbal")} + arguments.mid(2)))
         return usageError(command, parser.errorText());
@@ -135,7 +140,8 @@ CommandLineResult parseSubcommand(const QStringList& arguments) {
                                            .arg(kMinRepeats)
                                            .arg(kMaxRepeats));
     }
-    if (render && parser.isSet(seed)) {
+    sub.seed = render ? kDefaultRenderSeed : kDefaultExportSeed;
+    if (parser.isSet(seed)) {
         bool ok = false;
         sub.seed = parser.value(seed).toULongLong(&ok, 10);
         if (!ok)

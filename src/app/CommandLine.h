@@ -40,7 +40,7 @@ struct Subcommand {
     bool repeatsGiven = false;
     QString loops;  // --loops DIR, for a song: the loops folder of its presets
     QString output; // -o FILE; empty: named after the loop, in the current folder
-    uint64_t seed = kDefaultRenderSeed; // --seed S, render only
+    uint64_t seed = kDefaultRenderSeed; // --seed S
     QString soundFont;                  // --soundfont FILE, render only; empty: the usual search
     bool noTail = false;                // --no-tail, render only
 };

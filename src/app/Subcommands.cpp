@@ -139,7 +139,7 @@ int exportMidi(const Subcommand& command, const Playlist& list) {
     std::vector<ExportPart> parts;
     for (const Entry& entry : list.entries)
         parts.push_back({readLoopForExport(entry.text), entry.passes, keyTransposition(entry.key)});
-    const std::vector<uint8_t> bytes = writeMidiFile(parts);
+    const std::vector<uint8_t> bytes = writeMidiFile(parts, command.seed);
     if (bytes.empty())
         return fail(
             QStringLiteral("%1: too long to be written as one MIDI file").arg(command.loopFile));

@@ -2,8 +2,10 @@
 
 #include "model/FileTypes.h"
 #include "model/SoundingNotes.h"
+#include "model/StepVariation.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -143,6 +145,7 @@ struct TimedPart {
     StrokeTimes times;
     Meter meter;
     uint8_t program;
+    int firstPass; // the export's pass number of the part's first pass, from 1
 };
 
 Bytes tempoTrack(const std::vector<TimedPart>& parts) {
@@ -178,43 +181,195 @@ void endNote(TrackEvents& events, SoundingNotes& sounding, uint32_t tick, int tr
         events.at(tick, {status, static_cast<uint8_t>(n.note), 0x40});
 }
 
-// Each stroke ends the notes of the tracks that rest on it; a note that
-// sounds again is struck again, and a track that plays another sound from a
-// part on, or is off in it, ends the note the part before left sounding. The
-// first track's last note ends one stroke after the last stroke written.
-Bytes drumTrack(const std::vector<TimedPart>& parts) {
-    TrackEvents events;
-    SoundingNotes sounding;
-    uint32_t end = parts.front().times.first();
+// What a stroke does to a track's note at a tick.
+struct NoteAction {
+    enum class Kind : uint8_t {
+        Strike,   // a hit: the note struck again, another note ended first
+        Restrike, // a ratchet's later strike or a bass note: the note ended, then struck
+        Rest,     // the note ended, unless it was struck at this very tick
+        End,      // the note ended: the track is off or plays on
+        Program,  // the bass program changed to `note`
+    };
+    uint32_t tick;
+    Kind kind;
+    int track;
+    uint8_t note = 0, velocity = 0;
+};
+
+// The actions of one MIDI track, written in the order of their ticks (those
+// of one tick in the order they were added). A ratchet or a nudge puts a
+// stroke's notes among its neighbours' but never before the stroke before
+// it, so what is added from a stroke on falls no earlier than the stroke
+// before it: everything before that can be written.
+class NoteQueue {
+public:
+    NoteQueue(TrackEvents& events, uint8_t channel) : m_events(events), m_channel(channel) {
+        m_struckAt.fill(kNothing);
+    }
+
+    // After the actions added before it at its tick and earlier ones.
+    void add(const NoteAction& action) {
+        m_pending.insert(
+            std::upper_bound(m_pending.begin(), m_pending.end(), action.tick,
+                             [](uint32_t tick, const NoteAction& a) { return tick < a.tick; }),
+            action);
+    }
+
+    void writeBefore(uint32_t tick) {
+        auto written = m_pending.begin();
+        for (; written != m_pending.end() && written->tick < tick; ++written)
+            write(*written);
+        m_pending.erase(m_pending.begin(), written);
+    }
+
+    void writeAll() { writeBefore(UINT32_MAX); }
+
+    // Ends the note `track` has sounding, at the end of the track.
+    void endAt(uint32_t tick, int track) {
+        endNote(m_events, m_sounding, tick, track, off());
+        m_struckAt[track] = kNothing;
+    }
+
+private:
+    static constexpr int64_t kNothing = -1;
+
+    uint8_t on() const { return static_cast<uint8_t>(0x90 | m_channel); }
+    uint8_t off() const { return static_cast<uint8_t>(0x80 | m_channel); }
+
+    void write(const NoteAction& a) {
+        const int t = a.track;
+        const bool struckHere = m_struckAt[t] == int64_t{a.tick};
+        switch (a.kind) {
+        case NoteAction::Kind::Program:
+            m_events.at(a.tick, {static_cast<uint8_t>(0xC0 | m_channel), a.note});
+            return;
+        case NoteAction::Kind::Rest:
+            if (struckHere)
+                return; // it lasts until the track's next stroke
+            [[fallthrough]];
+        case NoteAction::Kind::End:
+            endAt(a.tick, t);
+            return;
+        case NoteAction::Kind::Strike:
+        case NoteAction::Kind::Restrike:
+            break;
+        }
+        const SoundingNotes::Note n = m_sounding.end(t);
+        // A strike on the tick of the one before it, clamped onto it, adds
+        // nothing but a note of no length.
+        if (n && struckHere && n.note == a.note) {
+            m_sounding.started(t, n.note);
+            return;
+        }
+        if (n && (a.kind == NoteAction::Kind::Restrike || n.note != a.note))
+            m_events.at(a.tick, {off(), static_cast<uint8_t>(n.note), 0x40});
+        startNote(m_events, m_sounding, a.tick, t, on(), a.note, a.velocity);
+        m_struckAt[t] = a.velocity > 0 ? int64_t{a.tick} : kNothing;
+    }
+
+    TrackEvents& m_events;
+    uint8_t m_channel;
+    SoundingNotes m_sounding;
+    // The tick the note of each track that sounds was struck at.
+    std::array<int64_t, kTracks> m_struckAt{};
+    std::vector<NoteAction> m_pending;
+};
+
+// A stroke among its neighbours: where the stroke before it, it and the
+// stroke after it are due, as swung, and a stroke's length in its bar.
+struct StrokeSpan {
+    uint32_t before, due, next;
+    int length;
+
+    // Strike k of a ratchet of n, nudged by `nudge` 24ths of a stroke: k
+    // n-ths of the way to the next stroke, to the nearest tick, and never
+    // before the stroke before nor after the stroke after.
+    uint32_t strike(int k, int n, int nudge) const {
+        const double at = due + static_cast<double>(k) * (next - due) / n +
+                          static_cast<double>(nudge) * length / kNudgeSteps;
+        return static_cast<uint32_t>(std::clamp<int64_t>(std::llround(at), before, next));
+    }
+};
+
+// Adds the strikes of a step that sounds: the first as `first`, a ratchet's
+// later ones each ending the note before them.
+void strikeStep(NoteQueue& queue, const StrokeSpan& span, const StepVariation& step, int track,
+                NoteAction::Kind first, uint8_t note, uint8_t velocity) {
+    for (int k = 0; k < step.ratchet; ++k)
+        queue.add({span.strike(k, step.ratchet, step.nudge),
+                   k == 0 ? first : NoteAction::Kind::Restrike, track, note, velocity});
+}
+
+// Whether a step sounds on pass `pass` of the export: its condition (no fill
+// plays in a file) and its chance, drawn as the first run of `seed` draws it.
+bool stepSounds(const StepVariation& step, uint64_t seed, int pass, int cell) {
+    return conditionHolds(step.condition, pass, false) &&
+           chanceHolds(seed, 0, pass, cell, step.chance);
+}
+
+// Walks the strokes of every pass of every part in order, each with its
+// span, its part and its pass number, writing the queue's actions that no
+// later stroke can come before.
+template <typename EachPart, typename EachStroke>
+void walkStrokes(const std::vector<TimedPart>& parts, NoteQueue& queue, EachPart eachPart,
+                 EachStroke eachStroke) {
+    uint32_t before =
+        parts.front().times.first() - static_cast<uint32_t>(parts.front().times.length());
     for (const TimedPart& part : parts) {
-        const LoopRecord& loop = part.loop;
         const StrokeTimes& times = part.times;
-        for (int t = 0; t < kDrumTracks; ++t)
-            if (!isOn(loop.pb[t]))
-                endNote(events, sounding, times.first(), t, 0x89);
+        if (!eachPart(part)) {
+            before = times.swung(part.passes - 1, times.walk().size() - 1);
+            continue;
+        }
         for (int r = 0; r < part.passes; ++r) {
             for (size_t i = 0; i < times.walk().size(); ++i) {
-                const int s = times.walk()[i];
-                const uint32_t tick = times.swung(r, i);
-                for (int t = 0; t < kDrumTracks; ++t) {
-                    if (!isOn(loop.pb[t]))
-                        continue;
-                    end = times.straight(r, i) + static_cast<uint32_t>(times.length());
-                    const int c = cellIndex(t, s);
-                    if (loop.pp[c] == kHit) {
-                        const uint8_t note = dataByte(loop.edfiv[t][0]);
-                        if (const SoundingNotes::Note n = sounding.end(t); n && n.note != note)
-                            events.at(tick, {0x89, static_cast<uint8_t>(n.note), 0x40});
-                        startNote(events, sounding, tick, t, 0x99, note, dataByte(loop.volum[c]));
-                    } else {
-                        endNote(events, sounding, tick, t, 0x89);
-                    }
-                }
+                const uint32_t due = times.swung(r, i);
+                const uint32_t next =
+                    i + 1 < times.walk().size() ? times.swung(r, i + 1) : times.straight(r + 1, 0);
+                queue.writeBefore(before);
+                eachStroke(part, part.firstPass + r, times.walk()[i],
+                           StrokeSpan{before, due, next, times.length()}, times.straight(r, i));
+                before = due;
             }
         }
     }
+    queue.writeAll();
+}
+
+// Each stroke ends the notes of the tracks that rest on it; a note that
+// sounds again is struck again, and a track that plays another sound from a
+// part on, or is off in it, ends the note the part before left sounding. The
+// first track's last note ends one stroke after the last stroke written. A
+// step that does not sound on a pass is a rest there.
+Bytes drumTrack(const std::vector<TimedPart>& parts, uint64_t seed) {
+    TrackEvents events;
+    NoteQueue queue(events, 9);
+    uint32_t end = parts.front().times.first();
+    walkStrokes(
+        parts, queue,
+        [&](const TimedPart& part) {
+            for (int t = 0; t < kDrumTracks; ++t)
+                if (!isOn(part.loop.pb[t]))
+                    queue.add({part.times.first(), NoteAction::Kind::End, t});
+            return true;
+        },
+        [&](const TimedPart& part, int pass, int s, const StrokeSpan& span, uint32_t straight) {
+            const LoopRecord& loop = part.loop;
+            for (int t = 0; t < kDrumTracks; ++t) {
+                if (!isOn(loop.pb[t]))
+                    continue;
+                end = straight + static_cast<uint32_t>(span.length);
+                const int c = cellIndex(t, s);
+                const StepVariation step = inRange(loop.steps[c]);
+                if (loop.pp[c] == kHit && stepSounds(step, seed, pass, c))
+                    strikeStep(queue, span, step, t, NoteAction::Kind::Strike,
+                               dataByte(loop.edfiv[t][0]), dataByte(loop.volum[c]));
+                else
+                    queue.add({span.due, NoteAction::Kind::Rest, t});
+            }
+        });
     end = std::max(end, events.now());
-    endNote(events, sounding, end, 0, 0x89);
+    queue.endAt(end, 0);
     return events.end(end);
 }
 
@@ -228,52 +383,50 @@ int movedBass(int code, int semitones) {
 
 // A bass note lasts until the next one, the end, or a part with the bass off;
 // the program is changed where a part plays another.
-Bytes bassTrack(const std::vector<TimedPart>& parts) {
+Bytes bassTrack(const std::vector<TimedPart>& parts, uint64_t seed) {
     TrackEvents events;
     uint8_t program = parts.front().program;
     events.at(0, {0xC8, program});
-    SoundingNotes sounding;
+    NoteQueue queue(events, 8);
     uint32_t end = parts.front().times.first();
-    for (const TimedPart& part : parts) {
-        const LoopRecord& loop = part.loop;
-        const StrokeTimes& times = part.times;
-        if (part.program != program) {
-            program = part.program;
-            events.at(times.first(), {0xC8, program});
-        }
-        if (!isOn(loop.pb[kBassButton])) {
-            endNote(events, sounding, times.first(), kBassTrack, 0x88);
-            continue;
-        }
-        for (int r = 0; r < part.passes; ++r) {
-            for (size_t i = 0; i < times.walk().size(); ++i) {
-                const int c = cellIndex(kBassTrack, times.walk()[i]);
-                const uint32_t tick = times.swung(r, i);
-                end = times.straight(r, i) + static_cast<uint32_t>(times.length());
-                const int note = movedBass(loop.pp[c], part.transposition);
-                if (note > kBassRest) {
-                    endNote(events, sounding, tick, kBassTrack, 0x88);
-                    startNote(events, sounding, tick, kBassTrack, 0x98, dataByte(note),
-                              dataByte(loop.volum[c]));
-                }
+    walkStrokes(
+        parts, queue,
+        [&](const TimedPart& part) {
+            if (part.program != program) {
+                program = part.program;
+                queue.add({part.times.first(), NoteAction::Kind::Program, kBassTrack, program});
             }
-        }
-    }
+            if (isOn(part.loop.pb[kBassButton]))
+                return true;
+            queue.add({part.times.first(), NoteAction::Kind::End, kBassTrack});
+            return false;
+        },
+        [&](const TimedPart& part, int pass, int s, const StrokeSpan& span, uint32_t straight) {
+            const int c = cellIndex(kBassTrack, s);
+            end = straight + static_cast<uint32_t>(span.length);
+            const int note = movedBass(part.loop.pp[c], part.transposition);
+            const StepVariation step = inRange(part.loop.steps[c]);
+            if (note > kBassRest && stepSounds(step, seed, pass, c))
+                strikeStep(queue, span, step, kBassTrack, NoteAction::Kind::Restrike,
+                           dataByte(note), dataByte(part.loop.volum[c]));
+        });
     end = std::max(end, events.now());
-    endNote(events, sounding, end, kBassTrack, 0x88);
+    queue.endAt(end, kBassTrack);
     return events.end(end);
 }
 
 } // namespace
 
-std::vector<uint8_t> writeMidiFile(const LoopRecord& loop, int repeats) {
-    return writeMidiFile({ExportPart{loop, std::clamp(repeats, kMinRepeats, kMaxRepeats), 0}});
+std::vector<uint8_t> writeMidiFile(const LoopRecord& loop, int repeats, uint64_t seed) {
+    return writeMidiFile({ExportPart{loop, std::clamp(repeats, kMinRepeats, kMaxRepeats), 0}},
+                         seed);
 }
 
-std::vector<uint8_t> writeMidiFile(const std::vector<ExportPart>& parts) {
+std::vector<uint8_t> writeMidiFile(const std::vector<ExportPart>& parts, uint64_t seed) {
     std::vector<TimedPart> timed;
     timed.reserve(parts.size());
     uint64_t first = 0;
+    int firstPass = 1;
     for (const ExportPart& part : parts) {
         const LoopRecord& loop = part.loop;
         const bool threeFour = isOn(loop.pb[kThreeFourButton]);
@@ -301,16 +454,17 @@ std::vector<uint8_t> writeMidiFile(const std::vector<ExportPart>& parts) {
                    static_cast<uint8_t>(ternary && !threeFour ? 3 : 2),
                    static_cast<uint8_t>(8 * (kTicksPerQuarter / length)),
                    quarterMicros(tempo, ternary)},
-             program});
+             program, firstPass});
         first = after;
+        firstPass += passes;
     }
     if (timed.empty())
         return {};
 
     Bytes out{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 3, 0, kTicksPerQuarter};
     putChunk(out, "MTrk", tempoTrack(timed));
-    putChunk(out, "MTrk", drumTrack(timed));
-    putChunk(out, "MTrk", bassTrack(timed));
+    putChunk(out, "MTrk", drumTrack(timed, seed));
+    putChunk(out, "MTrk", bassTrack(timed, seed));
     return out;
 }
 

@@ -13,8 +13,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpressionValidator>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -37,6 +39,11 @@ void warn(QWidget* parent, const QString& message) {
                                 QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+}
+
+bool anyVariations(const std::vector<ExportPart>& parts) {
+    return std::any_of(parts.begin(), parts.end(),
+                       [](const ExportPart& part) { return hasVariations(part.loop); });
 }
 
 } // namespace
@@ -109,6 +116,16 @@ void exportmidiwin::buildControls() {
     connect(m_targets, &QButtonGroup::idClicked, this, &exportmidiwin::RadioBu_Action);
 
     StaticText6 = makeLabel({}, {10, 237, 460, 12}, arial(10), QColor(0xE6, 0xE6, 0xE6), this);
+
+    StaticText7 = makeLabel(QStringLiteral("Seed"), {12, 207, 50, 20}, arial(18), ink, this);
+    EditField2 = new QLineEdit(QString::number(kDefaultExportSeed), this);
+    EditField2->setGeometry(64, 207, 166, 20);
+    EditField2->setMaxLength(20);
+    EditField2->setFont(arial(12, false));
+    EditField2->setStyleSheet(QStringLiteral("QLineEdit { color: #000080; background: #E6E6E6; }"));
+    EditField2->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]{0,20}")), EditField2));
+    showSeed(false);
     setLoopChosen(false);
 }
 
@@ -143,11 +160,21 @@ void exportmidiwin::setLoopChosen(bool chosen) {
         m_bar->setCaption(0, chosen ? QStringLiteral("Export loop") : QStringLiteral("Close"));
 }
 
+// The list makes room for the seed below it.
+void exportmidiwin::showSeed(bool shown) {
+    ListBox1->setFixedHeight(shown ? 190 : 220);
+    StaticText7->setVisible(shown);
+    EditField2->setVisible(shown);
+    if (const QList<QTreeWidgetItem*> rows = ListBox1->selectedItems(); !rows.isEmpty())
+        ListBox1->scrollToItem(rows.first());
+}
+
 void exportmidiwin::ListBox1_Change() {
     const QList<QTreeWidgetItem*> rows = ListBox1->selectedItems();
     if (rows.isEmpty()) {
         nome_emf.clear();
         EditField1->clear();
+        showSeed(false);
         setLoopChosen(false);
         m_sounds.play(SoundId::ButtonC);
         return;
@@ -158,6 +185,8 @@ void exportmidiwin::ListBox1_Change() {
     setLoopChosen(true);
     // A song's entries play their own passes.
     Slider1->setEnabled(m_song.empty());
+    const std::optional<std::vector<ExportPart>> parts = chosenParts(true);
+    showSeed(parts && anyVariations(*parts));
     m_sounds.play(SoundId::PublicD);
 }
 
@@ -219,7 +248,10 @@ void exportmidiwin::gestisci_evento_bottone(int, int) {
 }
 
 void exportmidiwin::exportLoop() {
-    const std::optional<std::vector<ExportPart>> parts = songChosen() ? songParts() : loopPart();
+    const std::optional<uint64_t> chances = seed();
+    if (!chances)
+        return;
+    const std::optional<std::vector<ExportPart>> parts = chosenParts();
     if (!parts)
         return;
     const QString path = QDir(dovesalvare)
@@ -230,7 +262,7 @@ void exportmidiwin::exportLoop() {
     close();
 
     m_sounds.playIfOn(SoundId::Loaded2);
-    const std::vector<uint8_t> bytes = writeMidiFile(*parts);
+    const std::vector<uint8_t> bytes = writeMidiFile(*parts, *chances);
     if (bytes.empty()) {
         warn(owner, QStringLiteral("\"%1\" is too long for one MIDI file.").arg(nome_emf));
         return;
@@ -243,25 +275,43 @@ void exportmidiwin::exportLoop() {
                         .arg(QDir::toNativeSeparators(path), error));
 }
 
+std::optional<uint64_t> exportmidiwin::seed() {
+    if (EditField2->isHidden())
+        return kDefaultExportSeed;
+    bool ok = false;
+    const uint64_t value = EditField2->text().toULongLong(&ok, 10);
+    if (!ok) {
+        warn(this, QStringLiteral("The seed is a whole number from 0 to 18446744073709551615."));
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::vector<ExportPart>> exportmidiwin::chosenParts(bool quiet) {
+    return songChosen() ? songParts(quiet) : loopPart(quiet);
+}
+
 // One part, the loop for the passes chosen: written as the loop's export.
-std::optional<std::vector<ExportPart>> exportmidiwin::loopPart() {
+std::optional<std::vector<ExportPart>> exportmidiwin::loopPart(bool quiet) {
     QString readError;
     const auto text = readLoopBytes(m_g.drumloopsfolder / fileNameBytes(nome_emf), readError);
     if (!text) {
-        warn(this,
-             QStringLiteral("The loop \"%1\" could not be read: %2").arg(nome_emf, readError));
+        if (!quiet)
+            warn(this,
+                 QStringLiteral("The loop \"%1\" could not be read: %2").arg(nome_emf, readError));
         return std::nullopt;
     }
     return std::vector<ExportPart>{{readLoopForExport(*text), Slider1->value(), 0}};
 }
 
-std::optional<std::vector<ExportPart>> exportmidiwin::songParts() {
+std::optional<std::vector<ExportPart>> exportmidiwin::songParts(bool quiet) {
     std::string reason;
     const std::optional<Song> song =
         readSongFile(m_g.drumloopsfolder / kSongsFolder / m_song, reason);
     if (!song) {
-        warn(this, QStringLiteral("The song \"%1\" could not be read: %2")
-                       .arg(nome_emf, QString::fromLocal8Bit(reason.c_str())));
+        if (!quiet)
+            warn(this, QStringLiteral("The song \"%1\" could not be read: %2")
+                           .arg(nome_emf, QString::fromLocal8Bit(reason.c_str())));
         return std::nullopt;
     }
     // An entry whose preset is missing is left out, as when the song plays.
@@ -273,9 +323,10 @@ std::optional<std::vector<ExportPart>> exportmidiwin::songParts() {
             parts.push_back({readLoopForExport(*text), entry.passes, entry.key.value_or(0)});
     }
     if (parts.empty()) {
-        warn(this, QStringLiteral("The song \"%1\" has nothing to play: none of its presets "
-                                  "is in the loops folder.")
-                       .arg(nome_emf));
+        if (!quiet)
+            warn(this, QStringLiteral("The song \"%1\" has nothing to play: none of its presets "
+                                      "is in the loops folder.")
+                           .arg(nome_emf));
         return std::nullopt;
     }
     return parts;

@@ -57,6 +57,10 @@ public:
     QLabel* StaticText5 = nullptr;
     std::array<QRadioButton*, 4> RadioBu{};
     QLabel* StaticText6 = nullptr;
+    // The seed of the steps' chances, shown while the row chosen has steps
+    // that vary.
+    QLabel* StaticText7 = nullptr;
+    QLineEdit* EditField2 = nullptr;
 
     // The chosen loop's file name in the loops folder, or the chosen song's
     // in its songs folder; empty when none is.
@@ -67,12 +71,17 @@ public:
 private:
     void buildControls();
     void setLoopChosen(bool chosen);
+    void showSeed(bool shown);
     void exportLoop();
     // What the chosen row exports: the loop for its passes, or the song's
-    // entries whose presets read as loop files; nothing, after a message,
-    // when it cannot be read or nothing is left.
-    std::optional<std::vector<ExportPart>> loopPart();
-    std::optional<std::vector<ExportPart>> songParts();
+    // entries whose presets read as loop files; nothing, after a message
+    // unless `quiet`, when it cannot be read or nothing is left.
+    std::optional<std::vector<ExportPart>> chosenParts(bool quiet = false);
+    std::optional<std::vector<ExportPart>> loopPart(bool quiet);
+    std::optional<std::vector<ExportPart>> songParts(bool quiet);
+    // The seed typed, or the export's default while the field is hidden;
+    // nothing, after a message, when it is no seed.
+    std::optional<uint64_t> seed();
 
     const globali& m_g;
     EventSounds& m_sounds;

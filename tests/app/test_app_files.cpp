@@ -4,6 +4,7 @@
 #include "app/LoopsFolder.h"
 #include "app/Preferences.h"
 #include "assets/DataFolder.h"
+#include "export/MidiWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -144,7 +145,7 @@ TEST(CommandLine, OptionsAndUsageErrors) {
           "--latency 50 --no-connect --stats", "a-loop --audio null", "--sync jack",
           "--sync link --no-connect"}},
         {'m', {"--help", "--help-all", "--version", "render -h"}},
-        {'s', {"export-midi l", "render l -r 110 --seed 0"}},
+        {'s', {"export-midi l", "render l -r 110 --seed 0", "export-midi l --seed 5"}},
         {'2',
          {"--audio oss", "--bogus", "one-loop two-loops", "--soundfont", "--period 32",
           "--period lots", "--audio null render l", "--latency 1", "--latency 501",
@@ -153,7 +154,7 @@ TEST(CommandLine, OptionsAndUsageErrors) {
         {'u',
          {"export-midi", "render l extra", "export-midi l -r 0", "export-midi l -r 111",
           "render l -r four", "render l --seed -1", "render l --seed 18446744073709551616",
-          "export-midi l --seed 5", "render l --audio null"}}};
+          "export-midi l --seed five", "export-midi l --seed", "render l --audio null"}}};
     for (const auto& [outcome, lines] : cases)
         for (const char* line : lines) {
             SCOPED_TRACE(line);
@@ -192,6 +193,18 @@ TEST(CommandLine, OptionsAndUsageErrors) {
     EXPECT_EQ(std::pair(s.repeats, s.seed), std::pair(8, uint64_t(77)));
     const auto plain = parseCommandLine({"zumbal", "render", "l"}).subcommand;
     EXPECT_EQ(std::pair(plain->repeats, plain->seed), std::pair(4, kDefaultRenderSeed));
+    // The export's seed, as given or its default, with render's error for a bad one.
+    for (const auto& [line, seed] :
+         {std::pair("export-midi l --seed 18446744073709551615", uint64_t(18446744073709551615u)),
+          std::pair("export-midi l", kDefaultExportSeed)})
+        EXPECT_EQ(parseCommandLine(QString("zumbal %1").arg(line).split(' ')).subcommand->seed,
+                  seed)
+            << line;
+    const auto error = [](const QString& command) {
+        return parseCommandLine({"zumbal", command, "l", "--seed", "x"})
+            .message.replace(command, "COMMAND");
+    };
+    EXPECT_EQ(error("export-midi"), error("render"));
 }
 
 // The manual page documents every option and command that --help-all lists.

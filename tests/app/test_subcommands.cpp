@@ -68,6 +68,14 @@ QByteArray loopText(int note, int code, int step = 4, int tempo = 120, bool thre
     return QByteArray::fromStdString(writeLoop("Beat", loop));
 }
 
+// Track 0 strikes every stroke, each at a chance of 50.
+QByteArray varyingText() {
+    LoopRecord loop = parseLoop(loopText(38, kHit, 1).toStdString());
+    for (int c = 0; c < kStrokes; ++c)
+        loop.steps[c].chance = 50;
+    return QByteArray::fromStdString(writeLoop("Vary", loop));
+}
+
 // A song file of `entries`, one "passes<TAB>key<TAB>preset" each.
 QByteArray songText(const QString& name, const QStringList& entries) {
     return (name + " song created by Zumbal (Zumbal song file format)\n100\n" + entries.join('\n') +
@@ -81,7 +89,7 @@ const QStringList kSetEntries{"2\t-\tBeat", "1\tC\tGone", "1\tE\tWaltz", "3\t-\t
 const char* const kSetSkipped =
     "zumbal: SONG: skipped DIR/in/loops/Gone: No such file or directory\n";
 
-// `line` with its LOOP, NOTES, PIPE, the songs (SONG, OUTSONG, NOSONG,
+// `line` with its LOOP, VARY, NOTES, PIPE, the songs (SONG, OUTSONG, NOSONG,
 // LONGSONG, BIGSONG), DIR and FIX (the fixtures folder) replaced.
 QString placed(const QTemporaryDir& dir, QString line) {
     for (const auto& [name, file] :
@@ -90,19 +98,21 @@ QString placed(const QTemporaryDir& dir, QString line) {
           std::pair("SONG", "in/loops/songs/set")})
         line.replace(name, dir.filePath(file));
     return line.replace("LOOP", dir.filePath("in/My-Loop!"))
+        .replace("VARY", dir.filePath("in/Vary"))
         .replace("NOTES", dir.filePath("in/notes"))
         .replace("PIPE", dir.filePath("in/pipe"))
         .replace("FIX", ZUMBAL_LOOP_FIXTURES)
         .replace("DIR", dir.path());
 }
 
-// Writes the loop file "in/My-Loop!" in `dir`, the working folder, beside a
-// text that is no loop and a named pipe, and the loops folder "in/loops"
-// with its songs: "set", and a copy of it outside the folder ("in/set"); a
-// song whose every preset is missing; one too long for any file; one over
-// the size of a song file. Returns `line` placed and split.
+// Writes the loop file "in/My-Loop!" in `dir`, the working folder, beside
+// one whose steps vary ("in/Vary"), a text that is no loop and a named pipe, and the loops folder
+// "in/loops" with its songs: "set", and a copy of it outside the folder ("in/set"); a song whose
+// every preset is missing; one too long for any file; one over the size of a song file. Returns
+// `line` placed and split.
 QStringList prepare(const QTemporaryDir& dir, const QString& line) {
     writeFile(dir.filePath("in/My-Loop!"), loopText(38, kHit));
+    writeFile(dir.filePath("in/Vary"), varyingText());
     writeFile(dir.filePath("in/notes"), "a shopping list\n");
     EXPECT_EQ(mkfifo(QFile::encodeName(dir.filePath("in/pipe")).constData(), 0600), 0);
     writeFile(dir.filePath("in/loops/Beat"), loopText(38, kHit));
@@ -120,7 +130,9 @@ QStringList prepare(const QTemporaryDir& dir, const QString& line) {
 
 TEST(Subcommands, UsageAndFileErrorsSayOneLineAndWriteNothing) {
     const std::vector<std::pair<int, std::vector<const char*>>> cases{
-        {2, {"export-midi", "render LOOP --seed -3", "export-midi LOOP --bogus"}},
+        {2,
+         {"export-midi", "render LOOP --seed -3", "export-midi LOOP --bogus",
+          "export-midi VARY --seed 1.5"}},
         {1,
          {"export-midi DIR/missing",
           "render DIR/missing",
@@ -159,20 +171,27 @@ TEST(Subcommands, UsageAndFileErrorsSayOneLineAndWriteNothing) {
 
 // The output, named by -o or after the loop file or the song, is replaced by
 // the writer's bytes for the loop as the export reads it, or for the song's
-// entries whose presets are there, each for its passes and in its key.
+// entries whose presets are there, each for its passes and in its key, with
+// the seed given or 1.
 TEST(Subcommands, ExportMidiWritesTheWritersBytesUnderTheRightName) {
     using Parts = std::vector<std::tuple<QString, int, int>>; // file, passes, semitones
     const Parts set{
         {"DIR/in/loops/Beat", 2, 0}, {"DIR/in/loops/Waltz", 1, 4}, {"DIR/in/loops/Jig", 3, 0}};
-    const std::vector<std::tuple<const char*, QString, Parts, const char*>> cases{
-        {"export-midi FIX/old-119", "old119.mid", {{"FIX/old-119", 4, 0}}, ""},
-        {"export-midi FIX/mid-120 -r 1", "mid120.mid", {{"FIX/mid-120", 1, 0}}, ""},
-        {"export-midi FIX/new-130 -r 110 -o exact.bin", "exact.bin", {{"FIX/new-130", 110, 0}}, ""},
-        {"export-midi LOOP --repeats 7", "MyLoop.mid", {{"LOOP", 7, 0}}, ""},
-        {"export-midi SONG", "Set.mid", set, kSetSkipped},
+    const std::vector<std::tuple<const char*, QString, Parts, const char*, uint64_t>> cases{
+        {"export-midi FIX/old-119", "old119.mid", {{"FIX/old-119", 4, 0}}, "", 1},
+        {"export-midi FIX/mid-120 -r 1", "mid120.mid", {{"FIX/mid-120", 1, 0}}, "", 1},
+        {"export-midi FIX/new-130 -r 110 -o exact.bin",
+         "exact.bin",
+         {{"FIX/new-130", 110, 0}},
+         "",
+         1},
+        {"export-midi LOOP --repeats 7", "MyLoop.mid", {{"LOOP", 7, 0}}, "", 1},
+        {"export-midi VARY", "Vary.mid", {{"VARY", 4, 0}}, "", 1},
+        {"export-midi VARY --seed 9", "Vary.mid", {{"VARY", 4, 0}}, "", 9},
+        {"export-midi SONG", "Set.mid", set, kSetSkipped, 1},
         {"export-midi OUTSONG --loops DIR/in/loops -o exact.mid", "exact.mid", set,
-         "zumbal: OUTSONG: skipped DIR/in/loops/Gone: No such file or directory\n"}};
-    for (const auto& [line, output, parts, said] : cases) {
+         "zumbal: OUTSONG: skipped DIR/in/loops/Gone: No such file or directory\n", 1}};
+    for (const auto& [line, output, parts, said, seed] : cases) {
         SCOPED_TRACE(line);
         QTemporaryDir dir;
         writeFile(dir.filePath(output), "an older file, to be replaced");
@@ -182,7 +201,7 @@ TEST(Subcommands, ExportMidiWritesTheWritersBytesUnderTheRightName) {
         for (const auto& [file, passes, semitones] : parts)
             expected.push_back(
                 {readLoopForExport(readFile(placed(dir, file)).toStdString()), passes, semitones});
-        const auto bytes = writeMidiFile(expected);
+        const auto bytes = writeMidiFile(expected, seed);
         EXPECT_EQ(readFile(dir.filePath(output)),
                   QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
         EXPECT_EQ(entries(dir.path()).size(), 2); // and "in"

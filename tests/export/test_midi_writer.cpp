@@ -326,6 +326,152 @@ TEST(MidiWriter, PartsFollowOnTheirBarLinesWithTheirMeterTempoAndKey) {
     EXPECT_TRUE(writeMidiFile(longest).empty());
 }
 
+// The ticks of the note-ons of `note` on `channel` (counted from 0) in a
+// track; every note-off of that channel ends a note that sounds.
+std::vector<uint32_t> noteOns(const Bytes& track, int channel, int note) {
+    std::vector<uint32_t> ticks;
+    std::set<int> sounding;
+    for (const Event& e : events(track)) {
+        if (e.message[0] == (0x90 | channel)) {
+            sounding.insert(e.message[1]);
+            if (e.message[1] == note)
+                ticks.push_back(e.tick);
+        } else if (e.message[0] == (0x80 | channel)) {
+            EXPECT_EQ(sounding.erase(e.message[1]), 1u) << "note-off at " << e.tick;
+        }
+    }
+    return ticks;
+}
+
+// A ratchet strikes evenly up to the next stroke's (swung) tick, a nudge
+// moves every strike by 24ths of a 48- or 64-tick stroke, to the nearest
+// tick and never past the next stroke; strikes clamped onto one tick are one.
+TEST(MidiWriter, RatchetsAndNudgesStrikeAtTheirTicks) {
+    struct Case {
+        bool ternary;
+        int swing, stroke, ratchet, nudge;
+        std::vector<uint32_t> ticks;
+    };
+    const Case cases[] = {
+        {false, 50, 1, 2, 0, {48, 72}},
+        {false, 50, 1, 3, 0, {48, 64, 80}},
+        {false, 50, 1, 4, 0, {48, 60, 72, 84}},
+        {false, 50, 1, 1, -12, {24}},
+        {false, 50, 1, 1, -1, {46}},
+        {false, 50, 1, 1, 5, {58}},
+        {false, 50, 1, 1, 12, {72}},
+        {false, 50, 1, 4, 12, {72, 84, 96}}, // 108 is clamped onto stroke 2
+        {true, 50, 1, 3, 0, {64, 85, 107}},
+        {true, 50, 1, 2, -1, {61, 93}},
+        {true, 50, 1, 1, 5, {77}},
+        {true, 66, 1, 1, 12, {96}},       // the ternary feel is never swung
+        {false, 66, 1, 2, 0, {48, 80}},   // stroke 2 swung to 111
+        {false, 66, 2, 2, 0, {111, 128}}, // 33 ticks to stroke 3
+        {false, 66, 2, 1, -12, {87}},
+        {false, 66, 2, 3, 12, {135, 144}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.ternary << " " << c.swing << " " << c.stroke << " "
+                                        << c.ratchet << " " << c.nudge);
+        LoopRecord loop = silentLoop();
+        loop.pb[0] = loop.pb[kBassButton] = kSwitchOn;
+        loop.pb[kTernaryButton] = c.ternary ? kSwitchOn : kSwitchOff;
+        loop.swing = c.swing;
+        for (const int cell : {cellIndex(0, c.stroke), cellIndex(kBassTrack, c.stroke)}) {
+            loop.pp[cell] = cell < kFirstBassCell ? kHit : 40;
+            loop.steps[cell] = {100, kAlways, c.ratchet, c.nudge};
+        }
+        const auto t = tracks(loop, 1);
+        EXPECT_EQ(noteOns(t[1], 9, 36), c.ticks);
+        EXPECT_EQ(noteOns(t[2], 8, 40), c.ticks);
+    }
+    // Each later strike ends the one before. The last, clamped onto stroke 2,
+    // lasts until stroke 3 as a note struck there would.
+    LoopRecord loop = silentLoop();
+    loop.pb[0] = kSwitchOn;
+    loop.pp[0] = kHit;
+    loop.steps[0] = {100, kAlways, 2, 12};
+    EXPECT_EQ(tracks(loop, 1)[1],
+              (Bytes{72, 0x99, 36, 99, 24, 0x89, 36, 0x40, 0, 0x99, 36, 99, 48, 0x89, 36, 0x40} +
+               endAfter(14 * 48)));
+}
+
+// The passes a stroke-1 step sounds on in each track's notes, from pass 1.
+std::string passesStruck(const Bytes& track, int channel, int note, uint32_t first, uint32_t bar,
+                         int passes) {
+    std::string struck(size_t(passes), '0');
+    for (const uint32_t tick : noteOns(track, channel, note))
+        if ((tick - first) % bar == 0 && (tick - first) / bar < uint32_t(passes))
+            struck[(tick - first) / bar] = '1';
+    return struck;
+}
+
+// No fill plays in a file: "fill" never holds, "not fill" always.
+TEST(MidiWriter, ConditionsHoldByPassWithNoFill) {
+    const std::pair<int, const char*> cases[] = {
+        {cycleCondition(1, 2), "10101010"},
+        {cycleCondition(2, 4), "01000100"},
+        {kFirstPass, "10000000"},
+        {kNotFirstPass, "01111111"},
+        {kFillOnly, "00000000"},
+        {kNotFill, "11111111"},
+    };
+    LoopRecord loop = silentLoop();
+    for (int t = 0; t < kDrumTracks; ++t) {
+        loop.pb[t] = kSwitchOn;
+        loop.pp[cellIndex(t, 1)] = kHit;
+        loop.steps[cellIndex(t, 1)].condition = cases[t].first;
+    }
+    const auto t = tracks(loop, 8);
+    for (int track = 0; track < kDrumTracks; ++track)
+        EXPECT_EQ(passesStruck(t[1], 9, kDefaultSounds[track], 48, 768, 8), cases[track].second)
+            << cases[track].first;
+}
+
+// Each step's chance is drawn for the seed, the export's first run, the pass
+// and the cell: one seed writes the same file every time, another another.
+TEST(MidiWriter, ChancesDrawnForTheSeedPassAndCell) {
+    LoopRecord loop = silentLoop();
+    loop.pb[0] = loop.pb[kBassButton] = kSwitchOn;
+    for (int s = 1; s <= kStrokes; ++s)
+        for (const int cell : {cellIndex(0, s), cellIndex(kBassTrack, s)}) {
+            loop.pp[cell] = cell < kFirstBassCell ? kHit : 40;
+            loop.steps[cell].chance = 50;
+        }
+    for (const uint64_t seed : {1u, 2u}) {
+        SCOPED_TRACE(seed);
+        const auto t = tracks(writeMidiFile(loop, 8, seed));
+        for (const auto& [track, channel, note, row] :
+             {std::tuple{t[1], 9, 36, 0}, std::tuple{t[2], 8, 40, int(kBassTrack)}}) {
+            std::vector<uint32_t> expected;
+            for (int pass = 1; pass <= 8; ++pass)
+                for (int s = 1; s <= kStrokes; ++s)
+                    if (chanceHolds(seed, 0, pass, cellIndex(row, s), 50))
+                        expected.push_back(uint32_t(((pass - 1) * kStrokes + s) * 48));
+            EXPECT_EQ(noteOns(track, channel, note), expected);
+        }
+    }
+    EXPECT_EQ(writeMidiFile(loop, 8), writeMidiFile(loop, 8, 1));
+    EXPECT_NE(writeMidiFile(loop, 8, 1), writeMidiFile(loop, 8, 2));
+}
+
+// A song's passes are numbered on across its parts: the second part's
+// three passes are passes 4 to 6.
+TEST(MidiWriter, SongPassesCountOnAcrossParts) {
+    LoopRecord first = silentLoop();
+    first.pb[0] = first.pb[1] = kSwitchOn;
+    first.pp[cellIndex(0, 1)] = kHit;
+    LoopRecord second = first;
+    second.pb[kThreeFourButton] = kSwitchOn;
+    second.pp[cellIndex(1, 1)] = kHit;
+    second.steps[cellIndex(0, 1)].condition = cycleCondition(2, 4); // pass 6
+    second.steps[cellIndex(1, 1)].condition = cycleCondition(1, 3); // pass 4
+    const auto t = tracks(writeMidiFile({{first, 3, 0}, {second, 3, 0}}));
+    const uint32_t start = 48 + 3 * 768; // the second part's stroke 1
+    EXPECT_EQ(noteOns(t[1], 9, 36), (std::vector<uint32_t>{48, 816, 1584, start + 2 * 576}));
+    EXPECT_EQ(noteOns(t[1], 9, 38), std::vector<uint32_t>{start});
+}
+
 // A loop file may hold any int: the program byte is clamped before the
 // program number is made 0-based, so the extremes cannot overflow.
 TEST(MidiWriter, BassProgramsFromAnyNumberInTheFile) {

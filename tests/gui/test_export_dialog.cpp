@@ -162,6 +162,51 @@ private slots:
         QCOMPARE(QDir(target).entryList(QDir::Files), QStringList{"Set.mid"});
     }
 
+    // The seed shows only for a row whose steps vary, a loop's or a song's
+    // preset's, and is what the file's chances are drawn with; one that is
+    // no seed keeps the window open.
+    void aSeedForStepsThatVary() {
+        Fixture f("0", loops());
+        LoopRecord vary; // track 0 strikes every stroke, each at a chance of 50
+        vary.pb.fill(kSwitchOff);
+        vary.pb[0] = kSwitchOn;
+        vary.tempo = 100;
+        for (int c = 0; c < kStrokes; ++c)
+            vary.steps[c].chance = 50;
+        f.write("loops/Vary", QByteArray::fromStdString(writeLoop("Vary", vary)));
+        f.write("loops/songs/Set",
+                "Set song created by Zumbal (Zumbal song file format)\n100\n1\t-\tVary\n");
+        const QString target = f.dir.filePath("out");
+        // row, seed shown, seed typed, the file written (empty: none)
+        const std::tuple<int, bool, const char*, const char*> cases[]{
+            {0, false, nullptr, "Basic.mid"},
+            {2, true, nullptr, "Vary.mid"},
+            {2, true, "7", "Vary.mid"},
+            {3, true, "8", "Set.mid"},
+            {2, true, "18446744073709551616", ""}};
+        for (auto [row, shown, typed, file] : cases) {
+            exportmidiwin* win = open(f);
+            clickRow(win, row);
+            QCOMPARE(win->EditField2->isVisible(), shown);
+            QCOMPARE(win->EditField2->text(), "1");
+            if (typed)
+                win->EditField2->setText(typed);
+            win->setTarget(target);
+            press(win);
+            if (!*file) {
+                QVERIFY(win->isVisible());
+                QVERIFY(win->findChild<QMessageBox*>()->text().contains("seed"));
+                continue;
+            }
+            const QByteArray midi = f.read("out/" + QString(file));
+            const auto bytes = writeMidiFile(
+                readLoopForExport(f.read(row ? "loops/Vary" : "loops/Basic").toStdString()),
+                row == 3 ? 1 : 4, typed ? std::stoull(typed) : 1);
+            QCOMPARE(midi, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                      qsizetype(bytes.size())));
+        }
+    }
+
     // A loop whose file name is not UTF-8 (Latin-1 "caf\xe9", from an older
     // system) is listed in the presets and the export window, loads when
     // chosen, and exports.
