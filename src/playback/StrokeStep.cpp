@@ -161,9 +161,15 @@ int strikeDues(const StepVariation& v, const StrokeMoment& moment,
     const double start = moment.due + v.nudge * moment.nudgeUnit;
     const double length = std::max(moment.next - moment.due, 0.0);
     const double last = std::max(moment.previous, moment.next);
-    for (int k = 0; k < n; ++k)
-        dues[k] = std::clamp(start + k * length / n, moment.previous, last);
-    return n;
+    // A strike that a neighbour's clamp puts on the one before it is the
+    // same hit: it is struck once, as the export writes it.
+    int strikes = 0;
+    for (int k = 0; k < n; ++k) {
+        const double at = std::clamp(start + k * length / n, moment.previous, last);
+        if (strikes == 0 || at > dues[strikes - 1])
+            dues[strikes++] = at;
+    }
+    return strikes;
 }
 
 int earlyNudge(const globali& g, int battito) {

@@ -121,10 +121,14 @@ TEST_F(Varying, RatchetsAndNudgesStrikeOnTheirOwnSamples) {
         for (const Row& r : rows) {
             const size_t k = std::find(strokes.begin(), strokes.end(), r.stroke) - strokes.begin();
             std::vector<int64_t> blocks, frames;
+            double last = 0;
             for (int i = 0; i < r.ratchet; ++i) {
                 const double at =
                     std::clamp(due[k] + r.nudge * L / 24 + i * (due[k + 1] - due[k]) / r.ratchet,
                                due[k - 1], due[k + 1]);
+                if (i > 0 && at <= last)
+                    continue; // clamped onto the strike before: one hit
+                last = at;
                 blocks.push_back(blockOf(at));
                 frames.push_back(ScheduledEvents::frameOf(at));
             }
