@@ -87,21 +87,26 @@ TEST_F(Varying, RatchetsAndNudgesStrikeOnTheirOwnSamples) {
     struct Row {
         int track, stroke, ratchet, nudge;
     };
-    const std::vector<Row> rows{{0, 2, 2, 0},  {1, 3, 3, 0}, {2, 5, 4, 0},           {3, 6, 1, -12},
-                                {4, 7, 1, -1}, {5, 9, 4, 5}, {kBassTrack, 10, 2, 12}};
+    // Stroke 7 nudged half a stroke early meets stroke 6 nudged half a stroke late.
+    const std::vector<Row> rows{{0, 2, 2, -1},  {1, 3, 3, 0}, {2, 5, 4, 0},           {3, 6, 1, 12},
+                                {4, 7, 1, -12}, {5, 9, 4, 5}, {kBassTrack, 10, 2, 12}};
     for (const Row& r : rows)
         step(r.track, r.stroke, {100, kAlways, r.ratchet, r.nudge});
     struct Feel {
-        bool ternary;
+        bool threeFour, ternary;
         int swing, tempo, buffer;
     };
-    for (const Feel f : {Feel{false, 50, 120, 512},
-                         {false, 75, 97, 333},
-                         {true, 50, 120, 256},
-                         {true, 75, 97, 1024}}) {
-        SCOPED_TRACE(testing::Message() << "ternary " << f.ternary << ", swing " << f.swing);
+    for (const Feel f : {Feel{false, false, 50, 120, 512},
+                         {false, false, 75, 97, 333},
+                         {false, true, 50, 120, 256},
+                         {false, true, 75, 97, 1024},
+                         {true, false, 66, 140, 512},
+                         {true, true, 75, 60, 100}}) {
+        SCOPED_TRACE(testing::Message() << "3/4 " << f.threeFour << ", ternary " << f.ternary
+                                        << ", swing " << f.swing);
         out.calls.clear();
         midi.ons.clear();
+        g.ter_3_4 = f.threeFour;
         g.ter_ter = f.ternary;
         g.swing = f.swing;
         g.tempo = f.tempo;
@@ -109,10 +114,10 @@ TEST_F(Varying, RatchetsAndNudgesStrikeOnTheirOwnSamples) {
         // The bar's strokes, swung, from stroke 1 one stroke after the press.
         std::vector<int> strokes{1};
         std::vector<double> due;
-        for (size_t k = 0; k <= size_t(strokesInBar(false, f.ternary)); ++k) {
+        for (size_t k = 0; k <= size_t(strokesInBar(f.threeFour, f.ternary)); ++k) {
             const bool swung = !f.ternary && strokes[k] % 2 == 0;
             due.push_back(press + (k + 1) * L + (swung ? (f.swing - 50) / 50.0 * L : 0));
-            strokes.push_back(nextStroke(strokes[k], false, f.ternary));
+            strokes.push_back(nextStroke(strokes[k], f.threeFour, f.ternary));
         }
         engine.start();
         runTo(due.back() - L / 2, f.buffer);
