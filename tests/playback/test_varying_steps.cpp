@@ -235,6 +235,29 @@ TEST(VaryingChance, RepeatsWithTheSeedAndTheRunAndLeavesTheRandomHitsAlone) {
     EXPECT_EQ(seven.randomHits, play(7, kFirstPass).randomHits);
 }
 
+// A tempo change while a ratchet's strikes wait: the strikes decided keep
+// their places (up to the next stroke as it was due), and the next stroke
+// comes at the new tempo, before the last of them.
+TEST_F(Varying, ATempoChangeMidRatchetMovesNoStrikeDecided) {
+    step(0, 1, {100, kAlways, 4, 12});
+    step(1, 2, {});
+    const double L = strokeLength(), press = static_cast<double>(engine.now());
+    engine.start();
+    runTo(press + L + 1, 64); // stroke 1 decided, its strikes waiting
+    g.tempo = 240;
+    runTo(press + 4 * L, 64);
+    engine.stop();
+    run(512);
+    std::vector<int64_t> strikes;
+    for (int k = 0; k < 4; ++k)
+        strikes.push_back(
+            ScheduledEvents::frameOf(std::min(press + L * (1.5 + k / 4.0), press + 2 * L)));
+    strikes.erase(std::unique(strikes.begin(), strikes.end()), strikes.end());
+    EXPECT_EQ(midi.ons[0], strikes);
+    ASSERT_EQ(midi.ons[1].size(), 1u);
+    EXPECT_LT(midi.ons[1][0], ScheduledEvents::frameOf(press + 2 * L));
+}
+
 // A master followed from its bar 1, and sent back to its top while it
 // rolls (a MIDI Start without a Stop): each time the first pass is pass 1.
 TEST_F(Varying, TheFirstPassIsOneAfterAMastersStartAndItsReturnToTheTop) {
