@@ -19,6 +19,14 @@ if [[ $reader == song ]]; then
   max_len=4096
 else
   cp tests/loops/fixtures/* assets/loops/* "$corpus"/
+  # A loop whose steps vary: a factory loop as version 150, with its groove
+  # lines and the four blocks.
+  first=$(find assets/loops -type f | sort | head -n 1)
+  {
+    sed '2s/.*/150/' "$first" | head -n 258
+    printf '50\n0\n0\n'
+    for v in 60 42 3 -5; do yes "$v" | head -n 112; done
+  } >"$corpus/varying-150"
   max_len=16384
 fi
 "$build/fuzz_${reader}_reader" -runs="$runs" -max_len="$max_len" "$corpus" 2>&1 | tail -n 12
