@@ -25,7 +25,7 @@ else
   {
     sed '2s/.*/150/' "$first" | head -n 258
     printf '50\n0\n0\n'
-    for v in 60 42 3 -5; do yes "$v" | head -n 112; done
+    for v in 60 42 3 -5; do for _ in $(seq 112); do echo "$v"; done; done
   } >"$corpus/varying-150"
   max_len=16384
 fi
