@@ -23,7 +23,7 @@ else
   # lines and the four blocks.
   first=$(find assets/loops -type f | sort | head -n 1)
   {
-    sed '2s/.*/150/' "$first" | head -n 258
+    sed -n '1p; 2s/.*/150/p; 3,258p' "$first"
     printf '50\n0\n0\n'
     for v in 60 42 3 -5; do for _ in $(seq 112); do echo "$v"; done; done
   } >"$corpus/varying-150"
