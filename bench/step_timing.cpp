@@ -99,10 +99,14 @@ std::array<std::vector<double>, kTracks> idealStrikes(const Feel& f, double pres
         for (const Step& s : kSteps) {
             if (s.stroke != stroke)
                 continue;
-            for (int i = 0; i < s.ratchet; ++i)
-                ideal[s.track].push_back(
+            for (int i = 0; i < s.ratchet; ++i) {
+                const double strike =
                     std::clamp(at + s.nudge * L / kNudgeSteps + i * (following - at) / s.ratchet,
-                               previous, following));
+                               previous, following);
+                // One clamped onto the strike before it is that strike.
+                if (i == 0 || strike > ideal[s.track].back())
+                    ideal[s.track].push_back(strike);
+            }
         }
         previous = at;
         stroke = next;
@@ -130,10 +134,11 @@ void measure(const Feel& f, double minutes, Errors& errors) {
     for (int i = 0; i < 7; ++i)
         render();
     const auto press = static_cast<double>(engine.now());
-    engine.start();
     const double L = kRate * 15.0 / f.tempo;
     const int strokes = std::max(static_cast<int>(minutes * 60 * kRate / L), 2);
-    while (engine.now() < press + strokes * L + L / 2)
+    // Exactly those strokes, and every strike of the last one.
+    engine.start(PlaybackEngine::FirstStroke::AfterOneStroke, static_cast<uint32_t>(strokes));
+    while (engine.now() < press + (strokes + 2) * L)
         render();
     const auto ideal = idealStrikes(f, press, strokes);
     for (int t = 0; t < kTracks; ++t) {
