@@ -82,39 +82,42 @@ LiveAction translate(const MidiMessage& m, const LiveSettings& s, const LiveStat
     return state.fastSwitch ? fastSwitchAction(m, state) : LiveAction{};
 }
 
-std::optional<Binding> releasedBinding(const MidiMessage& m) {
-    const int channel = (m.status & 0x0F) + 1;
-    const int number = m.data1 & 0x7F;
-    switch (m.status & 0xF0) {
-    case kNoteOff:
-        return Binding{BindingKind::Note, channel, number};
-    case kNoteOn:
-    case kControlChange:
-        if (m.data2 == 0)
-            return Binding{(m.status & 0xF0) == kNoteOn ? BindingKind::Note
-                                                        : BindingKind::ControlChange,
-                           channel, number};
-        break;
-    }
-    return std::nullopt;
-}
+namespace {
 
-std::optional<Binding> learnableBinding(const MidiMessage& m) {
+// The control a message moves and whether it went down (a Program Change, a
+// note-on, a controller above 0) or came up (a note-off, a note-on of
+// velocity 0, a controller at 0); nothing for any other message.
+std::optional<std::pair<Binding, bool>> controlOf(const MidiMessage& m) {
     const int channel = (m.status & 0x0F) + 1;
     const int number = m.data1 & 0x7F;
     switch (m.status & 0xF0) {
     case kProgramChange:
-        return Binding{BindingKind::ProgramChange, channel, number};
+        return std::pair{Binding{BindingKind::ProgramChange, channel, number}, true};
+    case kNoteOff:
+        return std::pair{Binding{BindingKind::Note, channel, number}, false};
     case kNoteOn:
-        if (m.data2 > 0)
-            return Binding{BindingKind::Note, channel, number};
-        break;
+        return std::pair{Binding{BindingKind::Note, channel, number}, m.data2 > 0};
     case kControlChange:
-        if (m.data2 > 0)
-            return Binding{BindingKind::ControlChange, channel, number};
-        break;
+        return std::pair{Binding{BindingKind::ControlChange, channel, number}, m.data2 > 0};
     }
     return std::nullopt;
+}
+
+std::optional<Binding> controlMoved(const MidiMessage& m, bool down) {
+    const auto control = controlOf(m);
+    if (!control || control->second != down)
+        return std::nullopt;
+    return control->first;
+}
+
+} // namespace
+
+std::optional<Binding> releasedBinding(const MidiMessage& m) {
+    return controlMoved(m, false);
+}
+
+std::optional<Binding> learnableBinding(const MidiMessage& m) {
+    return controlMoved(m, true);
 }
 
 } // namespace zumbal
