@@ -7,7 +7,8 @@
 //   jack_timing [--rate HZ] [--soundfont FILE] [--minutes M]   (default: 10 minutes
 //                                                              at 44100, 48000, 96000)
 // The dummy server runs in real time only; run one process per rate side by
-// side to save time.
+// side to save time. With ZUMBAL_RUNNING_JACK set, the take runs on the JACK
+// server already there (PipeWire's, under pw-jack); give its rate.
 //
 //   jack_timing --stall [--soundfont FILE]
 // instead times the callback after a stall (the frames the server played

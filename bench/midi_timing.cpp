@@ -9,7 +9,10 @@
 // same engine and MIDI path with no server: the drift figure of a shared
 // machine whose real-time runs keep losing cycles to xruns.
 //
-//   midi_timing [--seconds S] [--drift-minutes M]   (default 20 s a case, 10 minutes)
+//   midi_timing [--seconds S] [--drift-minutes M] [--rate HZ]
+//                                        (default 20 s a case, 10 minutes, 44.1 and 48 kHz)
+// With ZUMBAL_RUNNING_JACK set, the takes run on the JACK server already
+// there (PipeWire's, under pw-jack) instead of a dummy one; give its rate.
 
 #include "playback/SoundSystem.h"
 #include "support/DummyJack.h"
@@ -157,25 +160,28 @@ Figures measure(const Case& c) {
 int main(int argc, char** argv) {
     using namespace zumbal;
     double seconds = 20, driftMinutes = 10;
+    std::vector<int> rates{44100, 48000};
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         if (arg == "--seconds")
             seconds = std::atof(argv[i + 1]);
         else if (arg == "--drift-minutes")
             driftMinutes = std::atof(argv[i + 1]);
+        else if (arg == "--rate")
+            rates = {std::atoi(argv[i + 1])};
     }
-    if (argc % 2 == 0 || seconds <= 0 || driftMinutes < 0) {
-        std::fprintf(stderr, "usage: midi_timing [--seconds S] [--drift-minutes M]\n");
+    if (argc % 2 == 0 || seconds <= 0 || driftMinutes < 0 || rates.front() <= 0) {
+        std::fprintf(stderr, "usage: midi_timing [--seconds S] [--drift-minutes M] [--rate HZ]\n");
         return 2;
     }
     jack_set_error_function([](const char*) {});
     std::vector<Case> cases;
-    for (int rate : {44100, 48000})
+    for (int rate : rates)
         for (int tempo : {60, 240})
             for (bool ternary : {false, true})
                 cases.push_back({rate, tempo, ternary, seconds});
     if (driftMinutes > 0)
-        cases.push_back({48000, 120, false, driftMinutes * 60});
+        cases.push_back({rates.back(), 120, false, driftMinutes * 60});
     std::printf("Notes on midi_out and clocks on clock_out against their ideal frames "
                 "(targets: error 0 frames, +-1 where the ideal falls between frames; clock "
                 "jitter <= 1 frame; no drift)\n\n");
@@ -192,7 +198,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     };
     if (driftMinutes > 0)
-        for (int rate : {44100, 48000})
+        for (int rate : rates)
             for (bool ternary : {false, true})
                 print("virtual", {rate, 120, ternary, driftMinutes * 60},
                       measureOffline({rate, 120, ternary, driftMinutes * 60}));
