@@ -15,6 +15,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 server=${1:-pulseaudio}
 latency=${2:-0}
+# shellcheck source=scripts/private-sound.sh
+source scripts/private-sound.sh
 recorder=${3:-$([[ $server == pipewire ]] && echo jack || echo pulse)}
 
 work=$(mktemp -d)
@@ -25,24 +27,8 @@ stop_server() {
   pids=()
 }
 trap 'stop_server; kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
-export XDG_RUNTIME_DIR=$work/runtime HOME=$work/home XDG_CONFIG_HOME=$work/config
-mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$HOME" "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d" \
-  "$XDG_CONFIG_HOME/pulse"
-export PULSE_CONFIG_PATH=$XDG_CONFIG_HOME/pulse
-echo "default-sample-rate = 48000" >"$PULSE_CONFIG_PATH/daemon.conf"
-cat >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/null-sink.conf" <<'EOF'
-context.properties = { default.clock.rate = 48000 }
-context.objects = [
-  { factory = adapter
-    args = { factory.name = support.null-audio-sink node.name = rec
-             media.class = Audio/Sink audio.position = [ FL FR ]
-             node.driver = true priority.driver = 8000 } }
-]
-EOF
-if [[ $server == pipewire ]]; then
-  export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
-  dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork >/dev/null 2>&1 &
-fi
+private_sound_home "$work"
+[[ $server == pipewire ]] && start_session_bus "$work/bus.pid"
 
 start_server() {
   if [[ $server == pipewire ]]; then

@@ -14,6 +14,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
+# shellcheck source=scripts/private-sound.sh
+source scripts/private-sound.sh
 
 packages=(pipewire pipewire-pulse pipewire-jack wireplumber dbus-daemon pulseaudio-utils)
 missing=()
@@ -36,20 +38,8 @@ fi
 work=$(mktemp -d)
 trap 'kill -9 $(cat "$work/pids" 2>/dev/null) 2>/dev/null || true; rm -rf "$work"' EXIT
 (
-  export XDG_RUNTIME_DIR=$work/runtime HOME=$work/home XDG_CONFIG_HOME=$work/config
-  mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$HOME" "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d"
-  cat >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/null-sink.conf" <<'EOF2'
-context.properties = { default.clock.rate = 48000 }
-context.objects = [
-  { factory = adapter
-    args = { factory.name = support.null-audio-sink node.name = rec
-             media.class = Audio/Sink audio.position = [ FL FR ]
-             node.driver = true priority.driver = 8000 } }
-]
-EOF2
-  export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
-  dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork >/dev/null 2>&1 &
-  echo $! >"$work/pids"
+  private_sound_home "$work"
+  start_session_bus "$work/pids"
   pipewire >/dev/null 2>&1 &
   echo $! >>"$work/pids"
   sleep 0.3
